@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs every Debian package the project needs to build, run and test.
+# Idempotent: only packages that are missing are asked for.
+set -euo pipefail
+
+packages=(
+  # build
+  cmake ninja-build g++ pkg-config clang
+  libsdl2-dev libsdl2-mixer-dev libsdl2-ttf-dev libfontconfig-dev
+  qt6-base-dev libcairo2-dev
+  libbenchmark-dev googletest libgtest-dev libgmock-dev
+  # what the game needs at run time
+  fonts-ipafont-gothic fonts-ipafont-mincho fonts-dejavu-core
+  timgm6mb-soundfont
+  # window, sound and picture tests
+  xvfb xfonts-base xdotool x11-utils imagemagick sox zenity fluidsynth
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "Installing: ${missing[*]}" >&2
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
