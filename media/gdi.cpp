@@ -31,8 +31,11 @@ struct FontHandle {
     OpenFont* open = nullptr; // opened on first use for drawing
 };
 
+// The font every device context starts with, as a stock object: never deleted.
+constexpr HFONT kStockFont = 1000;
+
 struct DcState {
-    HFONT font = 0;
+    HFONT font = kStockFont;
     int bkMode = OPAQUE;
     COLORREF bkColor = 0xFFFFFF;
     COLORREF textColor = 0;
