@@ -216,6 +216,10 @@ void DTInit(std::int32_t mode, HWND window) {
     g.window = window;
     SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+    // The frame is composed in software anyway; presenting it in software too keeps a
+    // GL driver (and its memory) out of the process. SDL_RENDER_DRIVER still overrides.
+    SDL_SetHintWithPriority(SDL_HINT_RENDER_DRIVER, "software", SDL_HINT_DEFAULT);
+    SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
     g.renderer = SDL_CreateRenderer(window, -1, 0);
     if (!g.renderer) g.renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
     if (!g.renderer) {
