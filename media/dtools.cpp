@@ -89,8 +89,10 @@ void copyRect(SDL_Surface* dst, int x, int y, int w, int h, SDL_Surface* src, in
             std::copy(s, s + w, d);
             continue;
         }
+        // Written as a select on every pixel so that the compiler can vectorise it.
         for (int i = 0; i < w; ++i) {
-            if (((s[i] ^ key) & 0x00FFFFFFu) != 0) d[i] = s[i];
+            std::uint32_t p = s[i];
+            d[i] = ((p ^ key) & 0x00FFFFFFu) != 0 ? p : d[i];
         }
     }
 }
@@ -274,7 +276,12 @@ void DTSetColorKey(std::int32_t n, std::int32_t key) {
 
 void DTClear(std::int32_t n, std::int32_t colour, std::int32_t flags) {
     logCall("DTClear", {n, colour, flags});
-    if (SDL_Surface* s = get(n)) SDL_FillRect(s, nullptr, argbFromColorRef(colour));
+    // Plain stores: SDL_FillRect streams past the cache, and the frame's copies that
+    // follow would then read the whole back buffer from memory again.
+    if (SDL_Surface* s = get(n)) {
+        const std::uint32_t c = argbFromColorRef(colour);
+        for (int y = 0; y < s->h; ++y) std::fill(row(s, y), row(s, y) + s->w, c);
+    }
 }
 
 void DTBitBlt(std::int32_t dest, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
