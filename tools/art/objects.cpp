@@ -36,15 +36,21 @@ void lamp(cairo_t* cr, double x, double y, double r, Rgb colour) {
     cairo_new_path(cr);
 }
 
-// Hot exhaust pointing up the screen (the enemies fly downward).
-void exhaustUp(cairo_t* cr, double x, double y, double w, double len) {
+// Hot exhaust pointing up the screen (the enemies fly downward): an orange
+// flame around a white-hot core.
+void flame(cairo_t* cr, double x, double y, double w, double len, Rgb base, Rgb tip) {
     cairo_new_path(cr);
     cairo_move_to(cr, x - w / 2, y);
-    cairo_curve_to(cr, x - w / 2, y - len * 0.5, x, y - len * 0.8, x, y - len);
-    cairo_curve_to(cr, x, y - len * 0.8, x + w / 2, y - len * 0.5, x + w / 2, y);
+    cairo_curve_to(cr, x - w / 2, y - len * 0.5, x - w * 0.1, y - len * 0.8, x, y - len);
+    cairo_curve_to(cr, x + w * 0.1, y - len * 0.8, x + w / 2, y - len * 0.5, x + w / 2, y);
     cairo_close_path(cr);
-    fillGradient(cr, {255, 255, 210}, {255, 90, 30}, x, y, x, y - len);
+    fillGradient(cr, base, tip, x, y, x, y - len);
     cairo_new_path(cr);
+}
+
+void exhaustUp(cairo_t* cr, double x, double y, double w, double len) {
+    flame(cr, x, y + 1, w * 1.3, len * 1.4, {255, 170, 40}, {230, 50, 20});
+    flame(cr, x, y + 1, w * 0.7, len * 0.9, {255, 255, 255}, {255, 230, 90});
 }
 
 void barrel(cairo_t* cr, double x, double y0, double y1, double w) {

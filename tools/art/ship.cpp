@@ -46,17 +46,23 @@ void drawShip(cairo_t* cr, int n) {
     const Rgb trim = hsv(s.trimHue, 0.85, 1.0), trimDark = hsv(s.trimHue, 0.9, 0.5);
     const Rgb line = hsv(s.hue, 0.9, 0.22);
 
-    // Exhaust flames under everything.
+    // Exhaust flames under everything: orange around a white core.
     for (int e = 0; e < s.engines; ++e) {
         const double ex = cx + (s.engines == 1 ? 0 : (e - (s.engines - 1) / 2.0) * 5.0);
-        const double len = 5.0 + (e == (s.engines - 1) / 2 ? 1.5 : 0);
-        cairo_new_path(cr);
-        cairo_move_to(cr, ex - 2.2, 26);
-        cairo_line_to(cr, ex, 26 + len);
-        cairo_line_to(cr, ex + 2.2, 26);
-        cairo_close_path(cr);
-        fillGradient(cr, {255, 255, 220}, {255, 120, 20}, ex, 26, ex, 26 + len);
-        cairo_new_path(cr);
+        const double len = 4.5 + (e == (s.engines - 1) / 2 ? 1.5 : 0);
+        for (int layer = 0; layer < 2; ++layer) {
+            const double w = layer == 0 ? 2.4 : 1.2, l = layer == 0 ? len : len * 0.6;
+            cairo_new_path(cr);
+            cairo_move_to(cr, ex - w, 26);
+            cairo_line_to(cr, ex, 26 + l);
+            cairo_line_to(cr, ex + w, 26);
+            cairo_close_path(cr);
+            if (layer == 0)
+                fillGradient(cr, {255, 200, 60}, {240, 70, 20}, ex, 26, ex, 26 + l);
+            else
+                fillGradient(cr, {255, 255, 255}, {255, 240, 150}, ex, 26, ex, 26 + l);
+            cairo_new_path(cr);
+        }
     }
 
     // Wings.
