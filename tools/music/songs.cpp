@@ -126,7 +126,7 @@ Song clear() {
         {"G:16", "r:16", "none", "none", "roll", false, false, false},
         {"C F G:8 G7:8", "G5:2 C6:2 E6:2 G6:2 E6:2 G6:2 C7:4  A6:4 F6:2 A6:2 C7:8  B6:2 A6:2 G6:2 F6:2 D6:4 B5:4",
          "walk", "stab", "rock", true, false, true},
-        {"C:32", "C7:24 r:8", "long", "none", "none", true, false, true},
+        {"C:16", "C7:12 r:4", "long", "none", "none", true, false, true},
     };
     return s;
 }

@@ -46,7 +46,7 @@ void normalise(std::vector<double>& s, double peak) {
     if (m > 0)
         for (double& v : s) v *= peak / m;
     // Short fades at both ends so nothing clicks.
-    const size_t fade = std::min<size_t>(s.size() / 8, 64);
+    const size_t fade = std::min<size_t>(s.size() / 32, 64);
     for (size_t i = 0; i < fade; ++i) {
         s[i] *= double(i) / fade;
         s[s.size() - 1 - i] *= double(i) / fade;
