@@ -319,6 +319,28 @@ void firstBoss(cairo_t* cr) {
     paintHull(cr, kViolet, cx - 40, 12, cx + 78, 238, 1.6);
     mirrored(cr, cx, outer);
     rimLight(cr, {235, 210, 255}, 1.8, 0, 1.5);
+    // Armour seams and running lights on the outer hull.
+    cairo_save(cr);
+    mirrored(cr, cx, outer);
+    cairo_clip(cr);
+    for (int k = 0; k < 9; ++k) {
+        const double y = 40 + k * 20;
+        panelLine(cr, 0, y, 160, y + 8, {60, 20, 110}, 1.0);
+        panelLine(cr, 0, y + 1, 160, y + 9, {190, 150, 255}, 0.6);
+    }
+    cairo_restore(cr);
+    for (int side = -1; side <= 1; side += 2)
+        for (int k = 0; k < 5; ++k) lamp(cr, cx + side * (62 + k * 2.5), 70 + k * 16, 1.5, {120, 255, 200});
+    // Engine nacelles high on both flanks.
+    for (int side = -1; side <= 1; side += 2) {
+        const double nx = cx + side * 46;
+        exhaustUp(cr, nx, 30, 8, 12);
+        ellipse(cr, nx, 48, 9, 22);
+        paintHull(cr, kSteel, nx - 6, 28, nx + 8, 70, 1.3);
+        ellipse(cr, nx, 48, 9, 22);
+        rimLight(cr, kWhite, 1.4, side * 0.8, 1.0);
+        for (int k = 0; k < 3; ++k) panelLine(cr, nx - 6, 40 + k * 8, nx + 6, 40 + k * 8, {80, 86, 120});
+    }
     const std::vector<Pt> inner = {{0, 16}, {20, 24}, {32, 60}, {34, 170}, {22, 214}, {0, 228}};
     mirrored(cr, cx, inner);
     paintHull(cr, kSteel, cx - 20, 16, cx + 34, 228, 1.4);
