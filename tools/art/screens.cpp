@@ -90,8 +90,9 @@ Indexed resultsPicture() {
     setRgb(cr, {140, 150, 255});
     cairo_set_line_width(cr, 2);
     cairo_stroke(cr);
-    for (double y : {150.0, 310.0, 390.0}) {
-        cairo_rectangle(cr, px + 16, y + 2, pw - 32, 1);
+    // Rules between the groups of figures, clear of the rows the game writes.
+    for (double y : {158.0, 298.0, 378.0}) {
+        cairo_rectangle(cr, px + 16, y, pw - 32, 1);
         setRgb(cr, {90, 100, 200}, 0.8);
         cairo_fill(cr);
     }
