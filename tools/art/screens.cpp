@@ -132,6 +132,20 @@ Indexed stageCard(int stage) {
     cairo_set_source(cr, p);
     cairo_fill_preserve(cr);
     cairo_pattern_destroy(p);
+    // Alternate rays of a lighter yellow, clipped to the burst.
+    cairo_save(cr);
+    cairo_clip_preserve(cr);
+    for (int k = 0; k < points; k += 2) {
+        const double a0 = (k - 0.5) * M_PI / (points / 2.0) - M_PI / 2, a1 = a0 + M_PI / points;
+        cairo_new_path(cr);
+        cairo_move_to(cr, cx, cy);
+        cairo_line_to(cr, cx + std::cos(a0) * 300, cy + std::sin(a0) * 300);
+        cairo_line_to(cr, cx + std::cos(a1) * 300, cy + std::sin(a1) * 300);
+        cairo_close_path(cr);
+        setRgb(cr, {255, 252, 200}, 0.45);
+        cairo_fill(cr);
+    }
+    cairo_restore(cr);
     setRgb(cr, {170, 20, 20});
     cairo_set_line_width(cr, 2.5);
     cairo_stroke(cr);
