@@ -43,17 +43,28 @@ TEST(Bosses, RunEveryPhaseAndLeave) {
     };
     const Case cases[] = {
         // Burst of 84; 144 spiral frames of 10; 600 frames of rain and 60 rings of 24.
-        {kFirstBoss, behaveFirstBoss, {{0, 0}, {1, 370}, {2, 371}, {3, 551}, {4, 695}, {5, 1295}}, 1566,
-         {{kRoundBullet, 84}, {kHeadingBullet, 3480}}, 0},
+        {kFirstBoss,
+         behaveFirstBoss,
+         {{0, 0}, {1, 370}, {2, 371}, {3, 551}, {4, 695}, {5, 1295}},
+         1566,
+         {{kRoundBullet, 84}, {kHeadingBullet, 3480}},
+         0},
         // 12 double volleys and 180 random pairs; 47 rings and 5 lasers of 59 frames;
         // 30 volleys of 36 from each gun.
-        {kSecondBoss, behaveSecondBoss, {{0, 0}, {1, 236}, {2, 956}, {3, 2386}, {4, 3286}}, 3406,
-         {{kRoundBullet, 5310}, {kHeadingBullet, 4128}, {kLaserSegment, 4720}}, 0},
+        {kSecondBoss,
+         behaveSecondBoss,
+         {{0, 0}, {1, 236}, {2, 956}, {3, 2386}, {4, 3286}},
+         3406,
+         {{kRoundBullet, 5310}, {kHeadingBullet, 4128}, {kLaserSegment, 4720}},
+         0},
         // 91 rings of 60, 36 fans of 7, 24 strikes of 32 falling bullets; 781 corner
         // rings of 12 and 16 x 8 rings of 36; 23 lasers of 60 frames.
-        {kLastBoss, behaveLastBoss,
-         {{0, 0}, {1, 120}, {2, 1560}, {3, 1920}, {4, 2821}, {5, 2956}, {6, 7336}, {7, 7816}, {8, 8176}}, 0,
-         {{kRoundBullet, 13980}, {kHeadingBullet, 6480}, {kLaserSegment, 22080}}, 19},
+        {kLastBoss,
+         behaveLastBoss,
+         {{0, 0}, {1, 120}, {2, 1560}, {3, 1920}, {4, 2821}, {5, 2956}, {6, 7336}, {7, 7816}, {8, 8176}},
+         0,
+         {{kRoundBullet, 13980}, {kHeadingBullet, 6480}, {kLaserSegment, 22080}},
+         19},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.kind);
@@ -89,8 +100,10 @@ TEST(FirstBoss, OpeningBurstIsEightAimedFans) {
             ++bySpeed[std::round(std::hypot(shots[n].vx, shots[n].vy) * 1000) / 1000];
         }
     }
-    EXPECT_EQ(bySpeed, (std::map<double, int>{{1, 11}, {1.125, 10}, {1.25, 11}, {1.375, 10},
-                                              {1.5, 11}, {1.625, 10}, {1.75, 11}, {1.875, 10}}));
+    EXPECT_EQ(
+        bySpeed,
+        (std::map<double, int>{
+            {1, 11}, {1.125, 10}, {1.25, 11}, {1.375, 10}, {1.5, 11}, {1.625, 10}, {1.75, 11}, {1.875, 10}}));
     // The middle bullet of the first fan flies at the ship.
     EXPECT_LT(angleOff(shots[5].vx, shots[5].vy, 320, 130, 250, 422), 1.0);
 }
