@@ -75,6 +75,8 @@ void sleepMs(std::uint32_t ms) {
     n.slept += ms;
 }
 
+std::uint64_t microseconds() { return static_cast<std::uint64_t>(n.now) * 1000; }
+
 namespace null {
 
 void reset() { n = NullState{}; }
