@@ -2,8 +2,13 @@
 // game can produce (clear, 150 star streaks, 2000 keyed 16x16 sprites, the time text).
 #include <benchmark/benchmark.h>
 
+#include <cstring>
+#include <memory>
+#include <string>
+
 #include "media/dtools.h"
 #include "presentation/presentation.h"
+#include "records/records.h"
 #include "resources/embedded.h"
 #include "session/session.h"
 
@@ -45,5 +50,42 @@ void BM_ComposeBusyFrame(benchmark::State& state) {
     media::setDrawBackend(media::DrawBackend::Null);
 }
 BENCHMARK(BM_ComposeBusyFrame)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+} // namespace
+
+namespace {
+
+// The busiest frame of a whole game (the last boss, over 1400 objects): the game is
+// played up to it without pixels, then that one frame is simulated and composed again
+// and again from the same starting state.
+void BM_BusiestGameFrame(benchmark::State& state) {
+    auto world = std::make_unique<tolvane::World>();
+    auto scratch = std::make_unique<tolvane::World>();
+    tolvane::World& w = *world;
+    std::string why;
+    if (!tolvane::loadReplay(w, TOLVANE_TEST_DATA "/autoplay.rep", &why)) {
+        state.SkipWithError(why.c_str());
+        return;
+    }
+    w.replayMode = 1;
+    media::setDrawBackend(media::DrawBackend::Null);
+    tolvane::buildStageScript(w);
+    tolvane::newGame(w);
+    tolvane::Joystick joy{};
+    tolvane::TextPass text{};
+    while (w.frameCounter < 23396) tolvane::runFrame(w, joy, text);
+    loadSheets();
+    int live = 0;
+    for (int i = 0; i < tolvane::kObjectSlots; ++i) live += w.objKind[i] != 0;
+    for (auto _ : state) {
+        std::memcpy(static_cast<void*>(scratch.get()), world.get(), sizeof(tolvane::World));
+        tolvane::runFrame(*scratch, joy, text);
+        benchmark::ClobberMemory();
+    }
+    state.counters["objects"] = live;
+    DTEnd();
+    media::setDrawBackend(media::DrawBackend::Null);
+}
+BENCHMARK(BM_BusiestGameFrame)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
 } // namespace

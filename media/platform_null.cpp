@@ -15,7 +15,7 @@ struct NullState {
     bool joyPresent = false;
     JOYINFO joy{32768, 32768, 32768, 0};
     std::uint32_t joyGeneration = 0;
-    std::deque<platform::FormEvent> events;
+    std::deque<std::pair<platform::FormEvent, std::uint32_t>> events;
     std::vector<std::pair<std::string, std::string>> boxes;
     int cursor = 0;
 };
@@ -61,8 +61,8 @@ HWND createForm(const char*, int, int) { return nullptr; }
 void showForm(HWND, bool) {}
 
 bool nextEvent(FormEvent& event) {
-    if (n.events.empty()) return false;
-    event = n.events.front();
+    if (n.events.empty() || n.events.front().second > n.now) return false;
+    event = n.events.front().first;
     n.events.pop_front();
     return true;
 }
@@ -100,7 +100,7 @@ void attachJoystick(JOYINFO info) {
     n.joy = info;
     ++n.joyGeneration;
 }
-void pushEvent(FormEvent event) { n.events.push_back(event); }
+void pushEvent(FormEvent event, std::uint32_t notBefore) { n.events.emplace_back(event, notBefore); }
 std::vector<std::pair<std::string, std::string>>& messageBoxes() { return n.boxes; }
 int cursorShows() { return n.cursor; }
 

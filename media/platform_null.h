@@ -22,7 +22,8 @@ void tapKey(int virtualKey);
 void setJoystick(bool present, JOYINFO info = {32768, 32768, 32768, 0});
 // Makes a joystick appear after start-up (the attach counter changes).
 void attachJoystick(JOYINFO info);
-void pushEvent(FormEvent event);
+// The event is handed out by the first nextEvent at or after clock time `notBefore`.
+void pushEvent(FormEvent event, std::uint32_t notBefore = 0);
 std::vector<std::pair<std::string, std::string>>& messageBoxes(); // (text, caption)
 int cursorShows();
 

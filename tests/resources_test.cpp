@@ -2,7 +2,13 @@
 // the sound effects and the music files.
 #include "resources/embedded.h"
 
+#include "art/image.h"
+#include "art/palette.h"
+#include "art/pixelfont.h"
+#include "music/score.h"
+
 #include <SDL.h>
+#include <cairo.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -144,6 +150,32 @@ TEST(Sheets, EveryCellHoldsArt) {
         const int area = c.w * c.h;
         const int needed = area <= 256 ? 10 : area / 10;
         EXPECT_GE(inkCount(c), needed) << c.what;
+    }
+}
+
+TEST(Sheets, HitboxesLieOnTheArt) {
+    // What the barrier and the core collide with must be visible: most of each
+    // kind's hitbox, centred in its cell, is covered by its picture.
+    struct Kind {
+        int kind, x, y, w, h, left, right, top, bottom;
+    };
+    const Kind kinds[] = {{1, 0, 12, 48, 48, -18, 18, -18, 18},    {2, 0, 0, 12, 12, -1, 2, -1, 2},
+                          {3, 48, 0, 160, 96, -70, 70, -40, 40},   {4, 0, 96, 16, 16, -1, 2, -1, 2},
+                          {5, 0, 240, 80, 160, -30, 30, -75, 75},  {7, 208, 0, 48, 64, -12, 12, -28, 28},
+                          {11, 80, 240, 160, 240, -70, 70, -120, 120}, {12, 240, 240, 80, 160, -30, 30, -70, 70},
+                          {13, 240, 400, 32, 32, -16, 16, -16, 16}, {14, 272, 400, 160, 80, -80, 80, -40, 40},
+                          {15, 240, 432, 32, 32, -8, 8, -8, 8},    {16, 256, 0, 240, 96, -100, 100, -40, 40},
+                          {17, 0, 400, 80, 80, -30, 30, -30, 30}};
+    const Picture& pic = picture(1);
+    for (const Kind& k : kinds) {
+        const int cx = k.x + k.w / 2, cy = k.y + k.h / 2;
+        int inside = 0, ink = 0;
+        for (int y = std::max(k.y, cy + k.top); y <= std::min(k.y + k.h - 1, cy + k.bottom); ++y)
+            for (int x = std::max(k.x, cx + k.left); x <= std::min(k.x + k.w - 1, cx + k.right); ++x) {
+                ++inside;
+                ink += !(pic.at(x, y) == kSpriteKey);
+            }
+        EXPECT_GE(ink * 10, inside * 6) << "kind " << k.kind << ": " << ink << " of " << inside;
     }
 }
 
@@ -365,24 +397,45 @@ TEST(Waves, FormatsAndSizes) {
 }
 
 // Just enough of a standard MIDI file reader to check the songs.
+struct MidiNote {
+    uint32_t tick;
+    int channel, key;
+    bool on;
+};
+
 struct MidiSummary {
     int format = -1, tracks = 0;
     std::map<int, int> notesPerChannel; // channel 0..15 -> note-ons
     std::map<int, std::set<int>> programs;
-    int unmatched = 0;          // note-ons without a note-off before the end of the track
+    std::vector<MidiNote> events; // note-ons and note-offs in file order
+    int unmatched = 0;            // note-ons without a note-off before the end of the track
     double seconds = 0;
     uint32_t endTick = 0;
     int ticksPerQuarter = 0;
     std::string error;
+
+    std::vector<MidiNote> onsOf(int channel) const {
+        std::vector<MidiNote> out;
+        for (const MidiNote& n : events)
+            if (n.on && n.channel == channel) out.push_back(n);
+        return out;
+    }
 };
 
-MidiSummary readMidi(const std::string& path) {
+MidiSummary readMidi(const std::vector<unsigned char>& b) {
     MidiSummary s;
-    std::ifstream f(path, std::ios::binary);
-    const std::vector<unsigned char> b((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
     auto be = [&](size_t at, int n) {
         uint32_t v = 0;
         for (int i = 0; i < n; ++i) v = v << 8 | b.at(at + i);
+        return v;
+    };
+    auto varLen = [&](size_t& p) {
+        uint32_t v = 0;
+        unsigned char c;
+        do {
+            c = b.at(p++);
+            v = v << 7 | (c & 0x7f);
+        } while (c & 0x80);
         return v;
     };
     try {
@@ -401,47 +454,36 @@ MidiSummary readMidi(const std::string& path) {
             std::map<std::pair<int, int>, int> open;
             bool ended = false;
             while (p < end && !ended) {
-                uint32_t delta = 0;
-                unsigned char c;
-                do {
-                    c = b.at(p++);
-                    delta = delta << 7 | (c & 0x7f);
-                } while (c & 0x80);
-                tick += delta;
+                tick += varLen(p);
                 if (b.at(p) & 0x80) status = b.at(p++);
                 if (status == 0xFF) {
                     const int type = b.at(p++);
-                    uint32_t len = 0;
-                    do {
-                        c = b.at(p++);
-                        len = len << 7 | (c & 0x7f);
-                    } while (c & 0x80);
+                    const uint32_t len = varLen(p);
                     if (type == 0x51) tempos[tick] = be(p, 3);
                     if (type == 0x2F) ended = true;
                     p += len;
                     status = 0;
                 } else if (status == 0xF0 || status == 0xF7) {
-                    uint32_t len = 0;
-                    do {
-                        c = b.at(p++);
-                        len = len << 7 | (c & 0x7f);
-                    } while (c & 0x80);
-                    p += len;
-                } else {
+                    p += varLen(p);
+                } else if (status >= 0x80) {
                     const int kind = status & 0xF0, ch = status & 0x0F;
                     const int d1 = b.at(p++);
                     const int d2 = (kind == 0xC0 || kind == 0xD0) ? 0 : b.at(p++);
                     if (kind == 0x90 && d2 > 0) {
                         ++s.notesPerChannel[ch];
                         ++open[{ch, d1}];
+                        s.events.push_back({tick, ch, d1, true});
                     } else if (kind == 0x80 || (kind == 0x90 && d2 == 0)) {
                         if (open[{ch, d1}] > 0) --open[{ch, d1}];
+                        s.events.push_back({tick, ch, d1, false});
                     } else if (kind == 0xC0) {
                         s.programs[ch].insert(d1);
                     }
+                } else {
+                    throw std::runtime_error("data byte without status");
                 }
             }
-            if (!ended) throw std::runtime_error("track without end");
+            if (!ended || p != end) throw std::runtime_error("track does not end at its end-of-track event");
             for (auto& [key, count] : open) s.unmatched += count;
             s.endTick = std::max(s.endTick, tick);
             at = end;
@@ -461,6 +503,11 @@ MidiSummary readMidi(const std::string& path) {
     return s;
 }
 
+MidiSummary readMidiFile(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    return readMidi({std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()});
+}
+
 TEST(Music, SongsAreCompleteStandardMidiFiles) {
     struct Expect {
         const char* file;
@@ -470,7 +517,7 @@ TEST(Music, SongsAreCompleteStandardMidiFiles) {
                             {"lastboss.mid", 60, 120}, {"CLEAR.mid", 3, 15}};
     for (const Expect& e : songs) {
         SCOPED_TRACE(e.file);
-        const MidiSummary s = readMidi(std::string(TOLVANE_MUSIC_DIR) + "/" + e.file);
+        const MidiSummary s = readMidiFile(std::string(TOLVANE_MUSIC_DIR) + "/" + e.file);
         ASSERT_EQ(s.error, "");
         EXPECT_EQ(s.format, 1);
         EXPECT_GE(s.tracks, 5);
@@ -484,6 +531,250 @@ TEST(Music, SongsAreCompleteStandardMidiFiles) {
         // The song ends on a bar line, so a looping player stays in time.
         EXPECT_EQ(s.endTick % (4 * s.ticksPerQuarter), 0u);
     }
+}
+
+TEST(Sheets, AnimationFramesDiffer) {
+    struct Strip {
+        int picture, x, y, dx, w, h, frames;
+        const char* what;
+    };
+    const Strip strips[] = {{1, 0, 0, 12, 12, 12, 4, "round bullet"},
+                            {2, 80, 16, 48, 48, 48, 3, "speed ring"},
+                            {2, 80, 64, 16, 16, 16, 8, "spark"},
+                            {2, 0, 97, 48, 48, 48, 8, "wreck explosion"}};
+    for (const Strip& st : strips) {
+        const Picture& pic = picture(st.picture);
+        for (int f = 1; f < st.frames; ++f) {
+            bool differs = false;
+            for (int y = 0; y < st.h; ++y)
+                for (int x = 0; x < st.w; ++x)
+                    differs = differs || !(pic.at(st.x + (f - 1) * st.dx + x, st.y + y) == pic.at(st.x + f * st.dx + x, st.y + y));
+            EXPECT_TRUE(differs) << st.what << " frame " << f << " repeats the one before";
+        }
+    }
+}
+
+TEST(Sheets, GaugeBarShowsFromItsFirstColumn) {
+    // The game copies only the left part of the bar, gauge/10 pixels wide.
+    const Picture& pic = picture(2);
+    for (int x = 0; x < 64; ++x) {
+        int ink = 0;
+        for (int y = 1; y < 17; ++y) ink += !(pic.at(x, y) == kHudKey);
+        EXPECT_GE(ink, 6) << "column " << x;
+    }
+}
+
+TEST(Sheets, TitleCardsAreDifferent) {
+    EXPECT_NE(picture(4).pixels, picture(5).pixels);
+    EXPECT_NE(picture(5).pixels, picture(6).pixels);
+    EXPECT_NE(picture(4).pixels, picture(6).pixels);
+}
+
+// Reads a PNG through cairo into RGB pixels.
+Picture decodePng(const res::Blob& png) {
+    struct Reader {
+        const unsigned char* data;
+        size_t size, at = 0;
+    } reader{png.data, png.size};
+    cairo_surface_t* surface = cairo_image_surface_create_from_png_stream(
+        [](void* closure, unsigned char* out, unsigned int length) {
+            auto* r = static_cast<Reader*>(closure);
+            if (r->at + length > r->size) return CAIRO_STATUS_READ_ERROR;
+            std::copy_n(r->data + r->at, length, out);
+            r->at += length;
+            return CAIRO_STATUS_SUCCESS;
+        },
+        &reader);
+    Picture pic;
+    if (cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS) {
+        pic.width = cairo_image_surface_get_width(surface);
+        pic.height = cairo_image_surface_get_height(surface);
+        const unsigned char* data = cairo_image_surface_get_data(surface);
+        const int stride = cairo_image_surface_get_stride(surface);
+        for (int y = 0; y < pic.height; ++y)
+            for (int x = 0; x < pic.width; ++x) {
+                uint32_t v;
+                std::copy_n(data + y * stride + 4 * x, 4, reinterpret_cast<unsigned char*>(&v));
+                pic.pixels.push_back({static_cast<int>((v >> 16) & 255), static_cast<int>((v >> 8) & 255),
+                                      static_cast<int>(v & 255)});
+            }
+    }
+    cairo_surface_destroy(surface);
+    return pic;
+}
+
+TEST(Title, MeetsTheMenuWindowsDarkBlue) {
+    const Picture title = decodePng(res::find("TITLE", 1));
+    ASSERT_EQ(title.width, 270);
+    ASSERT_EQ(title.height, 180);
+    // The bottom row sits on the menu's RGB(0, 0, 64) right under the picture.
+    for (int x = 0; x < 270; x += 10) EXPECT_LT(distance(title.at(x, 179), {0, 0, 64}), 24) << "x " << x;
+    // And it carries bright lettering.
+    int bright = 0;
+    for (const Rgb& p : title.pixels) bright += p.r + p.g + p.b > 600;
+    EXPECT_GT(bright, 400);
+}
+
+// --- The kits the generators are built from ---
+
+TEST(Quantise, CoverageDecidesBetweenKeyAndArt) {
+    art::Canvas canvas(4, 1);
+    canvas.setPixel(0, 0, {255, 0, 0}, 0);
+    canvas.setPixel(1, 0, {255, 0, 0}, 100);   // thin coverage: left out
+    canvas.setPixel(2, 0, {7, 124, 141}, 200); // opaque art in the very key colour
+    canvas.setPixel(3, 0, {255, 255, 255}, 255);
+    const art::Palette& pal = art::gamePalette();
+    const art::Indexed out = art::quantise(canvas, pal, art::kSpriteKeyIndex, art::kKeyClearance);
+    EXPECT_EQ(out.at(0, 0), art::kSpriteKeyIndex);
+    EXPECT_EQ(out.at(1, 0), art::kSpriteKeyIndex);
+    ASSERT_NE(out.at(2, 0), art::kSpriteKeyIndex);
+    EXPECT_GT(art::colourDistance(pal[out.at(2, 0)], art::kSpriteKey), art::kKeyClearance);
+    EXPECT_EQ(pal[out.at(3, 0)], (art::Rgb{255, 255, 255}));
+}
+
+TEST(BmpFile, EveryDepthLoadsInSdl) {
+    for (int bits : {1, 4, 8}) {
+        SCOPED_TRACE("bits " + std::to_string(bits));
+        art::Indexed image;
+        image.width = 13;
+        image.height = 3;
+        image.bits = bits;
+        const int colours = 1 << bits;
+        for (int i = 0; i < colours; ++i) image.palette.push_back({i * 255 / (colours - 1), 255 - i * 255 / (colours - 1), 77});
+        for (int y = 0; y < image.height; ++y)
+            for (int x = 0; x < image.width; ++x) image.pixels.push_back(static_cast<uint8_t>((x * 7 + y * 3) % colours));
+        const std::vector<uint8_t> file = art::bmpFile(image);
+        const size_t stride = ((13 * bits + 31) / 32) * 4;
+        EXPECT_EQ(file.size(), 14 + 40 + 4u * colours + stride * 3);
+        EXPECT_EQ(le32(file.data() + 10), 14 + 40 + 4u * colours);
+        EXPECT_EQ(art::dibBytes(image).size(), file.size() - 14);
+
+        SDL_Surface* loaded = SDL_LoadBMP_RW(SDL_RWFromConstMem(file.data(), static_cast<int>(file.size())), 1);
+        ASSERT_NE(loaded, nullptr) << SDL_GetError();
+        SDL_Surface* rgb = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_RGB888, 0);
+        SDL_FreeSurface(loaded);
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 13; ++x) {
+                const uint32_t v = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(rgb->pixels) + y * rgb->pitch)[x];
+                const art::Rgb want = image.palette[image.at(x, y)];
+                EXPECT_EQ((Rgb{static_cast<int>((v >> 16) & 255), static_cast<int>((v >> 8) & 255), static_cast<int>(v & 255)}),
+                          (Rgb{want.r, want.g, want.b}))
+                    << x << "," << y;
+            }
+        SDL_FreeSurface(rgb);
+    }
+}
+
+TEST(PixelFont, LabelsFitTheirCells) {
+    const std::pair<const char*, int> labels[] = {{"LV", 16},  {"CHAIN", 32}, {"MAX", 24}, {"ALL", 24},
+                                                  {"BONUS", 40}, {"B", 8},     {"SCORE", 40}, {"TIME", 40}};
+    for (auto [word, cell] : labels) EXPECT_LE(art::wordWidth(word) + 2, cell) << word; // ink plus outline
+    EXPECT_THROW(art::wordWidth("Q?"), std::runtime_error);
+}
+
+score::Song testSong(const std::string& chords, const std::string& melody) {
+    score::Song song{"test", 120, {}, {}};
+    score::Section sec;
+    sec.chords = chords;
+    sec.melody = melody;
+    sec.bass = "long";
+    sec.comp = "none";
+    sec.drums = "none";
+    sec.pad = false;
+    sec.crash = false;
+    song.sections.push_back(sec);
+    return song;
+}
+
+TEST(Score, ChordsAndMelodyBecomeTimedNotes) {
+    double seconds = 0;
+    const MidiSummary m = readMidi(score::render(testSong("C G", "C5:16 D5:8 r:4 F#5:4"), &seconds));
+    ASSERT_EQ(m.error, "");
+    EXPECT_DOUBLE_EQ(seconds, 4.0); // two bars at 120 beats a minute
+    EXPECT_NEAR(m.seconds, 4.0, 1e-9);
+    EXPECT_EQ(m.endTick, 2u * 4 * 480);
+    EXPECT_EQ(m.unmatched, 0);
+    const std::vector<MidiNote> lead = m.onsOf(0);
+    ASSERT_EQ(lead.size(), 3u);
+    EXPECT_EQ(lead[0].key, 72);
+    EXPECT_EQ(lead[0].tick, 0u);
+    EXPECT_EQ(lead[1].key, 74);
+    EXPECT_EQ(lead[1].tick, 1920u);
+    EXPECT_EQ(lead[2].key, 78);
+    EXPECT_EQ(lead[2].tick, 1920u + 1440);
+    // Bass roots stay between E2 and D#3: C3 then G2.
+    const std::vector<MidiNote> bass = m.onsOf(3);
+    ASSERT_EQ(bass.size(), 2u);
+    EXPECT_EQ(bass[0].key, 48);
+    EXPECT_EQ(bass[1].key, 43);
+    EXPECT_TRUE(m.onsOf(9).empty());
+}
+
+TEST(Score, RepeatGroupsAndCarriedLengths) {
+    const MidiSummary m = readMidi(score::render(testSong("C", "( C5:1 E5 G5 C6 )x3 Bb4:4")));
+    ASSERT_EQ(m.error, "");
+    const std::vector<MidiNote> lead = m.onsOf(0);
+    ASSERT_EQ(lead.size(), 13u);
+    EXPECT_EQ(lead[4].key, 72);
+    EXPECT_EQ(lead[7].tick, 7u * 120);
+    EXPECT_EQ(lead[12].key, 70);
+    EXPECT_EQ(lead[12].tick, 12u * 120);
+}
+
+TEST(Score, MalformedScoresAreRejected) {
+    const std::pair<const char*, const char*> bad[] = {
+        {"C G", "C5:16"},       // melody shorter than the chords
+        {"C:12", ""},           // chords that leave a bar unfinished
+        {"C", "H5:16"},         // no such note
+        {"Cx", "C5:16"},        // no such chord
+        {"C", "( C5:4 E5:4 G5:8"}, // unclosed group
+    };
+    for (auto [chords, melody] : bad)
+        EXPECT_THROW(score::render(testSong(chords, melody)), std::exception) << chords << " / " << melody;
+}
+
+TEST(Score, DoublingAndDrumFills) {
+    score::Song song = testSong("Am Am", "A5:16 E5:16");
+    song.sections[0].doubled = true;
+    song.sections[0].drums = "rock";
+    song.sections[0].fill = true;
+    const MidiSummary m = readMidi(score::render(song));
+    ASSERT_EQ(m.error, "");
+    const std::vector<MidiNote> doubling = m.onsOf(4);
+    ASSERT_EQ(doubling.size(), 2u);
+    EXPECT_EQ(doubling[0].key, 81 - 12);
+    EXPECT_EQ(doubling[1].key, 76 - 12);
+    // Toms only in the second half of the last bar.
+    for (const MidiNote& n : m.onsOf(9)) {
+        const bool tom = n.key == 45 || n.key == 47 || n.key == 50;
+        if (tom) {
+            EXPECT_GE(n.tick, 1920u + 960);
+        }
+    }
+    int toms = 0;
+    for (const MidiNote& n : m.onsOf(9)) toms += n.key == 45 || n.key == 47 || n.key == 50;
+    EXPECT_EQ(toms, 6);
+}
+
+TEST(MidiWriter, LongDeltasAndNoteOrder) {
+    // Delta times across the variable-length boundaries, and a repeated key
+    // whose note-off must come before the next note-on at the same tick.
+    midi::Track t("t", 2);
+    const uint32_t starts[] = {0, 0x7f, 0x80, 0x3fff, 0x4000, 0x200000};
+    for (uint32_t s : starts) t.note(s, 1, 60, 100);
+    t.note(0x300000, 480, 64, 100);
+    t.note(0x300000 + 480, 480, 64, 100);
+    const MidiSummary m = readMidi(midi::encodeFile({t}, 0x400000));
+    ASSERT_EQ(m.error, "");
+    const std::vector<MidiNote> ons = m.onsOf(2);
+    ASSERT_EQ(ons.size(), 8u);
+    for (size_t i = 0; i < 6; ++i) EXPECT_EQ(ons[i].tick, starts[i]);
+    EXPECT_EQ(m.endTick, 0x400000u);
+    EXPECT_EQ(m.unmatched, 0);
+    std::vector<bool> order;
+    for (const MidiNote& n : m.events)
+        if (n.key == 64 && n.tick == 0x300000 + 480) order.push_back(n.on);
+    EXPECT_EQ(order, (std::vector<bool>{false, true}));
 }
 
 } // namespace

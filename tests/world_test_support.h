@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cmath>
+#include <map>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "session/session.h"
@@ -81,6 +83,28 @@ inline int countKind(const std::vector<Shot>& shots, int kind) {
     int n = 0;
     for (const Shot& s : shots) n += s.kind == kind ? 1 : 0;
     return n;
+}
+
+// The whole life of an enemy or boss, one behaviour step at a time: the step after
+// which each phase began, the step that freed it, and what it fired, by kind.
+struct Life {
+    std::vector<std::pair<int, int>> phases; // (phase, entered after step n)
+    int freedOn = 0;
+    std::map<int, int> fired;
+};
+template <class Behaviour> Life liveThrough(World& w, int slot, Behaviour behave, int limit) {
+    const u8 kind = w.objKind[slot];
+    Life life;
+    life.phases.push_back({w.objPhase[slot], 0});
+    for (int n = 1; n <= limit; ++n) {
+        for (const Shot& s : stepAndCollect(w, slot, behave)) ++life.fired[s.kind];
+        if (w.objKind[slot] != kind) {
+            life.freedOn = n;
+            break;
+        }
+        if (w.objPhase[slot] != life.phases.back().first) life.phases.push_back({w.objPhase[slot], n});
+    }
+    return life;
 }
 
 } // namespace tolvane::testing

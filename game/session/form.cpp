@@ -18,7 +18,8 @@
 namespace tolvane {
 
 std::string rankMessage(i16 hiscoreRank) {
-    if (hiscoreRank < 0) return "今回のスコアはランク外です。";
+    // Ranks run from 1; a game quit before its end (even during start-up) has none.
+    if (hiscoreRank < 1) return "今回のスコアはランク外です。";
     return "今回のスコアは" + std::to_string(hiscoreRank) + "位に入りました。";
 }
 

@@ -53,7 +53,8 @@ void behaveFirstBoss(World& w, int i) {
     case 4: {
         countBy(w.objParamA[i], 1);
         if (w.objParamA[i] % 10 == 0) {
-            for (int j = 0; j <= 23; ++j) fireAt(w, kHeadingBullet, w.objX[i], w.objY[i], w.objTimer[i] + 15 * j, 2);
+            for (int j = 0; j <= 23; ++j)
+                fireAt(w, kHeadingBullet, w.objX[i], w.objY[i], w.objTimer[i] + 15 * j, 2);
             countBy(w.objTimer[i], 5);
         }
         // Bullets raining from random points along the top edge.
@@ -78,9 +79,15 @@ void behaveFirstBoss(World& w, int i) {
 namespace {
 
 // The second boss's two guns sit on its wings.
-double rightGunX(const World& w, int i) { return double(w.objX[i]) + 106; }
-double leftGunX(const World& w, int i) { return double(w.objX[i]) - 106; }
-double gunY(const World& w, int i) { return double(w.objY[i]) - 38; }
+double rightGunX(const World& w, int i) {
+    return double(w.objX[i]) + 106;
+}
+double leftGunX(const World& w, int i) {
+    return double(w.objX[i]) - 106;
+}
+double gunY(const World& w, int i) {
+    return double(w.objY[i]) - 38;
+}
 
 } // namespace
 

@@ -22,7 +22,9 @@ void behaveStraight(World& w, int i) {
 }
 
 // A laser column is rebuilt every frame by its owner, so each segment lives for one update.
-void behaveLaserSegment(World& w, int i) { w.objKind[i] = kFree; }
+void behaveLaserSegment(World& w, int i) {
+    w.objKind[i] = kFree;
+}
 
 void behaveFanEnemy(World& w, int i) {
     moveBy(w.objY[i], 1);
@@ -176,10 +178,10 @@ void behaveTwinShotEnemy(World& w, int i) {
             // Two slow aimed shots side by side, 20 pixels apart across their path.
             aimAtPlayer(w, w.objX[i], w.objY[i]);
             const double a = radians(w.aimAngle);
-            fire(w, kHeadingBullet, double(w.objX[i]) + 10 * std::cos(a), double(w.objY[i]) + 10 * std::sin(a),
-                 w.aimAngle, 1, w.aimAngle);
-            fire(w, kHeadingBullet, double(w.objX[i]) - 10 * std::cos(a), double(w.objY[i]) - 10 * std::sin(a),
-                 w.aimAngle, 1, w.aimAngle);
+            fire(w, kHeadingBullet, double(w.objX[i]) + 10 * std::cos(a),
+                 double(w.objY[i]) + 10 * std::sin(a), w.aimAngle, 1, w.aimAngle);
+            fire(w, kHeadingBullet, double(w.objX[i]) - 10 * std::cos(a),
+                 double(w.objY[i]) - 10 * std::sin(a), w.aimAngle, 1, w.aimAngle);
             countBy(w.objParamA[i], 1);
         }
         if (w.objParamA[i] == 5) w.objPhase[i] = 4;
@@ -212,7 +214,8 @@ void behaveLaserEnemy(World& w, int i) {
     case 2:
         countBy(w.objTimer[i], 1);
         // The laser stands from just above the enemy to the bottom of the screen.
-        for (int y = round16(double(w.objY[i]) - 32); y <= 480; y += 32) launch(w, kLaserSegment, w.objX[i], y, 0, 0);
+        for (int y = round16(double(w.objY[i]) - 32); y <= 480; y += 32)
+            launch(w, kLaserSegment, w.objX[i], y, 0, 0);
         if (w.objTimer[i] == 60) {
             w.objPhase[i] = 3;
             w.objTimer[i] = 0;

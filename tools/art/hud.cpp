@@ -73,25 +73,29 @@ void sphere(cairo_t* cr) {
 }
 
 void speedRing(cairo_t* cr, int frame) {
-    // 48x48: a ring of light with six dashes that turn 20 degrees a frame.
+    // 48x48: a double ring of light around the ship; six comets chase round it,
+    // 20 degrees further each frame, so the three frames spin.
     cairo_new_path(cr);
     cairo_arc(cr, 24, 24, 21, 0, 2 * M_PI);
-    setRgb(cr, {90, 200, 255});
-    cairo_set_line_width(cr, 2.4);
+    setRgb(cr, {40, 110, 255});
+    cairo_set_line_width(cr, 2.0);
     cairo_stroke(cr);
-    for (int k = 0; k < 6; ++k) {
-        const double a0 = (frame * 20 + k * 60) * M_PI / 180;
-        cairo_new_path(cr);
-        cairo_arc(cr, 24, 24, 21, a0, a0 + 0.45);
-        setRgb(cr, kWhite);
-        cairo_set_line_width(cr, 3.6);
-        cairo_stroke(cr);
-    }
     cairo_new_path(cr);
-    cairo_arc(cr, 24, 24, 17, 0, 2 * M_PI);
-    setRgb(cr, {60, 140, 255});
+    cairo_arc(cr, 24, 24, 17.5, 0, 2 * M_PI);
+    setRgb(cr, {110, 220, 255});
     cairo_set_line_width(cr, 1.0);
     cairo_stroke(cr);
+    for (int k = 0; k < 6; ++k) {
+        const double head = (frame * 20 + k * 60) * M_PI / 180;
+        for (int j = 0; j < 5; ++j) {
+            const double a0 = head - j * 0.12;
+            cairo_new_path(cr);
+            cairo_arc(cr, 24, 24, 21, a0 - 0.13, a0);
+            setRgb(cr, mix({255, 255, 255}, {80, 180, 255}, j / 4.0));
+            cairo_set_line_width(cr, 4.0 - j * 0.5);
+            cairo_stroke(cr);
+        }
+    }
 }
 
 void spark(cairo_t* cr, int age) {
@@ -116,47 +120,52 @@ void spark(cairo_t* cr, int age) {
     cairo_fill(cr);
 }
 
+// A spiky fire shape of radius r around (24, 24).
+void fireball(cairo_t* cr, double r, double turn, Rgb inner, Rgb outer) {
+    if (r <= 0.5) return;
+    cairo_new_path(cr);
+    for (int k = 0; k < 18; ++k) {
+        const double a = k * M_PI / 9 + turn;
+        const double rr = r * ((k % 2 == 0) ? 1.0 : 0.74);
+        const double x = 24 + std::cos(a) * rr, y = 24 + std::sin(a) * rr;
+        if (k == 0)
+            cairo_move_to(cr, x, y);
+        else
+            cairo_line_to(cr, x, y);
+    }
+    cairo_close_path(cr);
+    fillRadial(cr, inner, outer, 24, 24, r);
+    cairo_new_path(cr);
+}
+
 void wreck(cairo_t* cr, int frame) {
-    // 48x48: a flash, a fireball that swells, then smoke and debris.
+    // 48x48: a white flash, a fireball that swells and burns out, smoke rings
+    // and debris flying outward.
     const double t = frame / 7.0;
-    const double fire = frame < 5 ? 8 + frame * 3.6 : 22 - (frame - 5) * 3;
-    const Rgb core = mix({255, 255, 240}, {255, 120, 30}, t);
-    const Rgb rim = mix({255, 170, 40}, {110, 60, 70}, t);
-    // Smoke puffs from the third frame on.
     if (frame >= 2) {
-        for (int k = 0; k < 7; ++k) {
-            const double a = k * 2 * M_PI / 7 + 0.4, d = 6 + frame * 2.2;
-            const double pr = 3 + frame * 0.9 - (frame > 5 ? (frame - 5) * 1.2 : 0);
-            disc(cr, 24 + std::cos(a) * d, 24 + std::sin(a) * d, pr);
-            fillRadial(cr, mix({200, 150, 120}, {110, 100, 120}, t), {80, 70, 96}, 24 + std::cos(a) * d,
-                       24 + std::sin(a) * d, pr);
+        for (int k = 0; k < 8; ++k) {
+            const double a = k * 2 * M_PI / 8 + 0.4 + frame * 0.05, d = 5 + frame * 2.0;
+            const double pr = std::max(1.5, 3.5 + frame * 0.8 - (frame > 5 ? (frame - 5) * 1.5 : 0));
+            const double px = 24 + std::cos(a) * d, py = 24 + std::sin(a) * d;
+            disc(cr, px, py, pr);
+            fillRadial(cr, mix({170, 150, 170}, {120, 110, 140}, t), mix({100, 80, 100}, {70, 66, 90}, t), px - 1,
+                       py - 1, pr);
             cairo_new_path(cr);
         }
     }
-    if (fire > 0) {
-        cairo_new_path(cr);
-        for (int k = 0; k < 18; ++k) {
-            const double a = k * M_PI / 9 + frame * 0.3;
-            const double r = fire * ((k % 2 == 0) ? 1.0 : 0.72);
-            const double x = 24 + std::cos(a) * r, y = 24 + std::sin(a) * r;
-            if (k == 0)
-                cairo_move_to(cr, x, y);
-            else
-                cairo_line_to(cr, x, y);
-        }
-        cairo_close_path(cr);
-        fillRadial(cr, core, rim, 24, 24, fire);
-        cairo_new_path(cr);
-    }
-    // Debris flying outward.
+    const double radii[8] = {12, 14, 17, 20, 21, 19, 14, 8};
+    const double r = radii[frame];
+    const Rgb outer = mix({255, 120, 20}, {170, 30, 30}, t);
+    fireball(cr, r, frame * 0.3, {255, 200, 60}, outer);
+    fireball(cr, r * 0.7 * (1 - 0.5 * t), frame * 0.3 + 0.17, {255, 255, 255}, mix({255, 230, 80}, {255, 140, 40}, t));
     for (int k = 0; k < 6; ++k) {
-        const double a = k * M_PI / 3 + 0.2, d = 4 + frame * 2.6;
+        const double a = k * M_PI / 3 + 0.2, d = 6 + frame * 2.5;
         cairo_rectangle(cr, 24 + std::cos(a) * d - 1, 24 + std::sin(a) * d - 1, 2.2, 2.2);
-        setRgb(cr, frame < 4 ? Rgb{255, 255, 200} : Rgb{200, 200, 220});
+        setRgb(cr, frame < 4 ? Rgb{255, 255, 200} : Rgb{255, 170, 90});
         cairo_fill(cr);
     }
     if (frame == 0) {
-        disc(cr, 24, 24, 10);
+        disc(cr, 24, 24, 6);
         setRgb(cr, kWhite);
         cairo_fill(cr);
     }

@@ -13,18 +13,25 @@ namespace {
 
 const Rgb kWhite{255, 255, 255};
 
-// Steel hull colours shared by the enemies, and the accent of each family.
+// Hull colours: a light tint, the full colour and a deep shade of one of the
+// palette's hue ramps, so that the shading reduces to clean steps of one hue.
 struct Paint {
-    Rgb light, dark, line;
+    Rgb light, mid, dark, line;
 };
-const Paint kSteel{{196, 206, 226}, {62, 68, 98}, {24, 26, 44}};
-const Paint kCrimson{{255, 120, 130}, {120, 14, 40}, {50, 6, 20}};
-const Paint kViolet{{210, 150, 255}, {70, 24, 130}, {30, 8, 60}};
-const Paint kOlive{{214, 222, 140}, {74, 86, 30}, {30, 36, 10}};
-const Paint kBronze{{255, 206, 120}, {128, 64, 20}, {54, 26, 8}};
+const Paint kSteel{{200, 210, 230}, {128, 136, 166}, {58, 64, 94}, {24, 26, 44}};
+const Paint kCrimson{hsv(0, 0.4, 1.0), hsv(0, 0.88, 0.88), hsv(0, 0.92, 0.4), hsv(0, 0.9, 0.2)};
+const Paint kViolet{hsv(272, 0.4, 1.0), hsv(272, 0.85, 0.85), hsv(272, 0.92, 0.45), hsv(272, 0.9, 0.22)};
+const Paint kOlive{hsv(80, 0.4, 0.92), hsv(80, 0.88, 0.72), hsv(80, 0.92, 0.34), hsv(80, 0.9, 0.16)};
+const Paint kBronze{hsv(40, 0.4, 1.0), hsv(40, 0.88, 0.86), hsv(40, 0.92, 0.44), hsv(40, 0.9, 0.2)};
 
 void paintHull(cairo_t* cr, const Paint& p, double x0, double y0, double x1, double y1, double line = 1.2) {
-    fillGradient(cr, p.light, p.dark, x0, y0, x1, y1);
+    cairo_pattern_t* g = cairo_pattern_create_linear(x0, y0, x1, y1);
+    addStop(g, 0, p.light);
+    addStop(g, 0.45, p.mid);
+    addStop(g, 1, p.dark);
+    cairo_set_source(cr, g);
+    cairo_fill_preserve(cr);
+    cairo_pattern_destroy(g);
     stroke(cr, p.line, line);
 }
 
@@ -36,15 +43,21 @@ void lamp(cairo_t* cr, double x, double y, double r, Rgb colour) {
     cairo_new_path(cr);
 }
 
-// Hot exhaust pointing up the screen (the enemies fly downward).
-void exhaustUp(cairo_t* cr, double x, double y, double w, double len) {
+// Hot exhaust pointing up the screen (the enemies fly downward): an orange
+// flame around a white-hot core.
+void flame(cairo_t* cr, double x, double y, double w, double len, Rgb base, Rgb tip) {
     cairo_new_path(cr);
     cairo_move_to(cr, x - w / 2, y);
-    cairo_curve_to(cr, x - w / 2, y - len * 0.5, x, y - len * 0.8, x, y - len);
-    cairo_curve_to(cr, x, y - len * 0.8, x + w / 2, y - len * 0.5, x + w / 2, y);
+    cairo_curve_to(cr, x - w / 2, y - len * 0.5, x - w * 0.1, y - len * 0.8, x, y - len);
+    cairo_curve_to(cr, x + w * 0.1, y - len * 0.8, x + w / 2, y - len * 0.5, x + w / 2, y);
     cairo_close_path(cr);
-    fillGradient(cr, {255, 255, 210}, {255, 90, 30}, x, y, x, y - len);
+    fillGradient(cr, base, tip, x, y, x, y - len);
     cairo_new_path(cr);
+}
+
+void exhaustUp(cairo_t* cr, double x, double y, double w, double len) {
+    flame(cr, x, y + 1, w * 1.3, len * 1.4, {255, 170, 40}, {230, 50, 20});
+    flame(cr, x, y + 1, w * 0.7, len * 0.9, {255, 255, 255}, {255, 230, 90});
 }
 
 void barrel(cairo_t* cr, double x, double y0, double y1, double w) {
@@ -239,7 +252,7 @@ void ringEnemy(cairo_t* cr) {
         paintHull(cr, kCrimson, cx, 98, cx, 130);
     }
     disc(cr, cx, cy, 25);
-    paintHull(cr, {{230, 235, 250}, {50, 56, 86}, {20, 22, 40}}, cx - 20, cy - 20, cx + 20, cy + 20, 1.5);
+    paintHull(cr, {{230, 235, 250}, {140, 146, 176}, {50, 56, 86}, {20, 22, 40}}, cx - 20, cy - 20, cx + 20, cy + 20, 1.5);
     disc(cr, cx, cy, 17);
     fillRadial(cr, {40, 20, 60}, {10, 6, 24}, cx, cy, 17);
     cairo_new_path(cr);
@@ -280,15 +293,17 @@ void sideGunship(cairo_t* cr) {
     // barrels sits at the centre.
     const double cx = 80, cy = 40;
     for (int side = -1; side <= 1; side += 2) {
-        exhaustUp(cr, cx + side * 50, 22, 8, 14);
-        polygon(cr, {{cx + side * 18, 20}, {cx + side * 78, 26}, {cx + side * 79, 48}, {cx + side * 60, 58},
-                     {cx + side * 18, 56}});
-        paintHull(cr, kCrimson, cx, 20, cx, 58, 1.4);
-        polygon(cr, {{cx + side * 18, 20}, {cx + side * 78, 26}, {cx + side * 79, 48}, {cx + side * 60, 58},
-                     {cx + side * 18, 56}});
+        exhaustUp(cr, cx + side * 50, 14, 8, 12);
+        const std::vector<Pt> wing = {{cx + side * 18, 12}, {cx + side * 70, 16}, {cx + side * 79, 26},
+                                      {cx + side * 79, 56}, {cx + side * 66, 68}, {cx + side * 18, 68}};
+        polygon(cr, wing);
+        paintHull(cr, kCrimson, cx, 12, cx, 68, 1.4);
+        polygon(cr, wing);
         rimLight(cr, {255, 200, 200}, 1.4, 0, 1.2);
-        ellipse(cr, cx + side * 64, 40, 11, 9);
-        paintHull(cr, kSteel, cx + side * 60, 32, cx + side * 66, 48);
+        for (int k = 0; k < 3; ++k)
+            panelLine(cr, cx + side * 22, 20 + k * 20, cx + side * 48, 20 + k * 20, {150, 30, 50}, 1.0);
+        ellipse(cr, cx + side * 64, 40, 12, 16);
+        paintHull(cr, kSteel, cx + side * 58, 26, cx + side * 68, 56);
         lamp(cr, cx + side * 64, 40, 3, {255, 180, 40});
         panelLine(cr, cx + side * 24, 38, cx + side * 50, 38, {130, 20, 40}, 1.4);
     }
@@ -313,6 +328,28 @@ void firstBoss(cairo_t* cr) {
     paintHull(cr, kViolet, cx - 40, 12, cx + 78, 238, 1.6);
     mirrored(cr, cx, outer);
     rimLight(cr, {235, 210, 255}, 1.8, 0, 1.5);
+    // Armour seams and running lights on the outer hull.
+    cairo_save(cr);
+    mirrored(cr, cx, outer);
+    cairo_clip(cr);
+    for (int k = 0; k < 9; ++k) {
+        const double y = 40 + k * 20;
+        panelLine(cr, 0, y, 160, y + 8, {60, 20, 110}, 1.0);
+        panelLine(cr, 0, y + 1, 160, y + 9, {190, 150, 255}, 0.6);
+    }
+    cairo_restore(cr);
+    for (int side = -1; side <= 1; side += 2)
+        for (int k = 0; k < 5; ++k) lamp(cr, cx + side * (62 + k * 2.5), 70 + k * 16, 1.5, {120, 255, 200});
+    // Engine nacelles high on both flanks.
+    for (int side = -1; side <= 1; side += 2) {
+        const double nx = cx + side * 46;
+        exhaustUp(cr, nx, 30, 8, 12);
+        ellipse(cr, nx, 48, 9, 22);
+        paintHull(cr, kSteel, nx - 6, 28, nx + 8, 70, 1.3);
+        ellipse(cr, nx, 48, 9, 22);
+        rimLight(cr, kWhite, 1.4, side * 0.8, 1.0);
+        for (int k = 0; k < 3; ++k) panelLine(cr, nx - 6, 40 + k * 8, nx + 6, 40 + k * 8, {80, 86, 120});
+    }
     const std::vector<Pt> inner = {{0, 16}, {20, 24}, {32, 60}, {34, 170}, {22, 214}, {0, 228}};
     mirrored(cr, cx, inner);
     paintHull(cr, kSteel, cx - 20, 16, cx + 34, 228, 1.4);
@@ -334,7 +371,7 @@ void firstBoss(cairo_t* cr) {
         paintHull(cr, kCrimson, cx, 176, cx, 214);
     }
     disc(cr, cx, cy, 30);
-    paintHull(cr, {{230, 235, 250}, {50, 56, 86}, {20, 22, 40}}, cx - 24, cy - 24, cx + 24, cy + 24, 1.6);
+    paintHull(cr, {{230, 235, 250}, {140, 146, 176}, {50, 56, 86}, {20, 22, 40}}, cx - 24, cy - 24, cx + 24, cy + 24, 1.6);
     glow(cr, cx, cy, 26, {255, 60, 200}, 0.9);
     disc(cr, cx, cy, 14);
     fillRadial(cr, kWhite, {255, 40, 170}, cx - 3, cy - 4, 15);
@@ -390,7 +427,7 @@ void lastBoss(cairo_t* cr) {
     fillRadial(cr, {240, 210, 255}, {60, 10, 120}, cx - 8, cy - 8, 40);
     stroke(cr, {30, 0, 60}, 1.4);
     disc(cr, cx, cy, 20);
-    paintHull(cr, {{220, 220, 240}, {40, 36, 70}, {16, 10, 30}}, cx - 16, cy - 16, cx + 16, cy + 16, 1.5);
+    paintHull(cr, {{220, 220, 240}, {120, 116, 150}, {40, 36, 70}, {16, 10, 30}}, cx - 16, cy - 16, cx + 16, cy + 16, 1.5);
     ellipse(cr, cx, cy, 16, 10);
     fillRadial(cr, kWhite, {200, 190, 230}, cx - 4, cy - 3, 16);
     stroke(cr, {40, 10, 60}, 1.2);

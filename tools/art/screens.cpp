@@ -90,8 +90,9 @@ Indexed resultsPicture() {
     setRgb(cr, {140, 150, 255});
     cairo_set_line_width(cr, 2);
     cairo_stroke(cr);
-    for (double y : {150.0, 310.0, 390.0}) {
-        cairo_rectangle(cr, px + 16, y + 2, pw - 32, 1);
+    // Rules between the groups of figures, clear of the rows the game writes.
+    for (double y : {158.0, 298.0, 378.0}) {
+        cairo_rectangle(cr, px + 16, y, pw - 32, 1);
         setRgb(cr, {90, 100, 200}, 0.8);
         cairo_fill(cr);
     }
@@ -131,6 +132,20 @@ Indexed stageCard(int stage) {
     cairo_set_source(cr, p);
     cairo_fill_preserve(cr);
     cairo_pattern_destroy(p);
+    // Alternate rays of a lighter yellow, clipped to the burst.
+    cairo_save(cr);
+    cairo_clip_preserve(cr);
+    for (int k = 0; k < points; k += 2) {
+        const double a0 = (k - 0.5) * M_PI / (points / 2.0) - M_PI / 2, a1 = a0 + M_PI / points;
+        cairo_new_path(cr);
+        cairo_move_to(cr, cx, cy);
+        cairo_line_to(cr, cx + std::cos(a0) * 300, cy + std::sin(a0) * 300);
+        cairo_line_to(cr, cx + std::cos(a1) * 300, cy + std::sin(a1) * 300);
+        cairo_close_path(cr);
+        setRgb(cr, {255, 252, 200}, 0.45);
+        cairo_fill(cr);
+    }
+    cairo_restore(cr);
     setRgb(cr, {170, 20, 20});
     cairo_set_line_width(cr, 2.5);
     cairo_stroke(cr);

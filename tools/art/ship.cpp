@@ -44,19 +44,26 @@ void drawShip(cairo_t* cr, int n) {
     const double cx = 16;
     const Rgb body = hsv(s.hue, 0.55, 0.95), bodyDark = hsv(s.hue, 0.85, 0.45);
     const Rgb trim = hsv(s.trimHue, 0.85, 1.0), trimDark = hsv(s.trimHue, 0.9, 0.5);
-    const Rgb line = hsv(s.hue, 0.9, 0.22);
+    // Outlines stay light enough to show against the black sky.
+    const Rgb line = hsv(s.hue, 0.8, 0.36);
 
-    // Exhaust flames under everything.
+    // Exhaust flames under everything: orange around a white core.
     for (int e = 0; e < s.engines; ++e) {
         const double ex = cx + (s.engines == 1 ? 0 : (e - (s.engines - 1) / 2.0) * 5.0);
-        const double len = 5.0 + (e == (s.engines - 1) / 2 ? 1.5 : 0);
-        cairo_new_path(cr);
-        cairo_move_to(cr, ex - 2.2, 26);
-        cairo_line_to(cr, ex, 26 + len);
-        cairo_line_to(cr, ex + 2.2, 26);
-        cairo_close_path(cr);
-        fillGradient(cr, {255, 255, 220}, {255, 120, 20}, ex, 26, ex, 26 + len);
-        cairo_new_path(cr);
+        const double len = 4.5 + (e == (s.engines - 1) / 2 ? 1.5 : 0);
+        for (int layer = 0; layer < 2; ++layer) {
+            const double w = layer == 0 ? 2.4 : 1.2, l = layer == 0 ? len : len * 0.6;
+            cairo_new_path(cr);
+            cairo_move_to(cr, ex - w, 26);
+            cairo_line_to(cr, ex, 26 + l);
+            cairo_line_to(cr, ex + w, 26);
+            cairo_close_path(cr);
+            if (layer == 0)
+                fillGradient(cr, {255, 200, 60}, {240, 70, 20}, ex, 26, ex, 26 + l);
+            else
+                fillGradient(cr, {255, 255, 255}, {255, 240, 150}, ex, 26, ex, 26 + l);
+            cairo_new_path(cr);
+        }
     }
 
     // Wings.
@@ -79,6 +86,24 @@ void drawShip(cairo_t* cr, int n) {
         setRgb(cr, trim);
         cairo_set_line_width(cr, 1.4);
         cairo_stroke(cr);
+    }
+    // Later ships earn gold leading edges and wingtip lights.
+    if (n >= 15) {
+        for (int side = -1; side <= 1; side += 2) {
+            cairo_new_path(cr);
+            cairo_move_to(cr, cx + side * 4, wing[1].y + 0.6);
+            cairo_line_to(cr, cx + side * (wing[2].x - 0.5), wing[2].y + 0.6);
+            setRgb(cr, {255, 220, 90});
+            cairo_set_line_width(cr, 1.1);
+            cairo_stroke(cr);
+        }
+    }
+    if (n >= 10) {
+        for (int side = -1; side <= 1; side += 2) {
+            disc(cr, cx + side * (sp - 0.6), 23.5, 1.1);
+            setRgb(cr, side < 0 ? Rgb{255, 80, 80} : Rgb{120, 255, 140});
+            cairo_fill(cr);
+        }
     }
     if (s.canards) {
         mirrored(cr, cx, {{0, 8}, {6, 9}, {7, 11}, {2, 12}, {0, 12}});

@@ -33,7 +33,7 @@ void writeTitlePicture(const std::string& pngPath) {
         cairo_fill(cr);
     }
     // A planet's rim glowing under the horizon.
-    cairo_pattern_t* rim = cairo_pattern_create_radial(135, 420, 250, 135, 420, 300);
+    cairo_pattern_t* rim = cairo_pattern_create_radial(135, 405, 250, 135, 405, 300);
     addStop(rim, 0, {255, 170, 80}, 0.9);
     addStop(rim, 0.12, {255, 90, 120}, 0.6);
     addStop(rim, 0.45, {90, 40, 160}, 0.25);
@@ -41,7 +41,7 @@ void writeTitlePicture(const std::string& pngPath) {
     cairo_set_source(cr, rim);
     cairo_paint(cr);
     cairo_pattern_destroy(rim);
-    disc(cr, 135, 420, 252);
+    disc(cr, 135, 405, 252);
     cairo_pattern_t* planet = cairo_pattern_create_linear(0, 168, 0, 180);
     addStop(planet, 0, {30, 10, 60});
     addStop(planet, 1, {0, 0, 64});
@@ -66,6 +66,15 @@ void writeTitlePicture(const std::string& pngPath) {
     cairo_translate(cr, -16, -16);
     drawShip(cr, 19);
     cairo_restore(cr);
+
+    // The lower edge melts into the menu window's dark blue.
+    cairo_pattern_t* fade = cairo_pattern_create_linear(0, 158, 0, 179);
+    addStop(fade, 0, {0, 0, 64}, 0);
+    addStop(fade, 1, {0, 0, 64}, 1);
+    cairo_rectangle(cr, 0, 158, 270, 22);
+    cairo_set_source(cr, fade);
+    cairo_fill(cr);
+    cairo_pattern_destroy(fade);
 
     // Title lettering.
     auto text = [cr](const char* s, const char* face, cairo_font_slant_t slant, double size, double x, double y,

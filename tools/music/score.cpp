@@ -130,7 +130,8 @@ std::vector<int> voicing(const Chord& c, int count) {
 }
 
 struct Parts {
-    midi::Track lead{"Lead", 0}, comp{"Accompaniment", 1}, pad{"Pad", 2}, bass{"Bass", 3}, drums{"Drums", 9};
+    midi::Track lead{"Lead", 0}, comp{"Accompaniment", 1}, pad{"Pad", 2}, bass{"Bass", 3}, doubling{"Doubling", 4},
+        drums{"Drums", 9};
 };
 
 void playBass(midi::Track& t, const Chord& c, const std::string& style) {
@@ -241,6 +242,7 @@ std::vector<uint8_t> render(const Song& song, double* lengthSeconds) {
     };
     const Setup setups[] = {{&p.lead, in.lead, in.leadVolume, 64, 40, 20}, {&p.comp, in.comp, in.compVolume, 44, 50, 30},
                             {&p.pad, in.pad, in.padVolume, 84, 80, 40},    {&p.bass, in.bass, in.bassVolume, 64, 20, 0},
+                            {&p.doubling, in.doubling, in.doublingVolume, 74, 60, 30},
                             {&p.drums, 0, in.drumVolume, 64, 40, 0}};
     for (const Setup& s : setups) {
         s.track->controller(0, 121, 0); // reset controllers, so every loop starts alike
@@ -269,7 +271,9 @@ std::vector<uint8_t> render(const Song& song, double* lengthSeconds) {
                     throw std::runtime_error(song.name + ": melody and chords differ in length");
                 for (const Note& n : notes) {
                     const bool onBeat = (n.start % (4 * kSixteenth)) == 0;
-                    if (n.key >= 0) p.lead.note(n.start, n.length - 12, n.key, onBeat ? 108 : 96);
+                    if (n.key < 0) continue;
+                    p.lead.note(n.start, n.length - 12, n.key, onBeat ? 108 : 96);
+                    if (sec.doubled) p.doubling.note(n.start, n.length - 12, n.key - 12, onBeat ? 96 : 86);
                 }
             }
             for (uint32_t bar = at; bar < end; bar += kBar)
@@ -278,7 +282,7 @@ std::vector<uint8_t> render(const Song& song, double* lengthSeconds) {
         }
     }
     if (lengthSeconds) *lengthSeconds = at / double(midi::kTicksPerQuarter) * 60.0 / song.bpm;
-    return midi::encodeFile({conductor, p.lead, p.comp, p.pad, p.bass, p.drums}, at);
+    return midi::encodeFile({conductor, p.lead, p.comp, p.pad, p.bass, p.doubling, p.drums}, at);
 }
 
 } // namespace score

@@ -27,11 +27,13 @@ struct Section {
     bool fill = false;       // drum fill in the last bar
     bool crash = true;       // crash cymbal on the first beat
     int repeat = 1;
+    bool doubled = false;    // a second instrument doubles the lead an octave lower
 };
 
 struct Instruments {
     int lead = 80, comp = 81, pad = 48, bass = 38; // General MIDI programs (0-based)
     int leadVolume = 100, compVolume = 70, padVolume = 62, bassVolume = 100, drumVolume = 100;
+    int doubling = 61, doublingVolume = 72;
 };
 
 struct Song {

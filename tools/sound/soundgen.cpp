@@ -46,7 +46,7 @@ void normalise(std::vector<double>& s, double peak) {
     if (m > 0)
         for (double& v : s) v *= peak / m;
     // Short fades at both ends so nothing clicks.
-    const size_t fade = std::min<size_t>(s.size() / 8, 64);
+    const size_t fade = std::min<size_t>(s.size() / 32, 64);
     for (size_t i = 0; i < fade; ++i) {
         s[i] *= double(i) / fade;
         s[s.size() - 1 - i] *= double(i) / fade;
@@ -164,7 +164,7 @@ std::vector<double> laserWarning(int n, int rate) {
         const int beat = static_cast<int>(t / 0.125);
         const double f = (beat % 2 == 0) ? 990 : 740;
         ph1 += kTau * f / rate;
-        const double square = std::tanh(4 * std::sin(ph1));
+        const double square = std::tanh(2 * std::sin(ph1));
         const double gate = std::min(1.0, std::fmod(t, 0.125) / 0.004) * (std::fmod(t, 0.125) < 0.1 ? 1 : 0.15);
         ph2 += kTau * (200 + 900 * t) / rate;
         const double charge = std::sin(ph2 + 0.6 * std::sin(ph2 * 2.01));
@@ -198,19 +198,26 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string dir = argv[1];
+    // drive > 0 saturates the sound before normalising, so the blasts sound
+    // loud without clipping; peak balances the effects against each other.
     struct Effect {
         int id, bytes, rate, bits;
         std::vector<double> (*make)(int, int);
+        double drive, peak;
     };
     const Effect effects[] = {
-        {101, 780, 22050, 8, contactTick},   {102, 44144, 22050, 8, levelUpChimes},
-        {103, 13276, 22050, 8, shipExplosion}, {104, 33120, 22050, 8, bombBlast},
-        {105, 22096, 22050, 8, laserWarning}, {106, 63484, 44100, 16, levelUpSparkle},
+        {101, 780, 22050, 8, contactTick, 0, 0.85},      {102, 44144, 22050, 8, levelUpChimes, 0, 0.9},
+        {103, 13276, 22050, 8, shipExplosion, 2.0, 0.9}, {104, 33120, 22050, 8, bombBlast, 2.5, 0.95},
+        {105, 22096, 22050, 8, laserWarning, 0, 0.7},    {106, 63484, 44100, 16, levelUpSparkle, 0, 0.85},
     };
     for (const Effect& e : effects) {
         const int samples = (e.bytes - 44) / (e.bits / 8);
         std::vector<double> s = e.make(samples, e.rate);
-        normalise(s, 0.9);
+        if (e.drive > 0) {
+            normalise(s, 1.0);
+            for (double& v : s) v = std::tanh(e.drive * v);
+        }
+        normalise(s, e.peak);
         writeWave(dir + "/wave" + std::to_string(e.id) + ".wav", s, e.rate, e.bits);
     }
     return 0;
