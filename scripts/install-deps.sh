@@ -16,6 +16,8 @@ packages=(
   timgm6mb-soundfont
   # window, sound and picture tests
   xvfb xfonts-base xdotool x11-utils imagemagick sox zenity fluidsynth
+  # the independent model of the simulation (tools/model) and its CTest check
+  python3
 )
 
 missing=()

@@ -10,6 +10,8 @@ taps       quick taps of opposite directions (the speed boost) while moving abou
 hunter     steers under the nearest enemy and gets hit (misses, re-entries, chains reset)
 offscreen  leaves the screen over every edge and corner and comes back (the off-screen marker)
 pilot      dodges bullets and lasers, bombs when cornered, to live long and see the bosses
+farout     runs right with the boost until the ship's x wraps round, then far upward
+oddbytes   3000 frames of random bytes (high bits, bombs), garbage after the last entry
 
 The last three read the world while they play, through the model, so the ship goes where the
 game's state says.
@@ -28,9 +30,13 @@ ENEMY_KINDS = {1, 3, 5, 6, 7, 11, 12, 14, 16, 17}
 
 
 def write(path, data):
+    """data: the N + 1 input bytes, or (bytes, trailing) with bytes past entry N to append."""
+    trailing = b''
+    if isinstance(data, tuple):
+        data, trailing = data
     n = len(data) - 1
     with open(path, 'wb') as fh:
-        fh.write(struct.pack('<i', n) + bytes(data))
+        fh.write(struct.pack('<i', n) + bytes(data) + bytes(trailing))
 
 
 def steer(dx, dy, dead=2):
@@ -262,8 +268,35 @@ def pilot():
     return drv.run(choose)
 
 
+def farout():
+    """Holds right for the whole game while tapping up and down for the boost, so the ship's
+    16-bit x runs past 32767 and wraps round (the game times out before the last 12400
+    frames, which turn upward, are played)."""
+    data = bytearray(FRAMES + 1)
+    for f in range(FRAMES):
+        b = RIGHT if f < 12000 else UP
+        phase = f % 16
+        if phase == 0:
+            b |= UP if b != UP else LEFT
+        elif phase == 8:
+            b |= DOWN if b != UP else RIGHT
+        data[f] = b
+    return data
+
+
+def oddbytes():
+    """A short file of random bytes, with the unused high bits and bomb presses in them, and
+    garbage after entry N; past N the game plays on with no input."""
+    rng = random.Random(6)
+    n = 3000
+    data = bytearray(rng.randrange(256) if rng.random() < 0.3 else rng.choice((0, 1, 2, 4, 8, 5, 10))
+                     for _ in range(n + 1))
+    trailing = bytes(rng.randrange(256) for _ in range(100))
+    return data, trailing
+
+
 MAKERS = {'zero': zero, 'wander': wander, 'taps': taps, 'hunter': hunter, 'offscreen': offscreen,
-          'pilot': pilot}
+          'pilot': pilot, 'farout': farout, 'oddbytes': oddbytes}
 
 
 def main(argv):
