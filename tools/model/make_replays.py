@@ -12,6 +12,7 @@ offscreen  leaves the screen over every edge and corner and comes back (the off-
 pilot      dodges bullets and lasers, bombs when cornered, to live long and see the bosses
 farout     runs right with the boost until the ship's x wraps round, then far upward
 oddbytes   3000 frames of random bytes (high bits, bombs), garbage after the last entry
+fullbuffer input in all 25001 entries, also after the end of the game (compare with --until)
 
 The last three read the world while they play, through the model, so the ship goes where the
 game's state says.
@@ -202,7 +203,9 @@ def pilot():
         dy = vec[m & (UP | DOWN)][1] if m & (UP | DOWN) else 0
         mv.append((m, dx, dy))
     st = {'home': (320, 380), 'retarget': 0}
-    horizon = 14
+    horizon = 10
+    graze = 2.0
+    crowd = 100
 
     def choose(w, f):
         if w.entryTimer != 0:
@@ -213,12 +216,16 @@ def pilot():
         hl, hr, ht, hb = w.objHitLeft, w.objHitRight, w.objHitTop, w.objHitBottom
         threats = []
         lasers = []
+        bullets = []
         for i in range(w.top):
             k = kinds[i]
             if k == 0 or k in (8, 9, 10):
                 continue
             x, y = ox[i], oy[i]
             if k in (2, 4, 15):
+                if abs(x - sx) > 160 or abs(y - sy) > 160:
+                    continue
+                bullets.append((x, y))
                 if abs(x - sx) > 70 or abs(y - sy) > 70:
                     continue
                 threats.append((x, y, vx[i], vy[i], hl[i] - 3, hr[i] + 3, ht[i] - 3, hb[i] + 3))
@@ -233,6 +240,14 @@ def pilot():
                     continue
                 threats.append((x, y, 0.0, 0.0, hl[i] - 8, hr[i] + 8, ht[i] - 8, hb[i] + 8))
         protected = w.bombTimer > 2 or w.burstTimer > 4
+        # frames in which the core is still shielded by a bomb or a level-up burst
+        safe = max(w.bombTimer - 1, w.burstTimer // 2 - 1)
+        if safe > 0 and bullets:
+            # shielded: head for the bullets to collect them
+            hx = sum(b[0] for b in bullets) / len(bullets)
+            hy = sum(b[1] for b in bullets) / len(bullets)
+            st['home'] = (hx, hy)
+            st['retarget'] = f + 30
         if st['retarget'] <= f:
             st['retarget'] = f + rng.randint(60, 240)
             st['home'] = (rng.randint(120, 520), rng.randint(300, 430))
@@ -246,6 +261,8 @@ def pilot():
             for t in range(1, horizon + 1):
                 px += dx * step
                 py += dy * step
+                if t <= safe:
+                    continue
                 for (x, y, ux, uy, l, r, tp, bt) in threats:
                     qx = x + ux * t
                     qy = y + uy * t
@@ -256,12 +273,20 @@ def pilot():
                         danger += 30.0 / t
             if px < 16 or px > 624 or py < 40 or py > 464:
                 danger += 50
+            # grazing: bullets that the barrier touches after the first step pay
+            gx, gy = sx + dx * step, sy + dy * step
+            h = (w.shakeBoost + 2) * 12
+            for (x, y, ux, uy, l, r, tp, bt) in threats:
+                qx, qy = x + ux, y + uy
+                if gx + h >= qx + l and gx - h <= qx + r and gy + h >= qy + tp and gy - h <= qy + bt:
+                    danger -= graze
             if danger < 100 / 3:
                 worst_all = False
-            score = danger + 0.02 * (abs(px - hx) + abs(py - hy))
+            score = danger + (0.2 if safe > 0 else 0.02) * (abs(px - hx) + abs(py - hy))
             if best_score is None or score < best_score:
                 best, best_score = m, score
-        if worst_all and not protected and w.bombStock > 0 and w.bombTimer == 0:
+        if ((worst_all or len(bullets) >= crowd) and not protected and w.bombStock > 0 and
+                w.bombTimer == 0):
             best |= BOMB
         return best
 
@@ -295,8 +320,25 @@ def oddbytes():
     return data, trailing
 
 
+def fullbuffer():
+    """All 25001 entries used: random taps and holds to the very last entry, so the frames
+    after the end of the game still carry input (the tap windows and the boost go on)."""
+    rng = random.Random(7)
+    data = bytearray(25001)
+    f = 0
+    while f < len(data):
+        d = rng.choice((0, UP, DOWN, LEFT, RIGHT, UP | DOWN, LEFT | RIGHT, BOMB))
+        for _ in range(rng.randint(1, 12)):
+            if f < len(data):
+                data[f] = d if d != BOMB or rng.random() < 0.3 else 0
+                f += 1
+    data[-1] = 0
+    return data
+
+
 MAKERS = {'zero': zero, 'wander': wander, 'taps': taps, 'hunter': hunter, 'offscreen': offscreen,
-          'pilot': pilot, 'farout': farout, 'oddbytes': oddbytes}
+          'pilot': pilot, 'farout': farout, 'oddbytes': oddbytes,
+          'fullbuffer': fullbuffer}
 
 
 def main(argv):
