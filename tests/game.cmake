@@ -17,3 +17,5 @@ gtest_discover_tests(tolvane_sdl_tests PROPERTIES LABELS unit ENVIRONMENT "SDL_V
 # The real game in a real window under Xvfb.
 add_test(NAME tolvane_window COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/window/tolvane_window_test.sh $<TARGET_FILE:tolvane>)
 set_tests_properties(tolvane_window PROPERTIES LABELS window TIMEOUT 120)
+add_test(NAME tolvane_no_display COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/window/no_display_test.sh $<TARGET_FILE:tolvane>)
+set_tests_properties(tolvane_no_display PROPERTIES LABELS unit)
