@@ -10,6 +10,7 @@ taps       quick taps of opposite directions (the speed boost) while moving abou
 hunter     steers under the nearest enemy and gets hit (misses, re-entries, chains reset)
 offscreen  leaves the screen over every edge and corner and comes back (the off-screen marker)
 pilot      dodges bullets and lasers, bombs when cornered, to live long and see the bosses
+pilot2     the same player with another seed; it lives into the last boss's ring phase
 farout     runs right with the boost until the ship's x wraps round, then far upward
 oddbytes   3000 frames of random bytes (high bits, bombs), garbage after the last entry
 fullbuffer input in all 25001 entries, also after the end of the game (compare with --until)
@@ -189,11 +190,11 @@ def offscreen():
     return drv.run(choose)
 
 
-def pilot():
+def pilot(seed=5, horizon=10, graze=2.0, crowd=100):
     """A cautious player: picks the move whose next frames keep the core box away from every
-    object's predicted hitbox, leans toward a spot under the action to collect contacts, and
-    bombs when every move is dangerous."""
-    rng = random.Random(5)
+    object's predicted hitbox, grazes bullets with the barrier, dives into them while a bomb
+    or a level-up burst shields the core, and bombs when cornered or crowded."""
+    rng = random.Random(seed)
     drv = Driven()
     moves = [0, UP, DOWN, LEFT, RIGHT, UP | LEFT, UP | RIGHT, DOWN | LEFT, DOWN | RIGHT]
     vec = {0: (0, 0), UP: (0, -1), DOWN: (0, 1), LEFT: (-1, 0), RIGHT: (1, 0)}
@@ -203,9 +204,6 @@ def pilot():
         dy = vec[m & (UP | DOWN)][1] if m & (UP | DOWN) else 0
         mv.append((m, dx, dy))
     st = {'home': (320, 380), 'retarget': 0}
-    horizon = 10
-    graze = 2.0
-    crowd = 100
 
     def choose(w, f):
         if w.entryTimer != 0:
@@ -338,7 +336,8 @@ def fullbuffer():
 
 MAKERS = {'zero': zero, 'wander': wander, 'taps': taps, 'hunter': hunter, 'offscreen': offscreen,
           'pilot': pilot, 'farout': farout, 'oddbytes': oddbytes,
-          'fullbuffer': fullbuffer}
+          'fullbuffer': fullbuffer,
+          'pilot2': lambda: pilot(seed=9)}
 
 
 def main(argv):
