@@ -13,9 +13,11 @@
 
 namespace tolvane {
 
-std::string rankMessage(i16 hiscoreRank) {
-    if (hiscoreRank < 0) return "今回のスコアはランク外です。";
-    return "今回のスコアは" + std::to_string(hiscoreRank) + "位に入りました。";
+std::string rankMessage(i16 hiscoreRank, bool recordNotSaved) {
+    std::string text = hiscoreRank < 0 ? "今回のスコアはランク外です。"
+                                       : "今回のスコアは" + std::to_string(hiscoreRank) + "位に入りました。";
+    if (recordNotSaved) text += "\n記録を保存できませんでした。";
+    return text;
 }
 
 namespace {
@@ -45,7 +47,7 @@ struct Form1 {
         timeEndPeriod(1);
         platform::showForm(window, false);
         ShowCursor(true);
-        if (w.replayMode == 0) platform::messageBox(rankMessage(w.hiscoreRank), "Tolvane");
+        if (w.replayMode == 0) platform::messageBox(rankMessage(w.hiscoreRank, w.recordNotSaved != 0), "Tolvane");
     }
 
     void keyDown(int keyCode) {
