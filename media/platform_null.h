@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -23,6 +24,9 @@ void setJoystick(bool present, JOYINFO info = {32768, 32768, 32768, 0});
 // Makes a joystick appear after start-up (the attach counter changes).
 void attachJoystick(JOYINFO info);
 void pushEvent(FormEvent event);
+// Runs `action` (set a key, push an event, ...) when the clock first reads `ms` or
+// later: a whole live game can be scripted in clock time.
+void scheduleAt(std::uint32_t ms, std::function<void()> action);
 std::vector<std::pair<std::string, std::string>>& messageBoxes(); // (text, caption)
 int cursorShows();
 
