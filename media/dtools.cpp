@@ -89,8 +89,10 @@ void copyRect(SDL_Surface* dst, int x, int y, int w, int h, SDL_Surface* src, in
             std::copy(s, s + w, d);
             continue;
         }
+        // Written as a select on every pixel so that the compiler can vectorise it.
         for (int i = 0; i < w; ++i) {
-            if (((s[i] ^ key) & 0x00FFFFFFu) != 0) d[i] = s[i];
+            std::uint32_t p = s[i];
+            d[i] = ((p ^ key) & 0x00FFFFFFu) != 0 ? p : d[i];
         }
     }
 }
@@ -216,6 +218,10 @@ void DTInit(std::int32_t mode, HWND window) {
     g.window = window;
     SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+    // The frame is composed in software anyway; presenting it in software too keeps a
+    // GL driver (and its memory) out of the process. SDL_RENDER_DRIVER still overrides.
+    SDL_SetHintWithPriority(SDL_HINT_RENDER_DRIVER, "software", SDL_HINT_DEFAULT);
+    SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
     g.renderer = SDL_CreateRenderer(window, -1, 0);
     if (!g.renderer) g.renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
     if (!g.renderer) {
@@ -270,7 +276,12 @@ void DTSetColorKey(std::int32_t n, std::int32_t key) {
 
 void DTClear(std::int32_t n, std::int32_t colour, std::int32_t flags) {
     logCall("DTClear", {n, colour, flags});
-    if (SDL_Surface* s = get(n)) SDL_FillRect(s, nullptr, argbFromColorRef(colour));
+    // Plain stores: SDL_FillRect streams past the cache, and the frame's copies that
+    // follow would then read the whole back buffer from memory again.
+    if (SDL_Surface* s = get(n)) {
+        const std::uint32_t c = argbFromColorRef(colour);
+        for (int y = 0; y < s->h; ++y) std::fill(row(s, y), row(s, y) + s->w, c);
+    }
 }
 
 void DTBitBlt(std::int32_t dest, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,

@@ -74,6 +74,9 @@ void messageBox(const std::string& text, const std::string& caption);
 // Joystick attach counter: changes whenever a joystick appears, so the game can probe it.
 std::uint32_t joystickGeneration();
 
+// A microsecond clock for measurements (never used by the simulation).
+std::uint64_t microseconds();
+
 // Sleeps about the given milliseconds (the frame wait uses it while much time remains).
 void sleepMs(std::uint32_t ms);
 

@@ -16,7 +16,7 @@ struct NullState {
     bool joyPresent = false;
     JOYINFO joy{32768, 32768, 32768, 0};
     std::uint32_t joyGeneration = 0;
-    std::deque<platform::FormEvent> events;
+    std::deque<std::pair<platform::FormEvent, std::uint32_t>> events;
     std::vector<std::pair<std::string, std::string>> boxes;
     int cursor = 0;
     std::deque<std::pair<std::uint32_t, std::function<void()>>> schedule; // by time
@@ -68,8 +68,8 @@ HWND createForm(const char*, int, int) { return nullptr; }
 void showForm(HWND, bool) {}
 
 bool nextEvent(FormEvent& event) {
-    if (n.events.empty()) return false;
-    event = n.events.front();
+    if (n.events.empty() || n.events.front().second > n.now) return false;
+    event = n.events.front().first;
     n.events.pop_front();
     return true;
 }
@@ -81,6 +81,8 @@ void sleepMs(std::uint32_t ms) {
     n.now += ms;
     n.slept += ms;
 }
+
+std::uint64_t microseconds() { return static_cast<std::uint64_t>(n.now) * 1000; }
 
 namespace null {
 
@@ -105,7 +107,7 @@ void attachJoystick(JOYINFO info) {
     n.joy = info;
     ++n.joyGeneration;
 }
-void pushEvent(FormEvent event) { n.events.push_back(event); }
+void pushEvent(FormEvent event, std::uint32_t notBefore) { n.events.emplace_back(event, notBefore); }
 void scheduleAt(std::uint32_t ms, std::function<void()> action) {
     auto at = std::upper_bound(n.schedule.begin(), n.schedule.end(), ms,
                                [](std::uint32_t t, const auto& entry) { return t < entry.first; });

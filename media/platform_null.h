@@ -23,7 +23,8 @@ void tapKey(int virtualKey);
 void setJoystick(bool present, JOYINFO info = {32768, 32768, 32768, 0});
 // Makes a joystick appear after start-up (the attach counter changes).
 void attachJoystick(JOYINFO info);
-void pushEvent(FormEvent event);
+// The event is handed out by the first nextEvent at or after clock time `notBefore`.
+void pushEvent(FormEvent event, std::uint32_t notBefore = 0);
 // Runs `action` (set a key, push an event, ...) when the clock first reads `ms` or
 // later: a whole live game can be scripted in clock time.
 void scheduleAt(std::uint32_t ms, std::function<void()> action);

@@ -235,4 +235,9 @@ std::uint32_t joystickGeneration() { return joyGeneration; }
 
 void sleepMs(std::uint32_t ms) { SDL_Delay(ms); }
 
+std::uint64_t microseconds() {
+    static const Uint64 frequency = SDL_GetPerformanceFrequency();
+    return SDL_GetPerformanceCounter() * 1000000 / frequency;
+}
+
 } // namespace platform

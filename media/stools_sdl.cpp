@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 namespace media {
 void logSound(const char* name, std::int32_t slot, const char* path);
@@ -28,6 +29,7 @@ struct SoundState {
     std::array<int, kSlots> voices{};
     int channels = 0;
     Mix_Music* music = nullptr;
+    bool jingle = false; // the results jingle plays once; every other song repeats
 };
 
 SoundState s;
@@ -97,13 +99,15 @@ void MTReadFile(const char* path) {
     if (!s.open || !s.midi || !path) return;
     if (s.music) Mix_FreeMusic(s.music);
     s.music = Mix_LoadMUS(path);
+    std::string name = path;
+    s.jingle = name.size() >= 9 && name.compare(name.size() - 9, 9, "CLEAR.mid") == 0;
     if (!s.music) std::fprintf(stderr, "tolvane: cannot play %s (%s)\n", path, Mix_GetError());
 }
 
 void MTPlay() {
     media::logSound("MTPlay", -1, nullptr);
     if (!s.open || !s.music) return;
-    Mix_PlayMusic(s.music, -1); // songs repeat until the next change
+    Mix_PlayMusic(s.music, s.jingle ? 1 : -1); // songs repeat until the next change
 }
 
 namespace media {

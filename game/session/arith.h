@@ -17,6 +17,12 @@ constexpr std::uint8_t wrap8(std::int64_t v) { return static_cast<std::uint8_t>(
 // A real rounded to the nearest whole number, ties to even, as an exact 64-bit value
 // that still wraps correctly when narrowed (NaN gives 0).
 inline std::int64_t roundToInt(double x) {
+    // Below 2^51 adding and taking away 1.5 * 2^52 leaves x rounded to the nearest
+    // integer, ties to even (the default rounding of every double sum): no library call.
+    if (std::fabs(x) < 2251799813685248.0) {
+        double shifted = x + 6755399441055744.0; // not folded: no -ffast-math here
+        return static_cast<std::int64_t>(shifted - 6755399441055744.0);
+    }
     double r = std::nearbyint(x);
     if (std::isnan(r)) return 0;
     if (r >= 9.0e18 || r <= -9.0e18) r = std::fmod(r, 4294967296.0);

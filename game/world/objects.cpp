@@ -2,6 +2,7 @@
 // of the marker kinds and bosses (music, gauge penalty, the end-of-game accounting),
 // and the aiming routine every aimed attack uses.
 #include <cmath>
+#include <cstring>
 #include <string>
 
 #include "common/appdir.h"
@@ -90,9 +91,10 @@ void startStage(World& w, int s, f32 x) {
 
 void spawnObject(World& w, i16 kind, f32 x, f32 y, f32 vx, f32 vy, i16& heading) {
     if (w.timeUpDone) return;
-    int s = 0;
-    while (s < kObjectSlots && w.objKind[s] != kFree) ++s;
-    if (s == kObjectSlots) return; // table full: the spawn is dropped
+    // The lowest free slot (memchr scans the kind column many bytes at a time).
+    const void* free = std::memchr(w.objKind, kFree, kObjectSlots);
+    if (!free) return; // table full: the spawn is dropped
+    const int s = static_cast<int>(static_cast<const u8*>(free) - w.objKind);
 
     w.objKind[s] = wrap8(kind);
     w.objFrameX[s] = 0;
