@@ -72,20 +72,6 @@ std::int32_t countOf(const std::string& file) {
 
 } // namespace
 
-TEST(Replay, FileIsTheCountThenEntriesZeroToCount) {
-    RecordsDir dir;
-    auto w = std::make_unique<World>();
-    w->replayFrame = 0x01020304 & 0xFFF; // 772
-    for (int i = 0; i <= 772; ++i) w->replayInput[i] = static_cast<u8>(i % 31);
-    w->replayInput[773] = 99; // past the count: not written
-    saveReplay(*w, "New");
-    std::string file = readFile(dir / "NewReplay.rep");
-    ASSERT_EQ(file.size(), 772u + 5);
-    EXPECT_EQ(file.substr(0, 4), std::string("\x04\x03\0\0", 4));
-    for (int i = 0; i <= 772; ++i) ASSERT_EQ(static_cast<u8>(file[4 + i]), i % 31) << "entry " << i;
-    EXPECT_EQ(w->recordNotSaved, 0);
-}
-
 // A live game writes N + 5 bytes, N being the frame count up to and including the
 // frame that ended it; the last entry is the unplayed frame, 0.
 TEST(Replay, LiveGameWritesCountPlusFiveBytes) {
