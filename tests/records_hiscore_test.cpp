@@ -34,7 +34,8 @@ std::string iconvToCp932(const std::string& utf8) {
     return readFile(scratch / "out.txt");
 }
 
-HiscoreTable tableWith(std::initializer_list<std::pair<int, i32>> ranks, HiscoreTable t = defaultHiscoreTable()) {
+HiscoreTable tableWith(std::initializer_list<std::pair<int, i32>> ranks,
+                       HiscoreTable t = defaultHiscoreTable()) {
     for (auto [rank, score] : ranks) t[rank - 1] = score;
     return t;
 }
@@ -77,18 +78,23 @@ std::vector<Broken> brokenTables() {
     return {
         {"empty", "", "ends inside the header"},
         {"header only", iconvToCp932("Tolvane\r\n\r\nはいすこあ\r\n\r\n"), "ends before the score of rank 1"},
-        {"ends before the last score", cp932.substr(0, cp932.rfind("\r\n100") + 2), "ends before the score of rank 100"},
-        {"last line without its score", cp932.substr(0, cp932.rfind(',')), "ends before the score of rank 100"},
+        {"ends before the last score", cp932.substr(0, cp932.rfind("\r\n100") + 2),
+         "ends before the score of rank 100"},
+        {"last line without its score", cp932.substr(0, cp932.rfind(',')),
+         "ends before the score of rank 100"},
         {"cut in the middle", cp932.substr(0, cp932.size() / 2), "ends before the score of rank"},
-        {"a word for a score", replaceLine(7, "3" + I + " , lots "), "line 7: the score of rank 3 is not a number"},
+        {"a word for a score", replaceLine(7, "3" + I + " , lots "),
+         "line 7: the score of rank 3 is not a number"},
         {"digits and letters", replaceLine(8, "4" + I + " , 12x "), "rank 4 is not a number"},
         {"a fraction", replaceLine(9, "5" + I + " , 1.5 "), "rank 5 is not a number"},
         {"an empty score", replaceLine(10, "6" + I + " , "), "rank 6 is not a number"},
         {"full-width digits", replaceLine(11, "7" + I + " , \x82\x50\x82\x4f "), "rank 7 is not a number"},
         {"a minus sign alone", replaceLine(12, "8" + I + " , - "), "rank 8 is not a number"},
         {"above 32 bits", replaceLine(13, "9" + I + " , 2147483648 "), "rank 9 does not fit in 32 bits"},
-        {"below 32 bits", replaceLine(104, "100" + I + " , -2147483649 "), "rank 100 does not fit in 32 bits"},
-        {"far above 32 bits", replaceLine(5, "1" + I + " , 99999999999999999999999 "), "does not fit in 32 bits"},
+        {"below 32 bits", replaceLine(104, "100" + I + " , -2147483649 "),
+         "rank 100 does not fit in 32 bits"},
+        {"far above 32 bits", replaceLine(5, "1" + I + " , 99999999999999999999999 "),
+         "does not fit in 32 bits"},
         {"a comma in the title", replaceLine(1, "Tolvane, deluxe"), "not a number"},
         {"a byte that is never CP932", replaceLine(6, "2\xFF , 990000 "), "not CP932"},
         {"a lead byte without its second byte", replaceLine(104, "100\x81 , 10000 "), "not CP932"},
@@ -133,9 +139,11 @@ TEST(Hiscore, ReaderTakesTheScoresInFileOrder) {
     HiscoreTable unsorted = def;
     std::swap(unsorted[0], unsorted[99]);
     std::string wrongLabels = "Tolvane\r\n\r\nはいすこあ\r\n\r\n";
-    for (int k = 1; k <= 100; ++k) wrongLabels += "第" + std::to_string(200 - k) + "位,   " + std::to_string(def[k - 1]) + "\r\n";
+    for (int k = 1; k <= 100; ++k)
+        wrongLabels += "第" + std::to_string(200 - k) + "位,   " + std::to_string(def[k - 1]) + "\r\n";
     std::string blanks = "Tolvane\r\n\r\nはいすこあ\r\n\r\n";
-    for (int k = 1; k <= 100; ++k) blanks += "\t" + std::to_string(k) + "位\t,\t" + std::to_string(def[k - 1]) + "\t \r\n";
+    for (int k = 1; k <= 100; ++k)
+        blanks += "\t" + std::to_string(k) + "位\t,\t" + std::to_string(def[k - 1]) + "\t \r\n";
     std::string noFinalLineEnd = tableText(def);
     noFinalLineEnd.resize(noFinalLineEnd.size() - 2);
     std::string finalCrOnly = tableText(def);
@@ -149,7 +157,8 @@ TEST(Hiscore, ReaderTakesTheScoresInFileOrder) {
     for (const Case& c : {
              Case{"as written", tableText(def), def},
              Case{"lone LF line ends", tableText(def, "\n"), def},
-             Case{"extra lines after the last rank", tableText(def), def, "101\x88\xca , 5 \r\nnotes, more\r\n\xFF\x81"},
+             Case{"extra lines after the last rank", tableText(def), def,
+                  "101\x88\xca , 5 \r\nnotes, more\r\n\xFF\x81"},
              Case{"wrong labels", wrongLabels, def},
              Case{"blanks and tabs around fields", blanks, def},
              Case{"no line end after the last score", noFinalLineEnd, def},
@@ -157,7 +166,8 @@ TEST(Hiscore, ReaderTakesTheScoresInFileOrder) {
              Case{"not in order", tableText(unsorted), unsorted},
              Case{"32-bit extremes", tableText(tableWith({{1, INT_MAX}, {50, INT_MIN}})),
                   tableWith({{1, INT_MAX}, {50, INT_MIN}})},
-             Case{"leading zeros", tableText(def).replace(tableText(def).find("1000000"), 7, "0001000000"), def},
+             Case{"leading zeros", tableText(def).replace(tableText(def).find("1000000"), 7, "0001000000"),
+                  def},
          }) {
         SCOPED_TRACE(c.name);
         // Bytes after the table are not part of it, CP932 or not.
@@ -187,8 +197,8 @@ TEST(Hiscore, RanksTheScoreBelowEveryEqualEntry) {
         int rank; // -1: enters nowhere
     };
     for (const Case& c : {Case{1000001, 1}, Case{1000000, 2}, Case{995000, 2}, Case{505000, 51},
-                          Case{500000, 52}, Case{490001, 52}, Case{10001, 100}, Case{10000, -1}, Case{9999, -1},
-                          Case{INT_MAX, 1}, Case{INT_MIN, -1}}) {
+                          Case{500000, 52}, Case{490001, 52}, Case{10001, 100}, Case{10000, -1},
+                          Case{9999, -1}, Case{INT_MAX, 1}, Case{INT_MIN, -1}}) {
         SCOPED_TRACE(c.score);
         RecordsDir dir;
         writeFile(dir / "Hiscore.txt", iconvToCp932(tableText(defaultHiscoreTable())));
@@ -277,7 +287,8 @@ TEST(Hiscore, UnreadableTableIsKeptAside) {
     auto isBackupName = [](const std::string& n) {
         const std::string stamp = n.substr(std::min(n.size(), std::string("Hiscore.txt.bad-").size()));
         return n.starts_with("Hiscore.txt.bad-20") && stamp.size() == 15 && stamp[8] == '-' &&
-               std::all_of(stamp.begin(), stamp.end(), [](char c) { return c == '-' || (c >= '0' && c <= '9'); });
+               std::all_of(stamp.begin(), stamp.end(),
+                           [](char c) { return c == '-' || (c >= '0' && c <= '9'); });
     };
     for (const Broken& c : brokenTables()) {
         SCOPED_TRACE(c.name);
@@ -372,7 +383,8 @@ TEST(Hiscore, WriteFailureKeepsTheOldFiles) {
         } else {
             EXPECT_EQ(readFile(dir / "Hiscore.txt"), table);
         }
-        EXPECT_EQ(readFile(dir / "NewReplay.rep"), c.replayWritten ? replayBytes(600, std::string(601, '\0')) : newReplay);
+        EXPECT_EQ(readFile(dir / "NewReplay.rep"),
+                  c.replayWritten ? replayBytes(600, std::string(601, '\0')) : newReplay);
         EXPECT_EQ(readFile(dir / "HiReplay.rep"), hiReplay);
         for (const auto& n : dir.names()) {
             if (!names.count(n)) {
@@ -401,11 +413,11 @@ TEST(Hiscore, RankMessage) {
         bool notSaved;
         const char* text;
     };
-    for (const Case& c : {Case{-1, false, "今回のスコアはランク外です。"},
-                          Case{3, false, "今回のスコアは3位に入りました。"},
-                          Case{100, false, "今回のスコアは100位に入りました。"},
-                          Case{3, true, "今回のスコアは3位に入りました。\n記録を保存できませんでした。"},
-                          Case{-1, true, "今回のスコアはランク外です。\n記録を保存できませんでした。"}}) {
+    for (const Case& c :
+         {Case{-1, false, "今回のスコアはランク外です。"}, Case{3, false, "今回のスコアは3位に入りました。"},
+          Case{100, false, "今回のスコアは100位に入りました。"},
+          Case{3, true, "今回のスコアは3位に入りました。\n記録を保存できませんでした。"},
+          Case{-1, true, "今回のスコアはランク外です。\n記録を保存できませんでした。"}}) {
         EXPECT_EQ(rankMessage(c.rank, c.notSaved), c.text);
     }
 }

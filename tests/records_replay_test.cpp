@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstring>
 #include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
@@ -49,8 +48,8 @@ std::string verifyLine(const World& w, long endFrame) {
     std::snprintf(buf, sizeof buf,
                   "{\"frames\": %ld, \"endFrame\": %ld, \"score\": %d, \"level\": %d, \"maxChain\": %d, "
                   "\"totalContacts\": %d, \"timeBonus\": %d, \"finalBonus\": %d, \"timeLeft\": %d}\n",
-                  endFrame + 1, endFrame, w.score, w.level, w.maxChain, w.totalContacts, w.timeBonus, w.finalBonus,
-                  w.timeLeft);
+                  endFrame + 1, endFrame, w.score, w.level, w.maxChain, w.totalContacts, w.timeBonus,
+                  w.finalBonus, w.timeLeft);
     return buf;
 }
 
@@ -131,15 +130,15 @@ TEST(Replay, ArgumentStringRules) {
     };
     const std::string odd = (dir / "\"odd\".rep").string();
     for (const Case& c : {
-             Case{"\"" + blanks + "\"", blanks, true},  // quoted, with blanks
-             Case{blanks, blanks, true},                // unquoted path with blanks, used whole
-             Case{"\"" + plain + "\"", plain, true},    // quoted without blanks
-             Case{plain, plain, true},                  //
-             Case{"\"" + odd + "\"", odd, true},        // one pair removed, the inner quotes kept
-             Case{"\"" + plain, "\"" + plain, false},   // an opening quote alone stays
-             Case{plain + "\"", plain + "\"", false},   // a closing quote alone stays
-             Case{"\"", "\"", false},                   // a lone quote is not a pair
-             Case{"\"\"", "", false},                   // an empty name
+             Case{"\"" + blanks + "\"", blanks, true}, // quoted, with blanks
+             Case{blanks, blanks, true},               // unquoted path with blanks, used whole
+             Case{"\"" + plain + "\"", plain, true},   // quoted without blanks
+             Case{plain, plain, true},                 //
+             Case{"\"" + odd + "\"", odd, true},       // one pair removed, the inner quotes kept
+             Case{"\"" + plain, "\"" + plain, false},  // an opening quote alone stays
+             Case{plain + "\"", plain + "\"", false},  // a closing quote alone stays
+             Case{"\"", "\"", false},                  // a lone quote is not a pair
+             Case{"\"\"", "", false},                  // an empty name
          }) {
         SCOPED_TRACE(c.commandLine);
         EXPECT_EQ(replayPathFromCommandLine(c.commandLine), c.path);
@@ -397,7 +396,8 @@ TEST(LiveGame, RankedScoreIsTheVerifiedScore) {
     EXPECT_EQ(boxes[0], platform::null::messageBoxes().back()) << "shown last, at shut-down";
     EXPECT_EQ(boxes[0].second, "Tolvane");
     int rank = 0;
-    ASSERT_EQ(std::sscanf(boxes[0].first.c_str(), "今回のスコアは%d位に入りました。", &rank), 1) << boxes[0].first;
+    ASSERT_EQ(std::sscanf(boxes[0].first.c_str(), "今回のスコアは%d位に入りました。", &rank), 1)
+        << boxes[0].first;
     HiscoreTable table{};
     ASSERT_TRUE(parseHiscore(readFile(dir / "Hiscore.txt"), table, nullptr));
     ASSERT_GE(rank, 1);
@@ -409,7 +409,8 @@ TEST(LiveGame, RankedScoreIsTheVerifiedScore) {
     ASSERT_EQ(status, 0) << out;
     int score = 0;
     long endFrame = 0;
-    ASSERT_EQ(std::sscanf(out.c_str(), "{\"frames\": %*d, \"endFrame\": %ld, \"score\": %d", &endFrame, &score), 2);
+    ASSERT_EQ(
+        std::sscanf(out.c_str(), "{\"frames\": %*d, \"endFrame\": %ld, \"score\": %d", &endFrame, &score), 2);
     EXPECT_EQ(table[rank - 1], score);
     EXPECT_EQ(countOf(readFile(dir / "NewReplay.rep")), endFrame + 1);
     if (rank == 1) {

@@ -28,7 +28,7 @@ namespace fs = std::filesystem;
 
 // A fresh folder, removed with everything in it at the end of the test.
 class TempDir {
-public:
+  public:
     TempDir() {
         std::string tmpl = (fs::temp_directory_path() / "tolvane-records-XXXXXX").string();
         path_ = ::mkdtemp(tmpl.data());
@@ -55,19 +55,21 @@ public:
         return out;
     }
 
-private:
+  private:
     fs::path path_;
 };
 
 // A fresh folder that the records are read from and written to during a test.
 class RecordsDir : public TempDir {
-public:
+  public:
     RecordsDir() { tolvane::setRecordsDirectory(path()); }
     ~RecordsDir() { tolvane::setRecordsDirectory({}); }
 };
 
 // The bytes of a string literal, embedded zeros included.
-template <std::size_t N> std::string raw(const char (&s)[N]) { return std::string(s, N - 1); }
+template <std::size_t N> std::string raw(const char (&s)[N]) {
+    return std::string(s, N - 1);
+}
 
 inline std::string readFile(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -108,9 +110,15 @@ inline int inChild(const std::function<int()>& body, bool unprivileged, rlim_t f
 }
 
 // The outcome of ranking, packed into an exit status: rank + 1 (0..101) and the flag.
-inline int packOutcome(const tolvane::World& w) { return (w.hiscoreRank + 1) * 2 + (w.recordNotSaved ? 1 : 0); }
-inline int rankOf(int packed) { return packed / 2 - 1; }
-inline bool notSavedOf(int packed) { return packed % 2 == 1; }
+inline int packOutcome(const tolvane::World& w) {
+    return (w.hiscoreRank + 1) * 2 + (w.recordNotSaved ? 1 : 0);
+}
+inline int rankOf(int packed) {
+    return packed / 2 - 1;
+}
+inline bool notSavedOf(int packed) {
+    return packed % 2 == 1;
+}
 
 // A live game run frame by frame, its input taken by readInput from the null
 // platform's keys, exactly as the window's loop does it, without the pacing.

@@ -16,7 +16,9 @@ std::filesystem::path& recordsOverride() {
     return dir;
 }
 
-std::string describe(const std::string& what, int err) { return what + ": " + std::strerror(err); }
+std::string describe(const std::string& what, int err) {
+    return what + ": " + std::strerror(err);
+}
 
 bool writeAll(int fd, std::string_view bytes) {
     const char* p = bytes.data();
@@ -35,7 +37,9 @@ bool writeAll(int fd, std::string_view bytes) {
 
 } // namespace
 
-void setRecordsDirectory(const std::filesystem::path& dir) { recordsOverride() = dir; }
+void setRecordsDirectory(const std::filesystem::path& dir) {
+    recordsOverride() = dir;
+}
 
 std::filesystem::path recordsDirectory() {
     if (!recordsOverride().empty()) return recordsOverride();
@@ -54,7 +58,8 @@ bool writeFileAtomically(const std::filesystem::path& path, std::string_view byt
     struct stat old {};
     if (::stat(path.c_str(), &old) == 0) {
         if (!S_ISREG(old.st_mode)) return fail("it is not a regular file");
-        if ((old.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0) return fail("the file is read-only");
+        if ((old.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0)
+            return fail("the file is read-only");
         mode = old.st_mode & 07777;
     } else {
         mode_t mask = ::umask(0);
@@ -62,7 +67,8 @@ bool writeFileAtomically(const std::filesystem::path& path, std::string_view byt
         mode = 0666 & ~mask;
     }
 
-    const std::filesystem::path dir = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
+    const std::filesystem::path dir =
+        path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
     std::string tmp = (dir / ("." + path.filename().string() + ".XXXXXX")).string();
     int fd = ::mkstemp(tmp.data());
     if (fd < 0) return fail(describe("cannot create a file in " + dir.string(), errno));

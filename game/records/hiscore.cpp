@@ -20,7 +20,9 @@ constexpr int kTableFields = kHeaderFields + 2 * kHiscoreRanks;
 // A real table is about 1.5 KB; nothing beyond this is ever needed.
 constexpr std::size_t kReadLimit = 1 << 20;
 
-bool blank(char c) { return c == ' ' || c == '\t'; }
+bool blank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 std::string_view trim(std::string_view s) {
     while (!s.empty() && blank(s.front())) s.remove_prefix(1);
@@ -130,8 +132,8 @@ bool parseHiscore(std::string_view bytes, HiscoreTable& table, std::string* why)
             std::string_view f = trim(text.substr(0, comma));
             if (field >= kHeaderFields && (field - kHeaderFields) % 2 == 1) {
                 const int rank = (field - kHeaderFields) / 2 + 1;
-                const std::string where = "line " + std::to_string(line) + ": the score of rank " +
-                                          std::to_string(rank);
+                const std::string where =
+                    "line " + std::to_string(line) + ": the score of rank " + std::to_string(rank);
                 switch (parseScore(f, t[rank - 1])) {
                 case Number::Ok:
                     break;
@@ -147,7 +149,8 @@ bool parseHiscore(std::string_view bytes, HiscoreTable& table, std::string* why)
     }
     if (field < kTableFields) {
         if (field < kHeaderFields) return fail("the file ends inside the header");
-        return fail("the file ends before the score of rank " + std::to_string((field - kHeaderFields) / 2 + 1));
+        return fail("the file ends before the score of rank " +
+                    std::to_string((field - kHeaderFields) / 2 + 1));
     }
     // Whatever follows the last score is not part of the table.
     bool valid = false;

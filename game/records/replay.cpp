@@ -82,15 +82,16 @@ bool loadReplay(World& w, const std::string& commandLine, std::string* why) {
         readError = errno;
     }
     ::close(fd);
-    if (readError != 0) return refuse(std::string("the file cannot be read (") + std::strerror(readError) + ")");
+    if (readError != 0)
+        return refuse(std::string("the file cannot be read (") + std::strerror(readError) + ")");
     if (S_ISDIR(st.st_mode)) return refuse("this is a folder, not a replay file");
     if (!S_ISREG(st.st_mode)) return refuse("this is not a regular file");
 
-    if (bytes.size() < 4) return refuse("the file is too short to be a replay (" + std::to_string(bytes.size()) +
-                                        " bytes)");
+    if (bytes.size() < 4)
+        return refuse("the file is too short to be a replay (" + std::to_string(bytes.size()) + " bytes)");
     const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
-    const auto n = static_cast<i32>(std::uint32_t{b[0]} | std::uint32_t{b[1]} << 8 | std::uint32_t{b[2]} << 16 |
-                                    std::uint32_t{b[3]} << 24);
+    const auto n = static_cast<i32>(std::uint32_t{b[0]} | std::uint32_t{b[1]} << 8 |
+                                    std::uint32_t{b[2]} << 16 | std::uint32_t{b[3]} << 24);
     if (n < 0 || n > kLastReplayIndex) {
         return refuse("its frame count " + std::to_string(n) + " is outside 0 to " +
                       std::to_string(kLastReplayIndex));

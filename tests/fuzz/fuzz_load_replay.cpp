@@ -37,7 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         n = static_cast<std::int32_t>(std::uint32_t{data[0]} | std::uint32_t{data[1]} << 8 |
                                       std::uint32_t{data[2]} << 16 | std::uint32_t{data[3]} << 24);
     }
-    const bool usable = size >= 4 && n >= 0 && n <= kLastReplayIndex && size >= static_cast<std::size_t>(n) + 5;
+    const bool usable =
+        size >= 4 && n >= 0 && n <= kLastReplayIndex && size >= static_cast<std::size_t>(n) + 5;
     check(loaded == usable);
     if (!loaded) {
         check(!why.empty() && w->replayFrame == -7 && w->replayInput[0] == 0xA5 &&
