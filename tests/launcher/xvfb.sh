@@ -19,23 +19,35 @@ fail() {
     exit 1
 }
 
-# Starts Xvfb; Xvfb itself picks a free display number and tells it through -displayfd.
+# True when display number $1 looks taken: a lock file here, or a listening socket in
+# the abstract namespace (which other machines' containers on this host may share).
+display_taken() {
+    [ -e "/tmp/.X$1-lock" ] || [ -e "/tmp/.X11-unix/X$1" ] ||
+        grep -q "@/tmp/.X11-unix/X$1\$" /proc/net/unix 2>/dev/null
+}
+
+# Starts Xvfb on a free display number and waits until it answers.
 start_xvfb() {
-    local fdfile="$WORK/display" n i
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fdfile" 2>"$WORK/xvfb.log" &
-    XVFB_PID=$!
-    for i in $(seq 200); do
-        [ -s "$fdfile" ] && break
-        sleep 0.05
+    local n tries i
+    n=$((100 + $$ % 800))
+    for tries in $(seq 50); do
+        n=$((n + 1))
+        display_taken "$n" && continue
+        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp 2>"$WORK/xvfb.log" &
+        XVFB_PID=$!
+        for i in $(seq 200); do
+            kill -0 "$XVFB_PID" 2>/dev/null || break # lost the race for this number
+            if [ -e "/tmp/.X11-unix/X$n" ] && DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then
+                export DISPLAY=":$n"
+                return 0
+            fi
+            sleep 0.05
+        done
+        kill "$XVFB_PID" 2>/dev/null
+        wait "$XVFB_PID" 2>/dev/null
+        XVFB_PID=""
     done
-    n=$(head -n1 "$fdfile")
-    [ -n "$n" ] || fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"
-    export DISPLAY=":$n"
-    for i in $(seq 200); do
-        xdpyinfo >/dev/null 2>&1 && return 0
-        sleep 0.05
-    done
-    fail "Xvfb on $DISPLAY does not answer"
+    fail "could not start Xvfb: $(cat "$WORK/xvfb.log")"
 }
 
 # Prints the id of the visible window whose title matches the regular expression.
