@@ -50,9 +50,13 @@ Form1::~Form1() {
     delete form3_;
 }
 
-Form2* Form1::form2() const { return form2_; }
+Form2* Form1::form2() const {
+    return form2_;
+}
 
-Form3* Form1::form3() const { return form3_; }
+Form3* Form1::form3() const {
+    return form3_;
+}
 
 bool Form1::ShellExe(const QString& rep) {
     if (startGame(appDir_, rep)) return true;

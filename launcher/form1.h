@@ -19,7 +19,7 @@ class Form2;
 class Form3;
 
 class Form1 : public QWidget {
-public:
+  public:
     // `appDir` is where the game, the high-score file and the replays are found.
     explicit Form1(const std::filesystem::path& appDir = common::applicationDirectory());
     ~Form1() override;
@@ -37,11 +37,11 @@ public:
 
     std::array<QLabel*, 6> Label1{};
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     void showForm2();
     void showForm3();
 

@@ -11,7 +11,7 @@ class QPlainTextEdit;
 namespace kestrow {
 
 class Form2 : public QWidget {
-public:
+  public:
     explicit Form2(const QString& appDir);
 
     // Reads Hiscore.txt into the box, replacing what it showed. A missing or unreadable
@@ -21,12 +21,12 @@ public:
     QPlainTextEdit* Text1 = nullptr;
     std::array<QLabel*, 2> Label1{};
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     bool handleKey(QKeyEvent* event);
 
     QString appDir_;

@@ -17,7 +17,7 @@ namespace kestrow {
 class Form1;
 
 class Form3 : public QWidget {
-public:
+  public:
     Form3(const QString& appDir, Form1* menu);
 
     // Lists the replay files again, keeping the selected name when it is still there.
@@ -26,11 +26,11 @@ public:
     QListWidget* File1 = nullptr;
     std::array<QLabel*, 2> Label1{};
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     void play();
 
     QString appDir_;

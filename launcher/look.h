@@ -14,8 +14,8 @@ class QWidget;
 
 namespace kestrow {
 
-inline const QColor kGroundColor{0, 0, 64};     // window background
-inline const QColor kLightBlue{192, 192, 255};  // captions, text boxes, lines
+inline const QColor kGroundColor{0, 0, 64};    // window background
+inline const QColor kLightBlue{192, 192, 255}; // captions, text boxes, lines
 
 inline constexpr std::string_view kMinchoFace = "ＭＳ 明朝";
 inline constexpr std::string_view kGothicFace = "ＭＳ ゴシック";

@@ -13,7 +13,10 @@ namespace {
 
 // The bytes of an embedded blob, whether it offers data()/size() or data/size.
 template <class Blob> QByteArray bytesOf(const Blob& blob) {
-    if constexpr (requires { blob.data(); blob.size(); }) {
+    if constexpr (requires {
+                      blob.data();
+                      blob.size();
+                  }) {
         return QByteArray(reinterpret_cast<const char*>(blob.data()), qsizetype(blob.size()));
     } else {
         return QByteArray(reinterpret_cast<const char*>(blob.data), qsizetype(blob.size));
@@ -30,7 +33,9 @@ QPixmap titlePicture() {
 
 #else
 
-QPixmap titlePicture() { return {}; }
+QPixmap titlePicture() {
+    return {};
+}
 
 #endif
 

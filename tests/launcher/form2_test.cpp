@@ -5,7 +5,6 @@
 #include "launcher_fixture.h"
 
 #include <QDir>
-#include <QFontInfo>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -48,7 +47,8 @@ TEST(HiscoreBoxText, EveryLineAfterABreakAndOneBreakAtTheEnd) {
         {"last line without end", "a\r\nb", QStringLiteral("\na\nb\n")},
         {"empty file", "", QStringLiteral("\n")},
         {"only empty lines", "\r\n\r\n", QStringLiteral("\n\n\n")},
-        {"bytes that are not CP932", QByteArray("ok\xFF\r\nx\x82", 7), QStringLiteral("\nok\uFFFD\nx\uFFFD\n")},
+        {"bytes that are not CP932", QByteArray("ok\xFF\r\nx\x82", 7),
+         QStringLiteral("\nok\uFFFD\nx\uFFFD\n")},
         {"NUL inside a line", QByteArray("a\0b\r\n", 5), QString::fromUtf16(u"\na\0b\n", 5)},
     };
     for (const auto& c : cases) {
@@ -58,7 +58,7 @@ TEST(HiscoreBoxText, EveryLineAfterABreakAndOneBreakAtTheEnd) {
 }
 
 class ScoresTest : public LauncherTest {
-protected:
+  protected:
     void SetUp() override {
         LauncherTest::SetUp();
         menu_ = std::make_unique<Form1>(appDir_.toStdString());
@@ -83,27 +83,10 @@ TEST_F(ScoresTest, WindowLooksAsDesigned) {
     ASSERT_NE(form(), nullptr);
     EXPECT_EQ(form()->windowTitle(), QStringLiteral("遺産"));
     EXPECT_EQ(form()->size(), QSize(233, 305));
-    const QPlainTextEdit* box = form()->Text1;
-    EXPECT_EQ(box->geometry(), QRect(1, 47, 231, 257));
-    EXPECT_EQ(box->palette().color(QPalette::Base), QColor(192, 192, 255));
-    EXPECT_EQ(box->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-    EXPECT_EQ(QFontInfo(box->font()).family(), QStringLiteral("IPAGothic"));
-    EXPECT_TRUE(box->font().bold());
-    EXPECT_DOUBLE_EQ(box->font().pointSizeF(), 12.0);
-    EXPECT_TRUE(QFontMetrics(box->font()).inFontUcs4(U'位'));
-
-    const struct {
-        int top;
-        const char* text;
-    } captions[] = {{8, "ESC   --- もどる"}, {24, "F5 --- 最新の情報に更新"}};
-    for (size_t i = 0; i < 2; ++i) {
-        const QLabel* label = form()->Label1[i];
-        EXPECT_EQ(label->text(), QString::fromUtf8(captions[i].text));
-        EXPECT_EQ(label->pos(), QPoint(8, captions[i].top));
-        EXPECT_EQ(QFontInfo(label->font()).family(), QStringLiteral("IPAMincho"));
-        EXPECT_DOUBLE_EQ(label->font().pointSizeF(), 11.25);
-        EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(192, 192, 255));
-    }
+    expectBox(form()->Text1, QRect(1, 47, 231, 257));
+    EXPECT_EQ(form()->Text1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    expectCaption(form()->Label1[0], 8, "ESC   --- もどる");
+    expectCaption(form()->Label1[1], 24, "F5 --- 最新の情報に更新");
     const QImage shot = form()->grab().toImage();
     EXPECT_EQ(shot.pixelColor(225, 42), QColor(0, 0, 64));
     EXPECT_EQ(shot.pixelColor(185, 200), QColor(192, 192, 255)); // right of the short lines
@@ -142,7 +125,8 @@ TEST_F(ScoresTest, MissingTableShowsTheBox) {
         std::function<void(ScoresTest&)> prepare;
     } cases[] = {
         {"no file", [](ScoresTest&) {}},
-        {"a folder by that name", [](ScoresTest& t) { QDir().mkdir(t.appFile(QStringLiteral("Hiscore.txt"))); }},
+        {"a folder by that name",
+         [](ScoresTest& t) { QDir().mkdir(t.appFile(QStringLiteral("Hiscore.txt"))); }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -4,7 +4,6 @@
 #include "form3.h"
 #include "launcher_fixture.h"
 
-#include <QFontInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QTest>
@@ -13,7 +12,7 @@ namespace kestrow::test {
 namespace {
 
 class PickerTest : public LauncherTest {
-protected:
+  protected:
     void SetUp() override {
         LauncherTest::SetUp();
         menu_ = std::make_unique<Form1>(appDir_.toStdString());
@@ -29,7 +28,8 @@ protected:
     }
     QStringList listed() const {
         QStringList names;
-        for (int i = 0; i < menu_->form3()->File1->count(); ++i) names << menu_->form3()->File1->item(i)->text();
+        for (int i = 0; i < menu_->form3()->File1->count(); ++i)
+            names << menu_->form3()->File1->item(i)->text();
         return names;
     }
     QString selected() const {
@@ -37,7 +37,8 @@ protected:
         return item ? item->text() : QString();
     }
     void key(Qt::Key k) { QTest::keyClick(menu_->form3()->File1, k); }
-public:
+
+  public:
     std::unique_ptr<Form1> menu_;
 };
 
@@ -46,17 +47,21 @@ const QString kOdd = QStringLiteral("a b; rm -rf x $(id) \"q\".rep");
 // Regular files ending in .rep in any case, sorted by name without regard to case; no
 // folders, no hidden files, nothing else.
 TEST_F(PickerTest, ListsReplayFilesSortedByName) {
-    for (const QString& name : {QStringLiteral("NewReplay.rep"), QStringLiteral("HiReplay.rep"),
-                                QStringLiteral("zeta.REP"), QStringLiteral("alpha.rep"), QStringLiteral("Beta.rep"),
-                                QStringLiteral("beta.rep"), kOdd, QStringLiteral("notes.txt"),
-                                QStringLiteral("x.rep.bak"), QStringLiteral(".hidden.rep"), QStringLiteral("rep"),
-                                QStringLiteral("Hiscore.txt")}) {
+    for (const QString& name :
+         {QStringLiteral("NewReplay.rep"), QStringLiteral("HiReplay.rep"), QStringLiteral("zeta.REP"),
+          QStringLiteral("alpha.rep"), QStringLiteral("Beta.rep"), QStringLiteral("beta.rep"), kOdd,
+          QStringLiteral("notes.txt"), QStringLiteral("x.rep.bak"), QStringLiteral(".hidden.rep"),
+          QStringLiteral("rep"), QStringLiteral("Hiscore.txt")}) {
         writeFile(name, "r");
     }
     QDir(appDir_).mkdir(QStringLiteral("folder.rep"));
-    const QStringList expected{kOdd,           QStringLiteral("alpha.rep"),     QStringLiteral("Beta.rep"),
-                               QStringLiteral("beta.rep"), QStringLiteral("HiReplay.rep"),
-                               QStringLiteral("NewReplay.rep"), QStringLiteral("zeta.REP")};
+    const QStringList expected{kOdd,
+                               QStringLiteral("alpha.rep"),
+                               QStringLiteral("Beta.rep"),
+                               QStringLiteral("beta.rep"),
+                               QStringLiteral("HiReplay.rep"),
+                               QStringLiteral("NewReplay.rep"),
+                               QStringLiteral("zeta.REP")};
     EXPECT_EQ(replayFiles(appDir_), expected);
 
     ASSERT_NE(open(), nullptr);
@@ -69,22 +74,9 @@ TEST_F(PickerTest, WindowLooksAsDesigned) {
     ASSERT_NE(form, nullptr);
     EXPECT_EQ(form->windowTitle(), QStringLiteral("さまざまな一生"));
     EXPECT_EQ(form->size(), QSize(177, 241));
-    EXPECT_EQ(form->File1->geometry(), QRect(1, 46, 175, 194));
-    EXPECT_EQ(form->File1->palette().color(QPalette::Base), QColor(192, 192, 255));
-    EXPECT_EQ(QFontInfo(form->File1->font()).family(), QStringLiteral("IPAGothic"));
-    EXPECT_TRUE(form->File1->font().bold());
-    EXPECT_DOUBLE_EQ(form->File1->font().pointSizeF(), 12.0);
-    const struct {
-        int top;
-        const char* text;
-    } captions[] = {{8, "ESC   --- もどる"}, {24, "Enter --- みる"}};
-    for (size_t i = 0; i < 2; ++i) {
-        const QLabel* label = form->Label1[i];
-        EXPECT_EQ(label->text(), QString::fromUtf8(captions[i].text));
-        EXPECT_EQ(label->pos(), QPoint(8, captions[i].top));
-        EXPECT_EQ(QFontInfo(label->font()).family(), QStringLiteral("IPAMincho"));
-        EXPECT_DOUBLE_EQ(label->font().pointSizeF(), 11.25);
-    }
+    expectBox(form->File1, QRect(1, 46, 175, 194));
+    expectCaption(form->Label1[0], 8, "ESC   --- もどる");
+    expectCaption(form->Label1[1], 24, "Enter --- みる");
     const QImage shot = form->grab().toImage();
     EXPECT_EQ(shot.pixelColor(170, 40), QColor(0, 0, 64));
     EXPECT_EQ(shot.pixelColor(88, 200), QColor(192, 192, 255)); // the empty list

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QLabel>
 #include <QMessageBox>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -25,13 +27,19 @@ struct BoxSeen {
 // Runs `action`; a modal message box that it opens is read and closed.
 BoxSeen catchMessageBox(const std::function<void()>& action);
 
+// A caption as every window draws them: its text at (8, top), light blue on the ground,
+// "ＭＳ 明朝" found as IPAMincho, 11.25 point, bold, with a glyph for every character.
+void expectCaption(const QLabel* label, int top, const char* text);
+
+// A text box or list: its place, the light-blue ground, "ＭＳ ゴシック" (IPAGothic) 12 point bold.
+void expectBox(const QWidget* box, const QRect& geometry);
+
 class LauncherTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
 
-public: // the table-driven cases prepare their ground through these
-
+  public: // the table-driven cases prepare their ground through these
     // Full path of a file in the application directory.
     QString appFile(const QString& name) const;
     void writeFile(const QString& name, const QByteArray& bytes) const;
