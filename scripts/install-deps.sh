@@ -11,6 +11,8 @@ packages=(
   libbenchmark-dev googletest libgtest-dev libgmock-dev
   # what the game needs at run time
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-dejavu-core
+  # build-time lettering of the generated pictures (DejaVu Serif Bold Italic)
+  fonts-dejavu-extra
   timgm6mb-soundfont
   # window, sound and picture tests
   xvfb xfonts-base xdotool x11-utils imagemagick sox zenity fluidsynth

@@ -1,0 +1,37 @@
+// Presentation: the background streaks and the overlay of each frame, the palette,
+// text drawn into a surface, and the sound effects handed to the sound library.
+#pragma once
+
+#include <string>
+
+#include "media/gdi.h"
+#include "session/world_state.h"
+
+namespace tolvane {
+
+// Draws and advances the star streaks.
+void drawBackground(World& w);
+// Draws the level-up burst, the sparks and the head-up display, and runs their timers.
+void drawFrame(World& w);
+
+// ---- The Misc module: palette, text, sound resources ----
+struct TextPass {
+    HDC dc;
+    int surface;
+    HFONT font;
+    HFONT oldFont;
+};
+
+void loadPaletteResource(int id, int format);
+void beginText(TextPass& t, int surface);
+void selectFont(TextPass& t, const std::string& faceNumber, int height, int width, int weight, int italic,
+                int underline, int strikeOut);
+void setTextColors(TextPass& t, COLORREF textColor, COLORREF backColor, int transparent);
+void drawText(TextPass& t, const std::string& text, int x, int y);
+void endText(TextPass& t);
+void loadWaveResource(int slot, int id, const char* type, int voices);
+
+// The face name of a font number given as text ("2" -> "ＭＳ Ｐゴシック"); out of range is 0.
+const char* faceName(const std::string& faceNumber);
+
+} // namespace tolvane

@@ -1,0 +1,205 @@
+// The game window, Form1: start-up, the paced main loop, the window's events and
+// shut-down. Window events run only between frames, after a presented frame.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <vector>
+
+#include "media/dtools.h"
+#include "media/platform.h"
+#include "media/stools.h"
+#include "presentation/presentation.h"
+#include "records/records.h"
+#include "resources/embedded.h"
+#include "session/session.h"
+
+namespace tolvane {
+
+std::string rankMessage(i16 hiscoreRank) {
+    // Ranks run from 1; a game quit before its end (even during start-up) has none.
+    if (hiscoreRank < 1) return "今回のスコアはランク外です。";
+    return "今回のスコアは" + std::to_string(hiscoreRank) + "位に入りました。";
+}
+
+namespace {
+
+// The sizes of the eight pictures of Picture1, which become surfaces 1..8.
+constexpr int kPictureSize[8][2] = {{640, 32}, {640, 480}, {384, 145}, {640, 480},
+                                    {320, 240}, {320, 240}, {320, 240}, {1, 480}};
+
+// The sound effects: slot, resource, voices.
+constexpr int kWaves[6][3] = {{0, 101, 3}, {1, 102, 3}, {2, 103, 2}, {3, 104, 2}, {4, 105, 2}, {5, 106, 2}};
+
+// Frame timing for the pacing benchmark, kept only when TOLVANE_TIMING_LOG names a file:
+// the start-up time, the start of every frame in microseconds, and the peak memory.
+struct TimingLog {
+    const char* path = std::getenv("TOLVANE_TIMING_LOG");
+    long long firstPresentEpochUs = 0;
+    std::vector<std::uint64_t> frameStarts;
+
+    TimingLog() {
+        if (path) frameStarts.reserve(200000);
+    }
+    void frame() {
+        if (path && frameStarts.size() < frameStarts.capacity()) frameStarts.push_back(platform::microseconds());
+    }
+    void presented() {
+        if (!path || firstPresentEpochUs != 0) return;
+        firstPresentEpochUs = std::chrono::duration_cast<std::chrono::microseconds>(
+                                  std::chrono::system_clock::now().time_since_epoch())
+                                  .count();
+    }
+    void write() const {
+        if (!path) return;
+        std::ofstream out(path);
+        out << "first_present_epoch_us " << firstPresentEpochUs << "\n";
+        std::ifstream status("/proc/self/status");
+        for (std::string line; std::getline(status, line);) {
+            if (line.rfind("VmHWM:", 0) == 0) out << "peak_rss " << line.substr(6) << "\n";
+        }
+        for (std::uint64_t t : frameStarts) out << "frame " << t << "\n";
+    }
+};
+
+struct Form1 {
+    World& w;
+    TimingLog timing{};
+    Joystick joy{};
+    TextPass text{};
+    HWND window = nullptr;
+    bool unloaded = false;
+
+    // Shut-down. Any unload ends the loop before its next library call, however the
+    // window was closed.
+    void unload() {
+        if (unloaded) return;
+        unloaded = true;
+        w.running = 0;
+        DTEnd();
+        MTStop();
+        timeEndPeriod(1);
+        platform::showForm(window, false);
+        ShowCursor(true);
+        if (w.replayMode == 0) platform::messageBox(rankMessage(w.hiscoreRank), "Tolvane");
+    }
+
+    void keyDown(int keyCode) {
+        if (keyCode == VK_ESCAPE) {
+            w.running = 0;
+            unload();
+            return;
+        }
+        changePlaybackSpeed(w, keyCode);
+    }
+
+    void doEvents() {
+        platform::FormEvent e;
+        while (!unloaded && platform::nextEvent(e)) {
+            switch (e.type) {
+            case platform::FormEvent::KeyDown:
+                keyDown(e.keyCode);
+                break;
+            case platform::FormEvent::MouseDown:
+                w.running = 0;
+                unload();
+                break;
+            case platform::FormEvent::Close:
+                unload();
+                break;
+            case platform::FormEvent::None:
+                break;
+            }
+        }
+    }
+
+    void startUp() {
+        ShowCursor(false);
+        window = platform::createForm("Tolvane", 640, 480);
+        platform::showForm(window, true);
+        if (w.replayMode == 0) {
+            probeJoystick(joy);
+            readInput(w, joy); // keys held at start do not count as newly pressed
+        }
+        DTInit(1, window);
+        loadPaletteResource(101, 2);
+        doEvents();
+        DTSetMemoryMode(0);
+        for (int i = 0; i < 8; ++i) {
+            res::Blob b = res::find("PICTURE", i);
+            DTCreateSprite(i + 1, Bitmap{b.data, b.size}, kPictureSize[i][0], kPictureSize[i][1]);
+        }
+        for (int n = 1; n <= 8; ++n) DTSetColorKey(n, -1);
+        DTClear(0, 0, 0);
+        DTUpdate(0);
+        DTClear(0, 0, 0);
+        DTUpdate(0);
+        STInit(window, 0);
+        for (const auto& wave : kWaves) loadWaveResource(wave[0], wave[1], "WAVE", wave[2]);
+        if (!unloaded) w.running = 1;
+        timeBeginPeriod(1);
+        buildStageScript(w);
+        newGame(w);
+    }
+
+    // Waits for each frame on the millisecond clock, sleeping while much of the frame
+    // remains and polling for the last two milliseconds, then runs it.
+    void runMainLoop() {
+        w.lastFrameTime = static_cast<i32>(timeGetTime());
+        for (;;) {
+            std::uint32_t now = 0;
+            for (;;) {
+                if (w.running == 0) return;
+                now = timeGetTime();
+                if (frameDue(now, w.lastFrameTime, w.playbackSpeed)) break;
+                double left = 17.0 / (w.playbackSpeed + 1) - double(now - std::uint32_t(w.lastFrameTime));
+                if (left > 2.0) platform::sleepMs(1);
+            }
+            w.lastFrameTime = static_cast<i32>(now);
+            timing.frame();
+            w.frameSkip = nextFrameSkip(w.frameSkip, w.playbackSpeed);
+            runFrame(w, joy, text);
+            if (w.frameSkip == 0) {
+                DTUpdate(0);
+                timing.presented();
+                doEvents();
+            }
+        }
+    }
+};
+
+} // namespace
+
+int runGame(const std::string& commandLine) {
+    auto world = std::make_unique<World>(); // every field zero
+    World& w = *world;
+
+    std::string why;
+    if (!platform::open(&why)) {
+        std::fprintf(stderr, "tolvane: %s\n", why.c_str());
+        return 1;
+    }
+    // A replay is read before anything is drawn, so that a file that cannot be used
+    // only costs a message.
+    if (!commandLine.empty()) {
+        if (!loadReplay(w, commandLine, &why)) {
+            platform::messageBox(why, "Tolvane");
+            platform::close();
+            return 2;
+        }
+        w.replayMode = 1;
+    }
+    media::setDrawBackend(media::DrawBackend::Window);
+
+    Form1 form{w};
+    form.startUp();
+    form.runMainLoop();
+    form.unload();
+    form.timing.write();
+    media::soundShutdown();
+    platform::close();
+    return 0;
+}
+
+} // namespace tolvane

@@ -1,0 +1,256 @@
+// tolvane-replay: plays a replay file back headless, as fast as it can, and reports.
+//   verify FILE                 the end result as one JSON line
+//   trace FILE [--objects] [--every K] [--until F]
+//                               the world after every K-th frame, one JSON line each
+//   render FILE --frame N [--frame M ...] --out DIR
+//                               the picture the window shows after frame N, as PNG
+// Exit status: 0 done, 2 the file cannot be used, 1 anything else.
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "media/dtools.h"
+#include "presentation/presentation.h"
+#include "records/records.h"
+#include "resources/embedded.h"
+#include "session/session.h"
+
+using namespace tolvane;
+
+namespace {
+
+constexpr int kPictureSize[8][2] = {{640, 32}, {640, 480}, {384, 145}, {640, 480},
+                                    {320, 240}, {320, 240}, {320, 240}, {1, 480}};
+constexpr long kMaxFrames = 1000000; // a game always ends long before this
+
+int usage() {
+    std::fprintf(stderr, "usage: tolvane-replay verify FILE\n"
+                         "       tolvane-replay trace FILE [--objects] [--every K] [--until F]\n"
+                         "       tolvane-replay render FILE --frame N [--frame M ...] --out DIR\n");
+    return 1;
+}
+
+struct Playback {
+    std::unique_ptr<World> world = std::make_unique<World>();
+    Joystick joy{};
+    TextPass text{};
+
+    World& w() { return *world; }
+
+    // Everything start-up does that matters headless: the sheets when pictures are
+    // wanted, the stage script and a new game.
+    bool start(const std::string& file, bool pictures) {
+        std::string why;
+        if (!loadReplay(w(), file, &why)) {
+            std::fprintf(stderr, "tolvane-replay: %s\n", why.c_str());
+            return false;
+        }
+        w().replayMode = 1;
+        media::setDrawBackend(pictures ? media::DrawBackend::Offscreen : media::DrawBackend::Null);
+        DTInit(1, nullptr);
+        if (pictures) {
+            for (int i = 0; i < 8; ++i) {
+                res::Blob b = res::find("PICTURE", i);
+                DTCreateSprite(i + 1, Bitmap{b.data, b.size}, kPictureSize[i][0], kPictureSize[i][1]);
+            }
+            for (int n = 1; n <= 8; ++n) DTSetColorKey(n, -1);
+        }
+        w().running = 1;
+        buildStageScript(w());
+        newGame(w());
+        return true;
+    }
+
+    // One frame; true when the end-of-game object was spawned in it.
+    bool frame() {
+        i16 endedBefore = w().gameEnded;
+        runFrame(w(), joy, text);
+        return endedBefore == 0 && w().gameEnded != 0;
+    }
+};
+
+void printFloat(std::string& out, float v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.9g", static_cast<double>(v));
+    out += buf;
+}
+
+void field(std::string& out, const char* name, long long v) {
+    out += ", \"";
+    out += name;
+    out += "\": ";
+    out += std::to_string(v);
+}
+
+void fieldF(std::string& out, const char* name, float v) {
+    out += ", \"";
+    out += name;
+    out += "\": ";
+    printFloat(out, v);
+}
+
+std::string traceLine(const World& w, long frame, bool objects) {
+    int live = 0, stars = 0, sparks = 0;
+    for (int i = 0; i < kObjectSlots; ++i) live += w.objKind[i] != 0;
+    for (int i = 0; i < kStarSlots; ++i) stars += w.starActive[i] != 0;
+    for (int i = 0; i < kSparkSlots; ++i) sparks += w.sparkActive[i] != 0;
+    std::string out = "{\"frame\": " + std::to_string(frame);
+    field(out, "score", w.score);
+    field(out, "chain", w.chain);
+    field(out, "chainBase", w.chainBase);
+    field(out, "maxChain", w.maxChain);
+    field(out, "totalContacts", w.totalContacts);
+    field(out, "gauge", w.gauge);
+    field(out, "level", w.level);
+    field(out, "gaugePenalty", w.gaugePenalty);
+    field(out, "timeLeft", w.timeLeft);
+    field(out, "shipX", w.shipX);
+    field(out, "shipY", w.shipY);
+    field(out, "shipCellX", w.shipCellX);
+    field(out, "entryTimer", w.entryTimer);
+    field(out, "blinkTimer", w.blinkTimer);
+    field(out, "bombStock", w.bombStock);
+    field(out, "bombTimer", w.bombTimer);
+    field(out, "bombBonus", w.bombBonus);
+    field(out, "burstTimer", w.burstTimer);
+    field(out, "shakeBoost", w.shakeBoost);
+    fieldF(out, "starSpeed", w.starSpeed);
+    field(out, "gameEnded", w.gameEnded);
+    field(out, "timeUpDone", w.timeUpDone);
+    field(out, "timeBonus", w.timeBonus);
+    field(out, "finalBonus", w.finalBonus);
+    field(out, "scriptCursor", w.scriptCursor);
+    field(out, "aimAngle", w.aimAngle);
+    field(out, "liveObjects", live);
+    field(out, "liveStars", stars);
+    field(out, "liveSparks", sparks);
+    if (objects) {
+        out += ", \"objects\": [";
+        bool first = true;
+        for (int i = 0; i < kObjectSlots; ++i) {
+            if (w.objKind[i] == 0) continue;
+            out += first ? "[" : ", [";
+            first = false;
+            out += std::to_string(i) + ", " + std::to_string(w.objKind[i]) + ", ";
+            printFloat(out, w.objX[i]);
+            out += ", ";
+            printFloat(out, w.objY[i]);
+            out += ", " + std::to_string(w.objPhase[i]) + ", " + std::to_string(w.objTimer[i]) + ", " +
+                   std::to_string(w.objParamA[i]) + ", " + std::to_string(w.objParamB[i]) + ", " +
+                   std::to_string(w.objParamC[i]) + "]";
+        }
+        out += "]";
+    }
+    out += "}";
+    return out;
+}
+
+int verify(const std::string& file) {
+    Playback p;
+    if (!p.start(file, false)) return 2;
+    for (long f = 0; f < kMaxFrames; ++f) {
+        long index = p.w().frameCounter;
+        if (!p.frame()) continue;
+        const World& w = p.w();
+        std::printf("{\"frames\": %ld, \"endFrame\": %ld, \"score\": %d, \"level\": %d, \"maxChain\": %d, "
+                    "\"totalContacts\": %d, \"timeBonus\": %d, \"finalBonus\": %d, \"timeLeft\": %d}\n",
+                    index + 1, index, w.score, w.level, w.maxChain, w.totalContacts, w.timeBonus, w.finalBonus,
+                    w.timeLeft);
+        return 0;
+    }
+    std::fprintf(stderr, "tolvane-replay: the game did not end\n");
+    return 1;
+}
+
+int trace(const std::string& file, bool objects, long every, long until) {
+    Playback p;
+    if (!p.start(file, false)) return 2;
+    std::string line;
+    for (long f = 0; f < kMaxFrames; ++f) {
+        long index = p.w().frameCounter;
+        bool ended = p.frame();
+        if (index % every == 0) {
+            line = traceLine(p.w(), index, objects);
+            std::fputs(line.c_str(), stdout);
+            std::fputc('\n', stdout);
+        }
+        if (until >= 0 ? index >= until : ended) return 0;
+    }
+    return 1;
+}
+
+int render(const std::string& file, const std::set<long>& frames, const std::string& dir) {
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    Playback p;
+    if (!p.start(file, true)) return 2;
+    long last = *frames.rbegin();
+    for (long f = 0; f <= last; ++f) {
+        long index = p.w().frameCounter;
+        p.frame();
+        DTUpdate(0);
+        if (!frames.count(index)) continue;
+        char name[32];
+        std::snprintf(name, sizeof name, "frame-%05ld.png", index);
+        std::string path = (std::filesystem::path(dir) / name).string();
+        if (!media::savePresentedPng(path)) {
+            std::fprintf(stderr, "tolvane-replay: cannot write %s\n", path.c_str());
+            return 1;
+        }
+    }
+    return 0;
+}
+
+bool number(const char* s, long& out) {
+    char* end = nullptr;
+    out = std::strtol(s, &end, 10);
+    return end && *end == '\0' && end != s;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) return usage();
+    const std::string command = argv[1];
+    const std::string file = argv[2];
+    if (command == "verify" && argc == 3) return verify(file);
+    if (command == "trace") {
+        bool objects = false;
+        long every = 1, until = -1;
+        for (int i = 3; i < argc; ++i) {
+            if (!std::strcmp(argv[i], "--objects")) {
+                objects = true;
+            } else if (!std::strcmp(argv[i], "--every") && i + 1 < argc && number(argv[i + 1], every) && every > 0) {
+                ++i;
+            } else if (!std::strcmp(argv[i], "--until") && i + 1 < argc && number(argv[i + 1], until) &&
+                       until >= 0) {
+                ++i;
+            } else {
+                return usage();
+            }
+        }
+        return trace(file, objects, every, until);
+    }
+    if (command == "render") {
+        std::set<long> frames;
+        std::string dir;
+        for (int i = 3; i < argc; ++i) {
+            long n = 0;
+            if (!std::strcmp(argv[i], "--frame") && i + 1 < argc && number(argv[i + 1], n) && n >= 0) {
+                frames.insert(n);
+                ++i;
+            } else if (!std::strcmp(argv[i], "--out") && i + 1 < argc) {
+                dir = argv[++i];
+            } else {
+                return usage();
+            }
+        }
+        if (frames.empty() || dir.empty()) return usage();
+        return render(file, frames, dir);
+    }
+    return usage();
+}

@@ -1,0 +1,247 @@
+#include "media/gdi.h"
+
+#include <SDL.h>
+#include <SDL_ttf.h>
+
+#include <array>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <unordered_map>
+
+#include "common/cp932.h"
+#include "common/fontmap.h"
+
+namespace {
+
+// An opened font of one face, size and style, shared by every HFONT that asks for it.
+struct OpenFont {
+    TTF_Font* font = nullptr;
+    int ascent = 0;
+    int height = 0;
+    std::unordered_map<std::uint32_t, SDL_Surface*> glyphs; // white coverage masks
+};
+
+struct FontHandle {
+    bool used = false;
+    std::string face;
+    int height = 0;
+    int weight = 0;
+    bool italic = false, underline = false;
+    OpenFont* open = nullptr; // opened on first use for drawing
+};
+
+// The font every device context starts with, as a stock object: never deleted.
+constexpr HFONT kStockFont = 1000;
+
+struct DcState {
+    HFONT font = kStockFont;
+    int bkMode = OPAQUE;
+    COLORREF bkColor = 0xFFFFFF;
+    COLORREF textColor = 0;
+};
+
+constexpr int kMaxFonts = 64;
+constexpr int kMaxDcs = 9;
+
+std::array<FontHandle, kMaxFonts + 1> fonts; // handle 0 is never used
+std::array<DcState, kMaxDcs + 1> dcs;        // HDC n+1 for surface n
+std::map<std::string, OpenFont> openFonts;
+bool ttfReady = false;
+
+FontHandle* fontOf(HFONT h) { return h > 0 && h <= kMaxFonts && fonts[h].used ? &fonts[h] : nullptr; }
+DcState* dcOf(HDC dc) { return dc > 0 && dc <= kMaxDcs ? &dcs[dc] : nullptr; }
+
+// Opens the installed font standing for the face, sized so that its cell is `height`
+// pixels tall (GDI's positive height), or its em `-height` pixels (negative height).
+OpenFont* openFont(FontHandle& f) {
+    if (f.open) return f.open;
+    if (!ttfReady) {
+        if (TTF_Init() != 0) return nullptr;
+        ttfReady = true;
+    }
+    int cell = f.height == 0 ? 16 : (f.height < 0 ? -f.height : f.height);
+    std::string key = f.face + "/" + std::to_string(f.height) + "/" + std::to_string(f.weight) +
+                      (f.italic ? "i" : "") + (f.underline ? "u" : "");
+    auto it = openFonts.find(key);
+    if (it != openFonts.end()) return f.open = &it->second;
+
+    common::FontMatch m = common::findFont(f.face, f.weight >= 600);
+    if (!m.exact) {
+        std::fprintf(stderr, "tolvane: no font for \"%s\"; using %s\n", f.face.c_str(),
+                     m.file.empty() ? "nothing" : m.file.c_str());
+    }
+    if (m.file.empty()) return nullptr;
+    TTF_Font* font = TTF_OpenFontIndex(m.file.c_str(), cell, m.index);
+    if (!font) return nullptr;
+    if (f.height > 0) {
+        // The cell (ascent + descent) should be `height`: scale the point size to it.
+        int measured = TTF_FontHeight(font);
+        if (measured > 0 && measured != cell) TTF_SetFontSize(font, cell * cell / measured);
+    }
+    int style = TTF_STYLE_NORMAL;
+    if (f.weight >= 600) style |= TTF_STYLE_BOLD;
+    if (f.italic) style |= TTF_STYLE_ITALIC;
+    if (f.underline) style |= TTF_STYLE_UNDERLINE;
+    TTF_SetFontStyle(font, style);
+    OpenFont& of = openFonts[key];
+    of.font = font;
+    of.ascent = TTF_FontAscent(font);
+    of.height = TTF_FontHeight(font);
+    return f.open = &of;
+}
+
+SDL_Surface* glyph(OpenFont& of, std::uint32_t cp) {
+    auto it = of.glyphs.find(cp);
+    if (it != of.glyphs.end()) return it->second;
+    SDL_Color white{255, 255, 255, 255};
+    SDL_Surface* rendered = TTF_RenderGlyph32_Blended(of.font, cp, white);
+    SDL_Surface* s = rendered ? SDL_ConvertSurfaceFormat(rendered, SDL_PIXELFORMAT_ARGB8888, 0) : nullptr;
+    SDL_FreeSurface(rendered);
+    of.glyphs[cp] = s;
+    return s;
+}
+
+// Decodes UTF-8 into code points (malformed bytes become U+FFFD).
+template <typename F> void forEachCodePoint(const std::string& s, F f) {
+    for (std::size_t i = 0; i < s.size();) {
+        auto c = static_cast<unsigned char>(s[i]);
+        int n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        if (n == 0 || i + n > s.size()) {
+            f(0xFFFD);
+            ++i;
+            continue;
+        }
+        std::uint32_t cp = n == 1 ? c : c & (0x7F >> n);
+        for (int k = 1; k < n; ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+        f(cp);
+        i += n;
+    }
+}
+
+std::uint32_t argb(COLORREF c) {
+    return 0xFF000000u | ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+}
+
+std::uint32_t mix(std::uint32_t under, std::uint32_t over, std::uint32_t alpha) {
+    std::uint32_t out = 0xFF000000u;
+    for (int shift = 0; shift < 24; shift += 8) {
+        std::uint32_t a = (under >> shift) & 0xFF, b = (over >> shift) & 0xFF;
+        out |= ((a * (255 - alpha) + b * alpha) / 255) << shift;
+    }
+    return out;
+}
+
+} // namespace
+
+HFONT CreateFontA(int height, int, int, int, int weight, std::uint32_t italic, std::uint32_t underline,
+                  std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
+                  const char* faceName) {
+    for (int h = 1; h <= kMaxFonts; ++h) {
+        if (fonts[h].used) continue;
+        fonts[h] = FontHandle{true, faceName ? faceName : "", height, weight, italic != 0, underline != 0, nullptr};
+        return h;
+    }
+    return 0;
+}
+
+HFONT SelectObject(HDC dc, HFONT font) {
+    DcState* d = dcOf(dc);
+    if (!d) return 0;
+    HFONT old = d->font;
+    d->font = font;
+    return old;
+}
+
+bool DeleteObject(HFONT font) {
+    FontHandle* f = fontOf(font);
+    if (!f) return false;
+    *f = FontHandle{};
+    return true;
+}
+
+int SetBkMode(HDC dc, int mode) {
+    DcState* d = dcOf(dc);
+    if (!d) return 0;
+    int old = d->bkMode;
+    d->bkMode = mode;
+    return old;
+}
+
+COLORREF SetBkColor(HDC dc, COLORREF colour) {
+    DcState* d = dcOf(dc);
+    if (!d) return 0;
+    COLORREF old = d->bkColor;
+    d->bkColor = colour;
+    return old;
+}
+
+COLORREF SetTextColor(HDC dc, COLORREF colour) {
+    DcState* d = dcOf(dc);
+    if (!d) return 0;
+    COLORREF old = d->textColor;
+    d->textColor = colour;
+    return old;
+}
+
+bool TextOutA(HDC dc, int x, int y, const char* text, int length) {
+    DcState* d = dcOf(dc);
+    if (!d || !text || length < 0) return false;
+    SDL_Surface* target = media::surface(static_cast<int>(dc - 1));
+    if (!target) return true; // no pixel work (headless simulation)
+    FontHandle* f = fontOf(d->font);
+    FontHandle fallback{true, "System", 16, 400, false, false, nullptr};
+    OpenFont* of = openFont(f ? *f : fallback);
+    if (!of) return false;
+
+    std::string_view bytes(text, static_cast<std::size_t>(length));
+    bool ascii = true;
+    for (char c : bytes) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    std::string utf8 = ascii ? std::string(bytes) : common::cp932ToUtf8(bytes);
+
+    // Measure, fill the cell box in the background colour when opaque, then draw.
+    int width = 0;
+    forEachCodePoint(utf8, [&](std::uint32_t cp) {
+        int minx, maxx, miny, maxy, advance = 0;
+        if (TTF_GlyphMetrics32(of->font, cp, &minx, &maxx, &miny, &maxy, &advance) == 0) width += advance;
+    });
+    if (d->bkMode == OPAQUE) {
+        SDL_Rect box{x, y, width, of->height};
+        SDL_FillRect(target, &box, argb(d->bkColor));
+    }
+    const std::uint32_t ink = argb(d->textColor);
+    int penX = x;
+    forEachCodePoint(utf8, [&](std::uint32_t cp) {
+        int minx, maxx, miny, maxy, advance = 0;
+        TTF_GlyphMetrics32(of->font, cp, &minx, &maxx, &miny, &maxy, &advance);
+        if (SDL_Surface* gs = glyph(*of, cp)) {
+            for (int j = 0; j < gs->h; ++j) {
+                int ty = y + j;
+                if (ty < 0 || ty >= target->h) continue;
+                auto* src = reinterpret_cast<const std::uint32_t*>(static_cast<std::uint8_t*>(gs->pixels) +
+                                                                    j * gs->pitch);
+                auto* dst = reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(target->pixels) +
+                                                              ty * target->pitch);
+                for (int i = 0; i < gs->w; ++i) {
+                    int tx = penX + i;
+                    std::uint32_t a = src[i] >> 24;
+                    if (a == 0 || tx < 0 || tx >= target->w) continue;
+                    dst[tx] = a == 255 ? ink : mix(dst[tx], ink, a);
+                }
+            }
+        }
+        penX += advance;
+    });
+    return true;
+}
+
+namespace media {
+
+int liveFontCount() {
+    int n = 0;
+    for (int h = 1; h <= kMaxFonts; ++h) n += fonts[h].used ? 1 : 0;
+    return n;
+}
+
+
+} // namespace media

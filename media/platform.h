@@ -1,0 +1,83 @@
+// Platform services of the game: the millisecond clock, the key state, the first
+// joystick, the game window with its events, the mouse cursor and message boxes.
+// A real implementation on SDL2 and a null one (a scripted clock, keys and events)
+// for tests and headless runs; a program links one of them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "media/dtools.h"
+
+// Virtual-key codes the game uses.
+enum : int {
+    VK_ESCAPE = 27,
+    VK_LEFT = 0x25,
+    VK_UP = 0x26,
+    VK_RIGHT = 0x27,
+    VK_DOWN = 0x28,
+    VK_NUMPAD2 = 0x62,
+    VK_NUMPAD4 = 0x64,
+    VK_NUMPAD6 = 0x66,
+    VK_NUMPAD8 = 0x68,
+    VK_F1 = 112,
+    VK_F2 = 113,
+    VK_F3 = 114,
+    VK_Z = 0x5A,
+};
+
+// Millisecond clock.
+std::uint32_t timeGetTime();
+void timeBeginPeriod(std::uint32_t ms);
+void timeEndPeriod(std::uint32_t ms);
+
+// Non-zero when the key is down now or has been pressed since the previous query of
+// that key, so a tap between two samples is never lost.
+std::int16_t GetAsyncKeyState(int virtualKey);
+
+// The first joystick. Axes run 0..65535; button 1 is bit value 1.
+struct JOYINFO {
+    std::uint32_t wXpos, wYpos, wZpos, wButtons;
+};
+struct JOYCAPS {
+    std::uint32_t wXmin, wXmax, wYmin, wYmax;
+};
+constexpr std::uint32_t JOYERR_NOERROR = 0;
+constexpr std::uint32_t JOYERR_UNPLUGGED = 167;
+std::uint32_t joyGetPos(std::uint32_t id, JOYINFO* info);
+std::uint32_t joyGetDevCapsA(std::uint32_t id, JOYCAPS* caps);
+
+void ShowCursor(bool show);
+
+namespace platform {
+
+// Opens the platform (video, events). False, with a one-line reason, when there is no
+// display to open a window on.
+bool open(std::string* why);
+void close();
+
+// The game window: a title and a client area; resizable, the picture scales to fit.
+HWND createForm(const char* title, int width, int height);
+void showForm(HWND window, bool visible);
+
+// A window event, handed out between frames.
+struct FormEvent {
+    enum Type { None, KeyDown, MouseDown, Close } type = None;
+    int keyCode = 0; // virtual-key code for KeyDown
+};
+// Takes the next pending window event; false when there are none.
+bool nextEvent(FormEvent& event);
+
+// A modal message box with an OK button.
+void messageBox(const std::string& text, const std::string& caption);
+
+// Joystick attach counter: changes whenever a joystick appears, so the game can probe it.
+std::uint32_t joystickGeneration();
+
+// A microsecond clock for measurements (never used by the simulation).
+std::uint64_t microseconds();
+
+// Sleeps about the given milliseconds (the frame wait uses it while much time remains).
+void sleepMs(std::uint32_t ms);
+
+} // namespace platform

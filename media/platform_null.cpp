@@ -1,0 +1,108 @@
+// The null platform: no window, a clock and inputs that tests set by hand.
+#include "media/platform_null.h"
+
+#include <array>
+#include <deque>
+
+namespace {
+
+struct NullState {
+    std::uint32_t now = 0;
+    std::uint32_t step = 0;
+    std::uint32_t slept = 0;
+    std::array<bool, 256> down{};
+    std::array<bool, 256> tapped{};
+    bool joyPresent = false;
+    JOYINFO joy{32768, 32768, 32768, 0};
+    std::uint32_t joyGeneration = 0;
+    std::deque<std::pair<platform::FormEvent, std::uint32_t>> events;
+    std::vector<std::pair<std::string, std::string>> boxes;
+    int cursor = 0;
+};
+
+NullState n;
+
+} // namespace
+
+std::uint32_t timeGetTime() {
+    std::uint32_t t = n.now;
+    n.now += n.step;
+    return t;
+}
+void timeBeginPeriod(std::uint32_t) {}
+void timeEndPeriod(std::uint32_t) {}
+
+std::int16_t GetAsyncKeyState(int vk) {
+    if (vk < 0 || vk > 255) return 0;
+    bool held = n.down[vk] || n.tapped[vk];
+    n.tapped[vk] = false;
+    return held ? static_cast<std::int16_t>(0x8001) : 0;
+}
+
+std::uint32_t joyGetPos(std::uint32_t id, JOYINFO* info) {
+    if (id != 0 || !n.joyPresent || !info) return JOYERR_UNPLUGGED;
+    *info = n.joy;
+    return JOYERR_NOERROR;
+}
+
+std::uint32_t joyGetDevCapsA(std::uint32_t id, JOYCAPS* caps) {
+    if (id != 0 || !n.joyPresent || !caps) return JOYERR_UNPLUGGED;
+    *caps = JOYCAPS{0, 65535, 0, 65535};
+    return JOYERR_NOERROR;
+}
+
+void ShowCursor(bool show) { n.cursor += show ? 1 : -1; }
+
+namespace platform {
+
+bool open(std::string*) { return true; }
+void close() {}
+HWND createForm(const char*, int, int) { return nullptr; }
+void showForm(HWND, bool) {}
+
+bool nextEvent(FormEvent& event) {
+    if (n.events.empty() || n.events.front().second > n.now) return false;
+    event = n.events.front().first;
+    n.events.pop_front();
+    return true;
+}
+
+void messageBox(const std::string& text, const std::string& caption) { n.boxes.emplace_back(text, caption); }
+std::uint32_t joystickGeneration() { return n.joyGeneration; }
+
+void sleepMs(std::uint32_t ms) {
+    n.now += ms;
+    n.slept += ms;
+}
+
+std::uint64_t microseconds() { return static_cast<std::uint64_t>(n.now) * 1000; }
+
+namespace null {
+
+void reset() { n = NullState{}; }
+void setTime(std::uint32_t ms, std::uint32_t stepPerPoll) {
+    n.now = ms;
+    n.step = stepPerPoll;
+}
+std::uint32_t sleptMs() { return n.slept; }
+void setKey(int vk, bool down) {
+    if (vk >= 0 && vk < 256) n.down[vk] = down;
+}
+void tapKey(int vk) {
+    if (vk >= 0 && vk < 256) n.tapped[vk] = true;
+}
+void setJoystick(bool present, JOYINFO info) {
+    n.joyPresent = present;
+    n.joy = info;
+}
+void attachJoystick(JOYINFO info) {
+    n.joyPresent = true;
+    n.joy = info;
+    ++n.joyGeneration;
+}
+void pushEvent(FormEvent event, std::uint32_t notBefore) { n.events.emplace_back(event, notBefore); }
+std::vector<std::pair<std::string, std::string>>& messageBoxes() { return n.boxes; }
+int cursorShows() { return n.cursor; }
+
+} // namespace null
+} // namespace platform

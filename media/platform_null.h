@@ -1,0 +1,30 @@
+// Controls of the null platform, for tests: a scripted clock, keys, joystick and
+// window events, and the message boxes that were shown.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "media/platform.h"
+
+namespace platform::null {
+
+void reset();
+// The clock; every timeGetTime call then advances it by `stepPerPoll` ms (default 0),
+// and sleepMs advances it by the time slept.
+void setTime(std::uint32_t ms, std::uint32_t stepPerPoll = 0);
+std::uint32_t sleptMs();
+void setKey(int virtualKey, bool down);
+// A press and release that both happen before the next sample.
+void tapKey(int virtualKey);
+void setJoystick(bool present, JOYINFO info = {32768, 32768, 32768, 0});
+// Makes a joystick appear after start-up (the attach counter changes).
+void attachJoystick(JOYINFO info);
+// The event is handed out by the first nextEvent at or after clock time `notBefore`.
+void pushEvent(FormEvent event, std::uint32_t notBefore = 0);
+std::vector<std::pair<std::string, std::string>>& messageBoxes(); // (text, caption)
+int cursorShows();
+
+} // namespace platform::null

@@ -1,0 +1,36 @@
+// The sound library: six numbered wave slots that play sound effects mixed together,
+// and one MIDI song at a time. The game reads no result of any call: a sound that
+// cannot play simply stays silent.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "media/dtools.h"
+
+void STInit(HWND window, std::int32_t flags);
+// Copies a whole RIFF WAVE file image into a slot; `voices` bounds how many copies of
+// the slot can sound at once.
+void STReadBytes(std::int32_t slot, const unsigned char* wave, std::size_t size, std::int32_t voices);
+void STPlay(std::int32_t slot);
+void MTStop();
+void MTReadFile(const char* path);
+void MTPlay();
+
+namespace media {
+
+// Closes the audio device; called once when the program ends.
+void soundShutdown();
+
+// What the null sound library was asked to do, for tests and the headless tool.
+struct SoundCall {
+    std::string name; // "STPlay", "MTStop", "MTReadFile", "MTPlay", "STReadBytes"
+    std::int32_t slot = -1;
+    std::string path;
+};
+void setSoundLogging(bool on);
+std::vector<SoundCall>& soundLog();
+
+} // namespace media

@@ -1,0 +1,21 @@
+// The call log of the sound library, kept by both implementations for tests.
+#include "media/stools.h"
+
+namespace media {
+namespace {
+bool logging = false;
+std::vector<SoundCall> calls;
+} // namespace
+
+void setSoundLogging(bool on) {
+    logging = on;
+    calls.clear();
+}
+std::vector<SoundCall>& soundLog() { return calls; }
+
+// Used by the implementations.
+void logSound(const char* name, std::int32_t slot, const char* path) {
+    if (logging) calls.push_back({name, slot, path ? path : ""});
+}
+
+} // namespace media

@@ -1,0 +1,16 @@
+// The silent sound library: remembers what it was asked to play, plays nothing.
+#include "media/stools.h"
+
+namespace media {
+void logSound(const char* name, std::int32_t slot, const char* path);
+void soundShutdown() {}
+} // namespace media
+
+void STInit(HWND, std::int32_t) {}
+void STReadBytes(std::int32_t slot, const unsigned char*, std::size_t, std::int32_t) {
+    media::logSound("STReadBytes", slot, nullptr);
+}
+void STPlay(std::int32_t slot) { media::logSound("STPlay", slot, nullptr); }
+void MTStop() { media::logSound("MTStop", -1, nullptr); }
+void MTReadFile(const char* path) { media::logSound("MTReadFile", -1, path); }
+void MTPlay() { media::logSound("MTPlay", -1, nullptr); }

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Sets everything up and runs the whole test suite: every test of the normal build
+# (unit tests, golden replays, window tests under their own Xvfb), then the unit tests
+# once more under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
+# Leak reports would come from the system libraries (fontconfig, SDL) that keep their
+# caches for the life of the process; memory errors and undefined behaviour still fail.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+
+"$top/scripts/build.sh" "$top/build"
+ctest --test-dir "$top/build" --output-on-failure -j2
+
+echo "== unit tests under AddressSanitizer and UndefinedBehaviorSanitizer =="
+"$top/scripts/build.sh" "$top/build-sanitize" -DTOLVANE_SANITIZE=ON
+ctest --test-dir "$top/build-sanitize" -L unit --output-on-failure -j2
