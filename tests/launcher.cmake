@@ -25,6 +25,6 @@ add_test(NAME kestrow_window_test
           $<TARGET_FILE:kestrow> ${KESTROW_SCREENSHOT_DIR})
 add_test(NAME kestrow_game_test
   COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/launcher/kestrow_game_test.sh
-          $<TARGET_FILE:kestrow> ${TOLVANE_APP_DIR})
+          $<TARGET_FILE:kestrow> ${TOLVANE_APP_DIR} ${KESTROW_SCREENSHOT_DIR})
 set_tests_properties(kestrow_window_test kestrow_game_test PROPERTIES
   LABELS window SKIP_RETURN_CODE 77 TIMEOUT 120 RUN_SERIAL ON)

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # From the menu into the game and back, with the real programs under Xvfb: kestrow,
 # Enter, a game window appears; Esc in the game; the menu is still there.
-# Usage: kestrow_game_test.sh KESTROW APP_DIR   (APP_DIR holds the built tolvane)
+# Usage: kestrow_game_test.sh KESTROW APP_DIR [SCREENSHOT_DIR]   (APP_DIR holds the built tolvane)
 # Exits 77 (skipped) while the game has not been built.
 set -u
 KESTROW=$1
 BUILT=$2
+SHOTS=${3:-}
 if [ ! -x "$BUILT/tolvane" ]; then
     echo "SKIP: $BUILT/tolvane does not exist yet; this test runs once the game is built"
     exit 77
@@ -53,7 +54,10 @@ done
 [ -n "$game" ] || fail "Enter in the menu brought up no game window"
 echo "game window: $(xdotool getwindowname "$game") $(window_size "$game")"
 sleep 1
-import -window "$game" "$WORK/game.png" && echo "game screenshot taken"
+if [ -n "$SHOTS" ]; then
+    mkdir -p "$SHOTS"
+    import -window "$game" "$SHOTS/game.png" && echo "game screenshot: $SHOTS/game.png"
+fi
 
 # The menu does not wait for the game: it answers while the game runs.
 press "$menu" r
