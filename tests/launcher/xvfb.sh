@@ -33,7 +33,9 @@ start_xvfb() {
     for tries in $(seq 50); do
         n=$((n + 1))
         display_taken "$n" && continue
-        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp 2>"$WORK/xvfb.log" &
+        # -noreset: a server that resets whenever its last client leaves refuses the
+        # clients that arrive meanwhile, and the tests connect and leave all the time.
+        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp -noreset 2>"$WORK/xvfb.log" &
         XVFB_PID=$!
         for i in $(seq 200); do
             kill -0 "$XVFB_PID" 2>/dev/null || break # lost the race for this number
