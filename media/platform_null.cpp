@@ -1,6 +1,7 @@
 // The null platform: no window, a clock and inputs that tests set by hand.
 #include "media/platform_null.h"
 
+#include <algorithm>
 #include <array>
 #include <deque>
 
@@ -18,6 +19,7 @@ struct NullState {
     std::deque<std::pair<platform::FormEvent, std::uint32_t>> events;
     std::vector<std::pair<std::string, std::string>> boxes;
     int cursor = 0;
+    std::deque<std::pair<std::uint32_t, std::function<void()>>> schedule; // by time
 };
 
 NullState n;
@@ -27,6 +29,11 @@ NullState n;
 std::uint32_t timeGetTime() {
     std::uint32_t t = n.now;
     n.now += n.step;
+    while (!n.schedule.empty() && n.schedule.front().first <= t) {
+        auto action = std::move(n.schedule.front().second);
+        n.schedule.pop_front();
+        action();
+    }
     return t;
 }
 void timeBeginPeriod(std::uint32_t) {}
@@ -101,6 +108,11 @@ void attachJoystick(JOYINFO info) {
     ++n.joyGeneration;
 }
 void pushEvent(FormEvent event, std::uint32_t notBefore) { n.events.emplace_back(event, notBefore); }
+void scheduleAt(std::uint32_t ms, std::function<void()> action) {
+    auto at = std::upper_bound(n.schedule.begin(), n.schedule.end(), ms,
+                               [](std::uint32_t t, const auto& entry) { return t < entry.first; });
+    n.schedule.emplace(at, ms, std::move(action));
+}
 std::vector<std::pair<std::string, std::string>>& messageBoxes() { return n.boxes; }
 int cursorShows() { return n.cursor; }
 

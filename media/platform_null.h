@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -24,6 +25,9 @@ void setJoystick(bool present, JOYINFO info = {32768, 32768, 32768, 0});
 void attachJoystick(JOYINFO info);
 // The event is handed out by the first nextEvent at or after clock time `notBefore`.
 void pushEvent(FormEvent event, std::uint32_t notBefore = 0);
+// Runs `action` (set a key, push an event, ...) when the clock first reads `ms` or
+// later: a whole live game can be scripted in clock time.
+void scheduleAt(std::uint32_t ms, std::function<void()> action);
 std::vector<std::pair<std::string, std::string>>& messageBoxes(); // (text, caption)
 int cursorShows();
 

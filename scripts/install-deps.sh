@@ -9,6 +9,8 @@ packages=(
   libsdl2-dev libsdl2-mixer-dev libsdl2-ttf-dev libfontconfig-dev
   qt6-base-dev libcairo2-dev
   libbenchmark-dev googletest libgtest-dev libgmock-dev
+  # fuzzing (the libFuzzer runtime for clang)
+  libclang-rt-14-dev
   # what the game needs at run time
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-dejavu-core
   # build-time lettering of the generated pictures (DejaVu Serif Bold Italic)

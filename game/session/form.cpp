@@ -17,10 +17,12 @@
 
 namespace tolvane {
 
-std::string rankMessage(i16 hiscoreRank) {
+std::string rankMessage(i16 hiscoreRank, bool recordNotSaved) {
     // Ranks run from 1; a game quit before its end (even during start-up) has none.
-    if (hiscoreRank < 1) return "今回のスコアはランク外です。";
-    return "今回のスコアは" + std::to_string(hiscoreRank) + "位に入りました。";
+    std::string text = hiscoreRank < 1 ? "今回のスコアはランク外です。"
+                                       : "今回のスコアは" + std::to_string(hiscoreRank) + "位に入りました。";
+    if (recordNotSaved) text += "\n記録を保存できませんでした。";
+    return text;
 }
 
 namespace {
@@ -82,7 +84,7 @@ struct Form1 {
         timeEndPeriod(1);
         platform::showForm(window, false);
         ShowCursor(true);
-        if (w.replayMode == 0) platform::messageBox(rankMessage(w.hiscoreRank), "Tolvane");
+        if (w.replayMode == 0) platform::messageBox(rankMessage(w.hiscoreRank, w.recordNotSaved != 0), "Tolvane");
     }
 
     void keyDown(int keyCode) {

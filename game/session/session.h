@@ -49,7 +49,8 @@ void changePlaybackSpeed(World& w, int keyCode);
 // argument string (empty for a live game). Returns the exit status.
 int runGame(const std::string& commandLine);
 
-// The text of the end-of-game message for a rank (-1: out of the ranking).
-std::string rankMessage(i16 hiscoreRank);
+// The text of the end-of-game message for a rank (-1: out of the ranking), with a
+// second line when a record of the game could not be written.
+std::string rankMessage(i16 hiscoreRank, bool recordNotSaved = false);
 
 } // namespace tolvane

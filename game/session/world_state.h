@@ -67,6 +67,7 @@ struct World {
     i16 gameEnded;
     u8 timeUpDone;
     i16 hiscoreRank;
+    u8 recordNotSaved; // 1 when a replay or the high-score table could not be written
 
     // Input record (-1/0 flags) and replay.
     i16 inUp, inDown, inLeft, inRight;

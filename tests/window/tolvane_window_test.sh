@@ -15,13 +15,19 @@ pid=$!
 win=$(wait_window Tolvane 10) || { echo "no game window"; cat "$out/tolvane.log"; exit 1; }
 # Where the window's client area sits on the screen.
 eval "$(xdotool getwindowgeometry --shell "$win")"
-sleep 1
-import -window root "$out/game1.png"
-sleep 1
-import -window root "$out/game2.png"
-white=$(count_colour "$out/game1.png" $((X + 270)) $((Y + 28)) 140 32 "#ffffff")
+# The time text, white on black at (280, 32) of the client area (a loaded machine may
+# take a moment for the first frames).
+white=0
+for _ in 1 2 3 4 5; do
+    sleep 1
+    import -window root "$out/game1.png"
+    white=$(count_colour "$out/game1.png" $((X + 270)) $((Y + 28)) 140 32 "#ffffff")
+    [ "$white" -gt 60 ] && break
+done
 echo "white pixels near the time text: $white"
 [ "$white" -gt 60 ] || { echo "no time text"; exit 1; }
+sleep 1
+import -window root "$out/game2.png"
 # The text changes as the time counts down.
 if [ "$(convert "$out/game1.png" -crop "140x32+$((X + 270))+$((Y + 28))" +repage rgb:- | md5sum)" = \
      "$(convert "$out/game2.png" -crop "140x32+$((X + 270))+$((Y + 28))" +repage rgb:- | md5sum)" ]; then
@@ -29,8 +35,8 @@ if [ "$(convert "$out/game1.png" -crop "140x32+$((X + 270))+$((Y + 28))" +repage
 fi
 
 xdotool windowfocus --sync "$win" key Escape
-window_gone "$win" 5 || { echo "Esc did not close the game window"; exit 1; }
-box=$(wait_window Tolvane 5) || { echo "no end-of-game message"; exit 1; }
+window_gone "$win" 10 || { echo "Esc did not close the game window"; exit 1; }
+box=$(wait_window Tolvane 10) || { echo "no end-of-game message"; exit 1; }
 sleep 0.5
 import -window root "$out/message.png"
 eval "$(xdotool getwindowgeometry --shell "$box")"

@@ -1,0 +1,101 @@
+// Where the records live, and writing a file whole or not at all.
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "common/appdir.h"
+#include "records/records.h"
+
+namespace tolvane {
+namespace {
+
+std::filesystem::path& recordsOverride() {
+    static std::filesystem::path dir;
+    return dir;
+}
+
+std::string describe(const std::string& what, int err) {
+    return what + ": " + std::strerror(err);
+}
+
+bool writeAll(int fd, std::string_view bytes) {
+    const char* p = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        ssize_t n = ::write(fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+void setRecordsDirectory(const std::filesystem::path& dir) {
+    recordsOverride() = dir;
+}
+
+std::filesystem::path recordsDirectory() {
+    if (!recordsOverride().empty()) return recordsOverride();
+    return common::applicationDirectory();
+}
+
+bool writeFileAtomically(const std::filesystem::path& path, std::string_view bytes, std::string* why) {
+    auto fail = [&](const std::string& reason) {
+        if (why) *why = path.string() + ": " + reason;
+        return false;
+    };
+
+    // The new file keeps the old one's permissions. A file the player has made
+    // read-only stays untouched, even for a user whom the system would let through.
+    mode_t mode;
+    struct stat old {};
+    if (::stat(path.c_str(), &old) == 0) {
+        if (!S_ISREG(old.st_mode)) return fail("it is not a regular file");
+        if ((old.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0)
+            return fail("the file is read-only");
+        mode = old.st_mode & 07777;
+    } else {
+        mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+
+    const std::filesystem::path dir =
+        path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
+    std::string tmp = (dir / ("." + path.filename().string() + ".XXXXXX")).string();
+    int fd = ::mkstemp(tmp.data());
+    if (fd < 0) return fail(describe("cannot create a file in " + dir.string(), errno));
+
+    int err = 0;
+    std::string step;
+    if (::fchmod(fd, mode) != 0) {
+        err = errno, step = "cannot set the permissions";
+    } else if (!writeAll(fd, bytes)) {
+        err = errno, step = "cannot write";
+    } else if (::fsync(fd) != 0) {
+        err = errno, step = "cannot write";
+    }
+    if (::close(fd) != 0 && err == 0) err = errno, step = "cannot write";
+    if (err == 0 && ::rename(tmp.c_str(), path.c_str()) != 0) err = errno, step = "cannot replace the file";
+    if (err != 0) {
+        ::unlink(tmp.c_str());
+        return fail(describe(step, err));
+    }
+
+    // Make the rename itself durable; a folder that cannot be synced changes nothing.
+    int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
+    }
+    return true;
+}
+
+} // namespace tolvane

@@ -1,0 +1,126 @@
+#include "form1.h"
+
+#include "form2.h"
+#include "form3.h"
+#include "gamestart.h"
+#include "look.h"
+#include "titlepicture.h"
+
+#include <QDir>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+
+namespace kestrow {
+namespace {
+
+constexpr int kWidth = 270;
+constexpr int kHeight = 326;
+constexpr int kTitleHeight = 180; // the title picture, with the line right under it
+
+struct Caption {
+    int top;
+    const char* text;
+};
+
+constexpr std::array<Caption, 6> kCaptions{{
+    {192, "Enter --- 新たな人生を歩む"},
+    {216, "S key --- 前世の遺産"},
+    {240, "H key --- 一番すごい前世の一生"},
+    {256, "N key --- 一つ前の前世の一生"},
+    {272, "R key --- さまざまな一生"},
+    {296, "ESC   --- ばいばい"},
+}};
+
+} // namespace
+
+Form1::Form1(const std::filesystem::path& appDir)
+    : appDir_(QDir(QString::fromStdString(appDir.string())).absolutePath()), title_(titlePicture()) {
+    setUpWindow(this, QStringLiteral("Velmora Kestrow"), kWidth, kHeight);
+    for (size_t i = 0; i < kCaptions.size(); ++i) {
+        Label1[i] = addCaption(this, QString::fromUtf8(kCaptions[i].text), 8, kCaptions[i].top, 257);
+    }
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+Form1::~Form1() {
+    // The other windows are windows of their own (closing the menu leaves them open);
+    // they go when the menu object goes.
+    delete form2_;
+    delete form3_;
+}
+
+Form2* Form1::form2() const {
+    return form2_;
+}
+
+Form3* Form1::form3() const {
+    return form3_;
+}
+
+bool Form1::ShellExe(const QString& rep) {
+    if (startGame(appDir_, rep)) return true;
+    showError(this, kNoFileText);
+    return false;
+}
+
+void Form1::keyPressEvent(QKeyEvent* event) {
+    // A held key repeats; one press is one game, not a row of them.
+    if (event->isAutoRepeat()) return;
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        ShellExe(QString());
+        break;
+    case Qt::Key_S:
+        showForm2();
+        break;
+    case Qt::Key_R:
+        showForm3();
+        break;
+    case Qt::Key_N: // the key the caption names
+    case Qt::Key_B: // and the one the menu has always answered to
+        ShellExe(QDir(appDir_).filePath(QStringLiteral("NewReplay.rep")));
+        break;
+    case Qt::Key_H:
+        ShellExe(QDir(appDir_).filePath(QStringLiteral("HiReplay.rep")));
+        break;
+    case Qt::Key_Escape:
+        close();
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+    }
+}
+
+void Form1::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    if (title_.isNull()) {
+        painter.fillRect(0, 0, kWidth, kTitleHeight, Qt::black);
+    } else {
+        painter.drawPixmap(0, 0, title_);
+    }
+    painter.setPen(kLightBlue);
+    painter.drawLine(0, kTitleHeight, 272, kTitleHeight);
+    drawFrame(painter, this);
+}
+
+void Form1::showForm2() {
+    if (!form2_) {
+        form2_ = new Form2(appDir_);
+        form2_->show();
+        form2_->Form_Load();
+    }
+    form2_->show();
+    form2_->raise();
+    form2_->activateWindow();
+}
+
+void Form1::showForm3() {
+    if (!form3_) form3_ = new Form3(appDir_, this);
+    form3_->show();
+    form3_->raise();
+    form3_->activateWindow();
+}
+
+} // namespace kestrow

@@ -1,0 +1,54 @@
+// The menu window: the title picture, six keys, and the one place every game is
+// started from (`ShellExe`), which the replay picker uses as well.
+#pragma once
+
+#include <QPixmap>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+#include <array>
+#include <filesystem>
+
+#include "common/appdir.h"
+
+class QLabel;
+
+namespace kestrow {
+
+class Form2;
+class Form3;
+
+class Form1 : public QWidget {
+  public:
+    // `appDir` is where the game, the high-score file and the replays are found.
+    explicit Form1(const std::filesystem::path& appDir = common::applicationDirectory());
+    ~Form1() override;
+
+    // Starts the game: a live game for an empty `rep`, else the playback of the replay
+    // file at that full path. Shows the file-missing box and starts nothing when the
+    // replay or the game cannot be found. Returns whether a game was started.
+    bool ShellExe(const QString& rep);
+
+    const QString& applicationDirectory() const { return appDir_; }
+
+    // The high-score view and the replay picker, while they are open.
+    Form2* form2() const;
+    Form3* form3() const;
+
+    std::array<QLabel*, 6> Label1{};
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    void showForm2();
+    void showForm3();
+
+    QString appDir_;
+    QPixmap title_;
+    QPointer<Form2> form2_;
+    QPointer<Form3> form3_;
+};
+
+} // namespace kestrow

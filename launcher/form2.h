@@ -1,0 +1,40 @@
+// The high-score view: Hiscore.txt shown as text, line for line, headers included.
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <array>
+
+class QLabel;
+class QPlainTextEdit;
+
+namespace kestrow {
+
+class Form2 : public QWidget {
+  public:
+    explicit Form2(const QString& appDir);
+
+    // Reads Hiscore.txt into the box, replacing what it showed. A missing or unreadable
+    // file shows the error box and leaves the box as it was.
+    void Form_Load();
+
+    QPlainTextEdit* Text1 = nullptr;
+    std::array<QLabel*, 2> Label1{};
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    bool handleKey(QKeyEvent* event);
+
+    QString appDir_;
+};
+
+// The box's text for the bytes of a high-score file: every line (CP932, any line end)
+// after a line break of its own, and one more line break at the end. Bytes that are
+// not CP932 show as U+FFFD.
+QString hiscoreBoxText(const QByteArray& cp932);
+
+} // namespace kestrow

@@ -1,0 +1,84 @@
+#include "form3.h"
+
+#include "form1.h"
+#include "look.h"
+
+#include <QDir>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QPainter>
+#include <algorithm>
+
+namespace kestrow {
+
+QStringList replayFiles(const QString& dir) {
+    QStringList names = QDir(dir).entryList({QStringLiteral("*.rep")}, QDir::Files);
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        const int c = a.compare(b, Qt::CaseInsensitive);
+        return c != 0 ? c < 0 : a < b;
+    });
+    return names;
+}
+
+Form3::Form3(const QString& appDir, Form1* menu) : appDir_(appDir), menu_(menu) {
+    setAttribute(Qt::WA_DeleteOnClose); // Esc unloads: the next R reads the folder anew
+    setUpWindow(this, QStringLiteral("さまざまな一生"), 177, 241);
+    Label1[0] = addCaption(this, QStringLiteral("ESC   --- もどる"), 8, 8, 161);
+    Label1[1] = addCaption(this, QStringLiteral("Enter --- みる"), 8, 24, 161);
+
+    File1 = new QListWidget(this);
+    File1->setGeometry(1, 46, 175, 194);
+    File1->setSelectionMode(QAbstractItemView::SingleSelection);
+    styleBox(File1);
+    // No key preview here: the list gets the keys, and its own Enter and Esc decide.
+    File1->installEventFilter(this);
+    setFocusProxy(File1);
+
+    watcher_.addPath(appDir_);
+    QObject::connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, [this] { Form_Load(); });
+    Form_Load();
+}
+
+void Form3::Form_Load() {
+    const QString selected = File1->currentItem() ? File1->currentItem()->text() : QString();
+    const int row = File1->currentRow();
+    const QStringList names = replayFiles(appDir_);
+    File1->clear();
+    File1->addItems(names);
+    if (names.isEmpty()) return;
+    const int again = names.indexOf(selected);
+    File1->setCurrentRow(again >= 0 ? again : std::clamp(row, 0, int(names.size()) - 1));
+}
+
+void Form3::play() {
+    // With nothing selected the path is the folder itself, which the menu refuses.
+    const QString name = File1->currentItem() ? File1->currentItem()->text() : QString();
+    const QString path = appDir_ + u'/' + name;
+    if (menu_) menu_->ShellExe(path);
+}
+
+bool Form3::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == File1 && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        switch (key->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            if (!key->isAutoRepeat()) play();
+            return true;
+        case Qt::Key_Escape:
+            close();
+            return true;
+        default:
+            break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form3::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    drawFrame(painter, this);
+}
+
+} // namespace kestrow

@@ -1,0 +1,71 @@
+#include "look.h"
+
+#include "common/fontmap.h"
+
+#include <QLabel>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPalette>
+#include <QWidget>
+
+namespace kestrow {
+
+QFont faceFont(std::string_view face, double points) {
+    QFont font(QString::fromStdString(common::familyForFace(face)));
+    font.setPointSizeF(points);
+    font.setBold(true);
+    // Keep the mapped family even if the name is unusual; fall back only per glyph.
+    font.setStyleStrategy(QFont::PreferMatch);
+    return font;
+}
+
+QFont captionFont() {
+    return faceFont(kMinchoFace, 11.25);
+}
+
+QFont boxFont() {
+    return faceFont(kGothicFace, 12);
+}
+
+void setUpWindow(QWidget* window, const QString& caption, int width, int height) {
+    window->setWindowTitle(caption);
+    window->setFixedSize(width, height);
+    QPalette pal = window->palette();
+    pal.setColor(QPalette::Window, kGroundColor);
+    pal.setColor(QPalette::WindowText, kLightBlue);
+    window->setPalette(pal);
+    window->setAutoFillBackground(true);
+}
+
+QLabel* addCaption(QWidget* parent, const QString& text, int left, int top, int width, int height) {
+    auto* label = new QLabel(text, parent);
+    label->setGeometry(left, top, width, height);
+    label->setFont(captionFont());
+    QPalette pal = label->palette();
+    pal.setColor(QPalette::WindowText, kLightBlue);
+    label->setPalette(pal);
+    label->setAutoFillBackground(false); // transparent: the ground shows through
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
+}
+
+void drawFrame(QPainter& painter, const QWidget* window) {
+    painter.setPen(kLightBlue);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(window->rect().adjusted(0, 0, -1, -1));
+}
+
+void styleBox(QWidget* box) {
+    QPalette pal = box->palette();
+    pal.setColor(QPalette::Base, kLightBlue);
+    pal.setColor(QPalette::Text, Qt::black);
+    box->setPalette(pal);
+    box->setFont(boxFont());
+}
+
+void showError(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::Warning, kErrorTitle, text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+} // namespace kestrow

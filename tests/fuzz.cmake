@@ -1,0 +1,27 @@
+# libFuzzer targets for the two readers of files that come from outside: the replay
+# loader and the high-score reader. Configure a separate build with clang and
+# -DTOLVANE_FUZZ=ON, build the targets by name, and run them on the seeds in fuzz/.
+if(TOLVANE_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "TOLVANE_FUZZ needs clang (-DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang)")
+  endif()
+  set(FUZZ_SANITIZERS -fsanitize=address,undefined -fno-sanitize-recover=undefined)
+
+  # The records code and what it needs, compiled again with coverage for the fuzzer.
+  add_library(records_fuzz_core STATIC
+    ${PROJECT_SOURCE_DIR}/game/records/files.cpp
+    ${PROJECT_SOURCE_DIR}/game/records/replay.cpp
+    ${PROJECT_SOURCE_DIR}/game/records/hiscore.cpp
+    ${PROJECT_SOURCE_DIR}/media/common/appdir.cpp
+    ${PROJECT_SOURCE_DIR}/media/common/cp932.cpp)
+  target_include_directories(records_fuzz_core PUBLIC
+    ${PROJECT_SOURCE_DIR}/game ${PROJECT_SOURCE_DIR}/media ${PROJECT_SOURCE_DIR})
+  target_compile_options(records_fuzz_core PRIVATE -fsanitize=fuzzer-no-link ${FUZZ_SANITIZERS})
+
+  foreach(target fuzz_load_replay fuzz_hiscore_reader)
+    add_executable(${target} ${CMAKE_CURRENT_LIST_DIR}/fuzz/${target}.cpp)
+    target_compile_options(${target} PRIVATE -fsanitize=fuzzer ${FUZZ_SANITIZERS})
+    target_link_options(${target} PRIVATE -fsanitize=fuzzer ${FUZZ_SANITIZERS})
+    target_link_libraries(${target} PRIVATE records_fuzz_core)
+  endforeach()
+endif()

@@ -1,0 +1,30 @@
+# The menu program's tests.
+#   kestrow_ui_test: the three windows driven with QTest on Qt's offscreen platform (unit).
+#   kestrow_window_test: the real kestrow under Xvfb, driven with xdotool, screenshots (window).
+#   kestrow_game_test: kestrow starting the real tolvane under Xvfb (window; skipped until
+#   the game is built).
+if(NOT TARGET kestrow_ui)
+  return()
+endif()
+find_package(Qt6 REQUIRED COMPONENTS Widgets Test)
+
+add_executable(kestrow_ui_test
+  launcher/test_main.cpp
+  launcher/launcher_fixture.cpp launcher/launcher_fixture.h
+  launcher/form1_test.cpp
+  launcher/form2_test.cpp
+  launcher/form3_test.cpp)
+target_link_libraries(kestrow_ui_test PRIVATE kestrow_ui Qt6::Test GTest::gtest)
+gtest_discover_tests(kestrow_ui_test
+  PROPERTIES LABELS unit ENVIRONMENT QT_QPA_PLATFORM=offscreen
+  DISCOVERY_TIMEOUT 30)
+
+set(KESTROW_SCREENSHOT_DIR ${CMAKE_BINARY_DIR}/screenshots/launcher)
+add_test(NAME kestrow_window_test
+  COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/launcher/kestrow_window_test.sh
+          $<TARGET_FILE:kestrow> ${KESTROW_SCREENSHOT_DIR})
+add_test(NAME kestrow_game_test
+  COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/launcher/kestrow_game_test.sh
+          $<TARGET_FILE:kestrow> ${TOLVANE_APP_DIR} ${KESTROW_SCREENSHOT_DIR})
+set_tests_properties(kestrow_window_test kestrow_game_test PROPERTIES
+  LABELS window SKIP_RETURN_CODE 77 TIMEOUT 120 RUN_SERIAL ON)

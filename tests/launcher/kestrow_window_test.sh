@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# The real kestrow under Xvfb: the three windows come up with their sizes, colours and
+# captions (screenshots kept for a look), Esc closes each, and the program ends with its
+# last window.  Usage: kestrow_window_test.sh KESTROW SCREENSHOT_DIR
+set -u
+KESTROW=$1
+SHOTS=$2
+. "$(dirname "$0")/xvfb.sh"
+
+mkdir -p "$SHOTS"
+APP="$WORK/app dir"
+mkdir -p "$APP"
+cp "$KESTROW" "$APP/kestrow"
+# The high-score table as the game writes it: CP932, CR LF.
+{
+    printf 'Tolvane\r\n\r\nはいすこあ\r\n\r\n'
+    for k in $(seq 100); do printf '%d位 , %d \r\n' "$k" $(((101 - k) * 10000)); done
+} | iconv -f UTF-8 -t CP932 >"$APP/Hiscore.txt"
+for name in HiReplay.rep "copy of HiReplay.rep" "a b; \$(id) \"q\".rep"; do
+    head -c 100 /dev/zero >"$APP/$name"
+done
+
+start_xvfb
+GROUND="0,0,64"
+LIGHT="192,192,255"
+
+"$APP/kestrow" &
+KPID=$!
+STARTED_PIDS+=("$KPID")
+
+menu=$(wait_window '^Velmora Kestrow$') || fail "no menu window"
+[ "$(window_size "$menu")" = 270x326 ] || fail "menu is $(window_size "$menu")"
+sleep 0.3
+import -window "$menu" "$SHOTS/menu.png"
+expect_pixel "$SHOTS/menu.png" 267 230 "$GROUND"
+expect_pixel "$SHOTS/menu.png" 135 180 "$LIGHT"
+lit=$(pixels_unlike "$SHOTS/menu.png" 257x17+8+192 "$GROUND")
+[ "$lit" -gt 100 ] || fail "first caption has only $lit drawn pixels"
+
+# S: the high-score view with the table.
+press "$menu" s
+scores=$(wait_window '^遺産$') || fail "S opened no high-score view"
+[ "$(window_size "$scores")" = 233x305 ] || fail "high-score view is $(window_size "$scores")"
+sleep 0.3
+import -window "$scores" "$SHOTS/scores.png"
+expect_pixel "$SHOTS/scores.png" 225 42 "$GROUND"
+expect_pixel "$SHOTS/scores.png" 185 250 "$LIGHT"
+text=$(pixels_unlike "$SHOTS/scores.png" 200x240+4+50 "$LIGHT")
+[ "$text" -gt 300 ] || fail "the table shows only $text drawn pixels"
+press "$scores" Escape
+wait_gone '^遺産$' || fail "Esc left the high-score view open"
+
+# R: the replay picker.
+press "$menu" r
+picker=$(wait_window '^さまざまな一生$') || fail "R opened no replay picker"
+[ "$(window_size "$picker")" = 177x241 ] || fail "replay picker is $(window_size "$picker")"
+sleep 0.3
+import -window "$picker" "$SHOTS/picker.png"
+expect_pixel "$SHOTS/picker.png" 170 40 "$GROUND"
+expect_pixel "$SHOTS/picker.png" 88 220 "$LIGHT"
+press "$picker" Escape
+wait_gone '^さまざまな一生$' || fail "Esc left the replay picker open"
+
+# N with no last game: the error box.
+press "$menu" n
+box=$(wait_window '^えら～$') || fail "N without NewReplay.rep showed no error box"
+sleep 0.3
+import -window "$box" "$SHOTS/error.png"
+press "$box" Return
+wait_gone '^えら～$' || fail "Enter left the error box open"
+
+# Esc on the menu with the high-score view open: the program goes on until that closes.
+press "$menu" s
+scores=$(wait_window '^遺産$') || fail "S opened no high-score view"
+press "$menu" Escape
+wait_gone '^Velmora Kestrow$' || fail "Esc left the menu open"
+sleep 0.3
+kill -0 "$KPID" 2>/dev/null || fail "kestrow ended while the high-score view was open"
+press "$scores" Escape
+for i in $(seq 100); do
+    kill -0 "$KPID" 2>/dev/null || break
+    sleep 0.05
+done
+kill -0 "$KPID" 2>/dev/null && fail "kestrow still running after its last window closed"
+wait "$KPID" || fail "kestrow ended with status $?"
+echo "screenshots in $SHOTS"

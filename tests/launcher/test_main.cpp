@@ -1,0 +1,19 @@
+// Test main for the menu program's window tests: one QApplication on Qt's offscreen
+// platform (no display needed), then GoogleTest.
+#include <QApplication>
+#include <QtGlobal>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The offscreen platform cannot raise windows and says so every time; that is noise here.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+        if (text.startsWith(QLatin1String("This plugin does not support"))) return;
+        qt_message_output(type, context, text);
+    });
+    // No event loop runs under the tests, so closing the last window quits nothing here;
+    // the tests watch the lastWindowClosed signal instead.
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
