@@ -56,6 +56,8 @@ def describe_difference(a, b, limit=40):
         else:
             fields = ['%s C++ %s / model %s' % (names[k], x[k], y[k]) for k in range(len(names)) if x[k] != y[k]]
             out.append('  object slot %d (kind %s): %s' % (slot, x[1], '; '.join(fields)))
+    if not out:
+        out = ['  the same values written differently:', '  C++:   ' + a[:300], '  model: ' + b[:300]]
     if len(out) > limit:
         more = len(out) - limit
         out = out[:limit] + ['  ... and %d more differences' % more]
@@ -78,9 +80,11 @@ def compare_replay(tool, replay, until, every, objects, verify):
             break
         if a != b:
             if not a or not b:
-                print('%s: after %d agreeing lines, only %s goes on (frame %s)' % (
-                    replay, agreed, 'C++' if a else 'the model',
-                    json.loads(a or b).get('frame')))
+                stopped = mod if a else cpp
+                rc = stopped.wait()
+                print('%s: after %d agreeing lines %s stopped (status %d: %s) while the other goes on '
+                      'at frame %s' % (replay, agreed, 'the model' if a else 'C++', rc,
+                                       stopped.stderr.read().strip()[-300:], json.loads(a or b).get('frame')))
             else:
                 frame = json.loads(a).get('frame')
                 print('%s: first difference at frame %s (%d lines agreed before it)' % (replay, frame, agreed))
