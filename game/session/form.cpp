@@ -146,7 +146,7 @@ struct Form1 {
     }
 
     // Waits for each frame on the millisecond clock, sleeping while much of the frame
-    // remains and polling for the last two milliseconds, then runs it.
+    // remains and polling for the last three milliseconds (a sleep may overrun by one or two), then runs it.
     void runMainLoop() {
         w.lastFrameTime = static_cast<i32>(timeGetTime());
         for (;;) {
@@ -156,7 +156,7 @@ struct Form1 {
                 now = timeGetTime();
                 if (frameDue(now, w.lastFrameTime, w.playbackSpeed)) break;
                 double left = 17.0 / (w.playbackSpeed + 1) - double(now - std::uint32_t(w.lastFrameTime));
-                if (left > 2.0) platform::sleepMs(1);
+                if (left > 3.0) platform::sleepMs(1);
             }
             w.lastFrameTime = static_cast<i32>(now);
             timing.frame();
