@@ -7,7 +7,7 @@
 set -u
 KESTROW=$1
 RUNS=${2:-20}
-. "$(dirname "$0")/../tests/launcher/xvfb.sh"
+. "$(dirname "$0")/../tests/window/xvfb.sh"
 
 APP="$WORK/app"
 mkdir -p "$APP"

@@ -5,21 +5,20 @@
 # the peak memory.   usage: bench/pacing.sh build/bin/tolvane
 set -euo pipefail
 game=$(realpath "$1")
-here=$(cd "$(dirname "$0")" && pwd)
-. "$here/../tests/window/xvfb.sh"
+. "$(dirname "$0")/../tests/window/xvfb.sh"
 start_xvfb
-log=$(mktemp)
-trap 'stop_xvfb; rm -f "$log"' EXIT
+log=$WORK/timing.log
 launch=$(date +%s%6N)
 SDL_AUDIODRIVER=dummy TOLVANE_TIMING_LOG="$log" "$game" >/dev/null 2>&1 &
 pid=$!
-win=$(wait_window Tolvane 10)
+STARTED_PIDS+=("$pid")
+win=$(wait_window '^Tolvane$')
 sleep 12
 read -r utime stime < <(awk '{print $14, $15}' "/proc/$pid/stat")
 ticks=$(getconf CLK_TCK)
-xdotool windowfocus --sync "$win" key Escape
-window_gone "$win" 5 || true
-box=$(wait_window Tolvane 5) && xdotool windowfocus --sync "$box" key Return
+press "$win" Escape
+window_gone "$win" 10 || true
+box=$(wait_window '^Tolvane$') && press "$box" Return
 wait "$pid" || true
 python3 - "$log" "$launch" "$utime" "$stime" "$ticks" <<'PY'
 import statistics, sys

@@ -20,6 +20,8 @@ namespace {
 
 constexpr int kSlots = 6;
 constexpr int kMaxVoices = 8;
+constexpr int kMusicVolume = MIX_MAX_VOLUME * 5 / 16; // a synthesiser gain of 0.375
+constexpr int kEffectVolume = MIX_MAX_VOLUME * 3 / 8; // several effects often sound at once
 
 struct SoundState {
     bool open = false;
@@ -61,6 +63,11 @@ void STInit(HWND, std::int32_t) {
     s.midi = Mix_HasMusicDecoder("MIDI") == SDL_TRUE;
     if (!s.midi) std::fprintf(stderr, "tolvane: no MIDI synthesiser or soundfont; no music\n");
     Mix_AllocateChannels(kSlots * kMaxVoices);
+    // SDL_mixer drives the synthesiser at six times FluidSynth's own gain at full music
+    // volume, which clips; this keeps the songs at about FluidSynth's level with room
+    // for the sound effects on top.
+    Mix_VolumeMusic(kMusicVolume);
+    Mix_Volume(-1, kEffectVolume);
 }
 
 void STReadBytes(std::int32_t slot, const unsigned char* wave, std::size_t size, std::int32_t voices) {

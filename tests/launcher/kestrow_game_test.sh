@@ -11,7 +11,7 @@ if [ ! -x "$BUILT/tolvane" ]; then
     echo "SKIP: $BUILT/tolvane does not exist yet; this test runs once the game is built"
     exit 77
 fi
-. "$(dirname "$0")/xvfb.sh"
+. "$(dirname "$0")/../window/xvfb.sh"
 
 # A folder of our own, so the game writes nothing into the build; the programs are copied
 # (not linked) because each finds its folder from its own executable.

@@ -5,7 +5,7 @@
 set -u
 KESTROW=$1
 SHOTS=$2
-. "$(dirname "$0")/xvfb.sh"
+. "$(dirname "$0")/../window/xvfb.sh"
 
 mkdir -p "$SHOTS"
 APP="$WORK/app dir"

@@ -1,50 +1,129 @@
-# Helpers for the window tests: a private Xvfb on a free display, screenshots, waiting
-# for windows. Sourced by the test scripts; needs xvfb, xdotool, x11-utils, imagemagick.
+# Helpers for the window tests of the game and the launcher, sourced by them: an Xvfb
+# of our own on a free display, windows found by title, keys typed with xdotool, pixels
+# read with ImageMagick. Everything started here (add pids to STARTED_PIDS) is stopped
+# when the script exits. Needs xvfb, xdotool, x11-utils and imagemagick.
 
-# Starts Xvfb on the first free display from :90 and exports DISPLAY.
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/tolvane-window.XXXXXX")
+STARTED_PIDS=()
+
+# Safe under `set -e`: a process that has already ended is no failure here.
+cleanup() {
+    local pid
+    for pid in "${STARTED_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+    if [ -n "${XVFB_PID:-}" ]; then kill "$XVFB_PID" 2>/dev/null || true; fi
+    wait 2>/dev/null || true
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+# True when display number $1 looks taken: a lock file here, or a listening socket in
+# the abstract namespace (which other machines' containers on this host may share).
+display_taken() {
+    [ -e "/tmp/.X$1-lock" ] || [ -e "/tmp/.X11-unix/X$1" ] ||
+        grep -q "@/tmp/.X11-unix/X$1\$" /proc/net/unix 2>/dev/null
+}
+
+# Starts Xvfb on a free display number and waits until it answers.
 start_xvfb() {
-    local n
-    for n in $(seq 90 130); do
-        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
+    local n tries i
+    n=$((100 + $$ % 800))
+    for tries in $(seq 50); do
+        n=$((n + 1))
+        display_taken "$n" && continue
+        # -noreset: a server that resets whenever its last client leaves refuses the
+        # clients that arrive meanwhile, and the tests connect and leave all the time.
+        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp -noreset 2>"$WORK/xvfb.log" &
         XVFB_PID=$!
-        export DISPLAY=":$n"
-        for _ in $(seq 1 50); do
-            xdpyinfo >/dev/null 2>&1 && return 0
-            sleep 0.1
+        for i in $(seq 200); do
+            kill -0 "$XVFB_PID" 2>/dev/null || break # lost the race for this number
+            if [ -e "/tmp/.X11-unix/X$n" ] && DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then
+                export DISPLAY=":$n"
+                return 0
+            fi
+            sleep 0.05
         done
         kill "$XVFB_PID" 2>/dev/null
+        wait "$XVFB_PID" 2>/dev/null
+        XVFB_PID=""
     done
-    echo "cannot start Xvfb" >&2
-    return 1
+    fail "could not start Xvfb: $(cat "$WORK/xvfb.log")"
 }
 
-stop_xvfb() {
-    [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null
-    wait "$XVFB_PID" 2>/dev/null || true
-}
-
-# wait_window NAME [SECONDS]: prints the id of the newest visible window of that name.
+# Prints the id of the visible window whose title matches the regular expression.
 wait_window() {
-    local id
-    for _ in $(seq 1 $((${2:-10} * 10))); do
-        id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | tail -n 1)
-        [ -n "$id" ] && { echo "$id"; return 0; }
-        sleep 0.1
+    local id i
+    for i in $(seq 200); do
+        id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1)
+        if [ -n "$id" ]; then
+            echo "$id"
+            return 0
+        fi
+        sleep 0.05
     done
     return 1
 }
 
-# window_gone ID [SECONDS]: succeeds once the window is no longer visible.
+wait_gone() {
+    local i
+    for i in $(seq 200); do
+        xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || return 0
+        sleep 0.05
+    done
+    return 1
+}
+
+# Gives a window the keyboard (there is no window manager) and types one key into it.
+press() {
+    local win=$1 key=$2 i
+    xdotool windowfocus "$win" 2>/dev/null
+    for i in $(seq 100); do
+        [ "$(xdotool getwindowfocus 2>/dev/null)" = "$win" ] && break
+        sleep 0.02
+    done
+    sleep 0.1 # let the program see the focus arrive before the key
+    xdotool key --clearmodifiers "$key"
+}
+
+# Client size of a window as WIDTHxHEIGHT.
+window_size() {
+    xwininfo -id "$1" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}'
+}
+
+# Colour of one pixel of a picture, as "R,G,B".
+pixel() {
+    convert "$1" -format "%[fx:int(255*p{$2,$3}.r)],%[fx:int(255*p{$2,$3}.g)],%[fx:int(255*p{$2,$3}.b)]" info:
+}
+
+# Number of pixels in a WxH+X+Y region of a picture that differ from the colour "R,G,B".
+pixels_unlike() {
+    convert "$1" -crop "$2" +repage -fill black -opaque "rgb($3)" -fill white +opaque black \
+        -format "%[fx:int(mean*w*h+0.5)]" info:
+}
+
+expect_pixel() {
+    local got
+    got=$(pixel "$1" "$2" "$3")
+    [ "$got" = "$4" ] || fail "$1 at ($2,$3): $got, expected $4"
+}
+
+# Succeeds once the window with this id is no longer visible (another window may carry
+# the same title by then, such as the game's message box).
 window_gone() {
-    for _ in $(seq 1 $((${2:-10} * 10))); do
+    local i
+    for i in $(seq $((${2:-10} * 20))); do
         xdotool search --onlyvisible --name . 2>/dev/null | grep -qx "$1" || return 0
-        sleep 0.1
+        sleep 0.05
     done
     return 1
 }
 
-# count_colour FILE X Y W H COLOUR: how many pixels of that colour ("#ffffff") the box holds.
+# How many pixels of one colour ("#ffffff") a WxH box at (X, Y) of a picture holds:
+#   count_colour FILE X Y W H COLOUR
 count_colour() {
     local c
     c=$(echo "$6" | tr 'a-f' 'A-F')
