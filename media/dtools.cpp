@@ -380,6 +380,7 @@ void setDrawLogging(bool on) {
     g.logging = on;
     g.log.clear();
 }
+bool drawLogging() { return g.logging; }
 std::vector<DrawCall>& drawLog() { return g.log; }
 
 } // namespace media

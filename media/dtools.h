@@ -72,6 +72,7 @@ struct DrawCall {
     std::vector<std::int64_t> args;
 };
 void setDrawLogging(bool on);
+bool drawLogging();
 std::vector<DrawCall>& drawLog();
 
 } // namespace media

@@ -187,6 +187,7 @@ COLORREF SetTextColor(HDC dc, COLORREF colour) {
 bool TextOutA(HDC dc, int x, int y, const char* text, int length) {
     DcState* d = dcOf(dc);
     if (!d || !text || length < 0) return false;
+    if (media::drawLogging()) media::drawLog().push_back({"TextOutA", {x, y, length}});
     SDL_Surface* target = media::surface(static_cast<int>(dc - 1));
     if (!target) return true; // no pixel work (headless simulation)
     FontHandle* f = fontOf(d->font);

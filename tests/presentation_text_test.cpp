@@ -60,6 +60,24 @@ TEST(Text, NothingHappensOutsideAPassAndASecondBeginKeepsTheFirst) {
     endText(t);
 }
 
+TEST(Text, LengthIsCountedInBytesOfTheConvertedText) {
+    struct Case {
+        const char* text;
+        int bytes;
+    } cases[] = {{"Time 179.98", 11}, {"時間", 4}, {"今回のスコアは3位", 17}, {"", 0}};
+    for (const Case& c : cases) {
+        TextPass t{};
+        beginText(t, 0);
+        media::setDrawLogging(true);
+        drawText(t, c.text, 280, 32);
+        endText(t);
+        ASSERT_FALSE(media::drawLog().empty());
+        const auto& call = media::drawLog().front();
+        EXPECT_EQ(call.name, "TextOutA");
+        EXPECT_EQ(call.args, (std::vector<std::int64_t>{280, 32, c.bytes})) << c.text;
+    }
+}
+
 TEST(Palette, BitmapResourceColourTableFollowsTheHeader) {
     std::vector<unsigned char> dib(1320);
     for (int c = 0; c < 256; ++c) {
