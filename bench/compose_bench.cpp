@@ -9,21 +9,14 @@
 #include "media/dtools.h"
 #include "presentation/presentation.h"
 #include "records/records.h"
-#include "resources/embedded.h"
 #include "session/session.h"
 
 namespace {
 
 void loadSheets() {
-    static const int size[8][2] = {{640, 32}, {640, 480}, {384, 145}, {640, 480},
-                                   {320, 240}, {320, 240}, {320, 240}, {1, 480}};
     media::setDrawBackend(media::DrawBackend::Offscreen);
     DTInit(1, nullptr);
-    for (int i = 0; i < 8; ++i) {
-        res::Blob b = res::find("PICTURE", i);
-        DTCreateSprite(i + 1, Bitmap{b.data, b.size}, size[i][0], size[i][1]);
-    }
-    for (int n = 1; n <= 8; ++n) DTSetColorKey(n, -1);
+    tolvane::createSpriteSheets();
 }
 
 void BM_ComposeBusyFrame(benchmark::State& state) {

@@ -16,15 +16,12 @@
 #include "media/dtools.h"
 #include "presentation/presentation.h"
 #include "records/records.h"
-#include "resources/embedded.h"
 #include "session/session.h"
 
 using namespace tolvane;
 
 namespace {
 
-constexpr int kPictureSize[8][2] = {{640, 32}, {640, 480}, {384, 145}, {640, 480},
-                                    {320, 240}, {320, 240}, {320, 240}, {1, 480}};
 constexpr long kMaxFrames = 1000000; // a game always ends long before this
 
 int usage() {
@@ -52,13 +49,7 @@ struct Playback {
         w().replayMode = 1;
         media::setDrawBackend(pictures ? media::DrawBackend::Offscreen : media::DrawBackend::Null);
         DTInit(1, nullptr);
-        if (pictures) {
-            for (int i = 0; i < 8; ++i) {
-                res::Blob b = res::find("PICTURE", i);
-                DTCreateSprite(i + 1, Bitmap{b.data, b.size}, kPictureSize[i][0], kPictureSize[i][1]);
-            }
-            for (int n = 1; n <= 8; ++n) DTSetColorKey(n, -1);
-        }
+        if (pictures) createSpriteSheets();
         w().running = 1;
         buildStageScript(w());
         newGame(w());

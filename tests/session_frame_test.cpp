@@ -176,7 +176,9 @@ TEST(ShakeBoost, TheTapWindowsCombineBitwise) {
     int boosted = 0;
     for (int f = 0; f < 40; ++f) {
         g.frame();
-        if (f < 29) EXPECT_EQ(g.w.shakeBoost, 1) << f;
+        if (f < 29) {
+            EXPECT_EQ(g.w.shakeBoost, 1) << f;
+        }
         boosted += g.w.shakeBoost;
     }
     EXPECT_EQ(boosted, 29);

@@ -129,6 +129,19 @@ void endText(TextPass& t) {
     t.dc = 0;
 }
 
+// ---- Sprite sheets ----
+
+void createSpriteSheets() {
+    // The sizes of the eight pictures of Picture1.
+    static constexpr int kPictureSize[8][2] = {{640, 32}, {640, 480}, {384, 145}, {640, 480},
+                                               {320, 240}, {320, 240}, {320, 240}, {1, 480}};
+    for (int i = 0; i < 8; ++i) {
+        res::Blob b = res::find("PICTURE", i);
+        DTCreateSprite(i + 1, Bitmap{b.data, b.size}, kPictureSize[i][0], kPictureSize[i][1]);
+    }
+    for (int n = 1; n <= 8; ++n) DTSetColorKey(n, -1);
+}
+
 // ---- Sound resources ----
 
 void loadWaveResource(int slot, int id, const char* type, int voices) {

@@ -31,6 +31,9 @@ void drawText(TextPass& t, const std::string& text, int x, int y);
 void endText(TextPass& t);
 void loadWaveResource(int slot, int id, const char* type, int voices);
 
+// The eight pictures become sprite surfaces 1..8, each keyed by its top-left pixel.
+void createSpriteSheets();
+
 // The face name of a font number given as text ("2" -> "ＭＳ Ｐゴシック"); out of range is 0.
 const char* faceName(const std::string& faceNumber);
 

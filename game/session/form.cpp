@@ -12,7 +12,6 @@
 #include "media/stools.h"
 #include "presentation/presentation.h"
 #include "records/records.h"
-#include "resources/embedded.h"
 #include "session/session.h"
 
 namespace tolvane {
@@ -26,10 +25,6 @@ std::string rankMessage(i16 hiscoreRank, bool recordNotSaved) {
 }
 
 namespace {
-
-// The sizes of the eight pictures of Picture1, which become surfaces 1..8.
-constexpr int kPictureSize[8][2] = {{640, 32}, {640, 480}, {384, 145}, {640, 480},
-                                    {320, 240}, {320, 240}, {320, 240}, {1, 480}};
 
 // The sound effects: slot, resource, voices.
 constexpr int kWaves[6][3] = {{0, 101, 3}, {1, 102, 3}, {2, 103, 2}, {3, 104, 2}, {4, 105, 2}, {5, 106, 2}};
@@ -128,11 +123,7 @@ struct Form1 {
         loadPaletteResource(101, 2);
         doEvents();
         DTSetMemoryMode(0);
-        for (int i = 0; i < 8; ++i) {
-            res::Blob b = res::find("PICTURE", i);
-            DTCreateSprite(i + 1, Bitmap{b.data, b.size}, kPictureSize[i][0], kPictureSize[i][1]);
-        }
-        for (int n = 1; n <= 8; ++n) DTSetColorKey(n, -1);
+        createSpriteSheets();
         DTClear(0, 0, 0);
         DTUpdate(0);
         DTClear(0, 0, 0);

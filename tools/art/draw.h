@@ -32,4 +32,15 @@ void glow(cairo_t* cr, double cx, double cy, double r, Rgb colour, double alpha 
 // lifts dark hulls off a black background. Clears the path.
 void rimLight(cairo_t* cr, Rgb colour, double width, double dx, double dy);
 
+// Draws into one cell of a sheet: `draw` sees the cell's own coordinates and cannot
+// paint outside it.
+template <typename F> void inCell(cairo_t* cr, double x, double y, double w, double h, F draw) {
+    cairo_save(cr);
+    cairo_rectangle(cr, x, y, w, h);
+    cairo_clip(cr);
+    cairo_translate(cr, x, y);
+    draw(cr);
+    cairo_restore(cr);
+}
+
 } // namespace art

@@ -184,15 +184,6 @@ void bombMark(cairo_t* cr) {
     cairo_fill(cr);
 }
 
-template <typename F> void inCell(cairo_t* cr, double x, double y, double w, double h, F draw) {
-    cairo_save(cr);
-    cairo_rectangle(cr, x, y, w, h);
-    cairo_clip(cr);
-    cairo_translate(cr, x, y);
-    draw(cr);
-    cairo_restore(cr);
-}
-
 } // namespace
 
 Indexed hudSheet() {

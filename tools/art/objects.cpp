@@ -5,7 +5,6 @@
 #include "sheets.h"
 
 #include <cmath>
-#include <functional>
 
 namespace art {
 
@@ -440,15 +439,6 @@ void lastBoss(cairo_t* cr) {
     disc(cr, cx - 2.5, cy - 2, 1.6);
     setRgb(cr, kWhite);
     cairo_fill(cr);
-}
-
-void inCell(cairo_t* cr, double x, double y, double w, double h, const std::function<void(cairo_t*)>& draw) {
-    cairo_save(cr);
-    cairo_rectangle(cr, x, y, w, h);
-    cairo_clip(cr);
-    cairo_translate(cr, x, y);
-    draw(cr);
-    cairo_restore(cr);
 }
 
 } // namespace
