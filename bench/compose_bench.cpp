@@ -30,11 +30,12 @@ void BM_ComposeBusyFrame(benchmark::State& state) {
         tolvane::setTextColors(text, 16777215, 0, 0);
         tolvane::drawText(text, tolvane::timeText(10800 - frame % 10800), 280, 32);
         tolvane::endText(text);
-        for (int s = 0; s < 150; ++s) DTBitBlt(0, (s * 37) % 640, (s * 53 + frame) % 480 - 240, 1, 240, 8, 0, 240, 1);
+        for (int s = 0; s < 150; ++s)
+            DTBitBlt(0, (s * 37) % 640, (s * 53 + frame) % 480 - 240, 1, 240, 8, 0, 240, 1);
         for (int k = 0; k < 2000; ++k) {
             int heading = (k * 7 + frame) % 360;
-            DTBitBlt(0, (k * 13) % 656 - 8, (k * 29) % 496 - 8, 16, 16, 2, (heading % 40) * 16, 96 + heading / 40 * 16,
-                     0);
+            DTBitBlt(0, (k * 13) % 656 - 8, (k * 29) % 496 - 8, 16, 16, 2, (heading % 40) * 16,
+                     96 + heading / 40 * 16, 0);
         }
         ++frame;
         benchmark::ClobberMemory();

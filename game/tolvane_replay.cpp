@@ -149,8 +149,8 @@ int verify(const std::string& file) {
         const World& w = p.w();
         std::printf("{\"frames\": %ld, \"endFrame\": %ld, \"score\": %d, \"level\": %d, \"maxChain\": %d, "
                     "\"totalContacts\": %d, \"timeBonus\": %d, \"finalBonus\": %d, \"timeLeft\": %d}\n",
-                    index + 1, index, w.score, w.level, w.maxChain, w.totalContacts, w.timeBonus, w.finalBonus,
-                    w.timeLeft);
+                    index + 1, index, w.score, w.level, w.maxChain, w.totalContacts, w.timeBonus,
+                    w.finalBonus, w.timeLeft);
         return 0;
     }
     std::fprintf(stderr, "tolvane-replay: the game did not end\n");
@@ -215,7 +215,8 @@ int main(int argc, char** argv) {
         for (int i = 3; i < argc; ++i) {
             if (!std::strcmp(argv[i], "--objects")) {
                 objects = true;
-            } else if (!std::strcmp(argv[i], "--every") && i + 1 < argc && number(argv[i + 1], every) && every > 0) {
+            } else if (!std::strcmp(argv[i], "--every") && i + 1 < argc && number(argv[i + 1], every) &&
+                       every > 0) {
                 ++i;
             } else if (!std::strcmp(argv[i], "--until") && i + 1 < argc && number(argv[i + 1], until) &&
                        until >= 0) {

@@ -50,13 +50,9 @@ Form1::~Form1() {
     delete form3_;
 }
 
-Form2* Form1::form2() const {
-    return form2_;
-}
+Form2* Form1::form2() const { return form2_; }
 
-Form3* Form1::form3() const {
-    return form3_;
-}
+Form3* Form1::form3() const { return form3_; }
 
 bool Form1::ShellExe(const QString& rep) {
     if (startGame(appDir_, rep)) return true;
@@ -69,27 +65,16 @@ void Form1::keyPressEvent(QKeyEvent* event) {
     if (event->isAutoRepeat()) return;
     switch (event->key()) {
     case Qt::Key_Return:
-    case Qt::Key_Enter:
-        ShellExe(QString());
-        break;
-    case Qt::Key_S:
-        showForm2();
-        break;
-    case Qt::Key_R:
-        showForm3();
-        break;
+    case Qt::Key_Enter: ShellExe(QString()); break;
+    case Qt::Key_S: showForm2(); break;
+    case Qt::Key_R: showForm3(); break;
     case Qt::Key_N: // the key the caption names
     case Qt::Key_B: // and the one the menu has always answered to
         ShellExe(QDir(appDir_).filePath(QStringLiteral("NewReplay.rep")));
         break;
-    case Qt::Key_H:
-        ShellExe(QDir(appDir_).filePath(QStringLiteral("HiReplay.rep")));
-        break;
-    case Qt::Key_Escape:
-        close();
-        break;
-    default:
-        QWidget::keyPressEvent(event);
+    case Qt::Key_H: ShellExe(QDir(appDir_).filePath(QStringLiteral("HiReplay.rep"))); break;
+    case Qt::Key_Escape: close(); break;
+    default: QWidget::keyPressEvent(event);
     }
 }
 

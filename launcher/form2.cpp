@@ -66,14 +66,9 @@ void Form2::Form_Load() {
 
 bool Form2::handleKey(QKeyEvent* event) {
     switch (event->key()) {
-    case Qt::Key_Escape:
-        close();
-        return true;
-    case Qt::Key_F5:
-        Form_Load();
-        return true;
-    default:
-        return false;
+    case Qt::Key_Escape: close(); return true;
+    case Qt::Key_F5: Form_Load(); return true;
+    default: return false;
     }
 }
 

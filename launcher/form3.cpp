@@ -66,11 +66,8 @@ bool Form3::eventFilter(QObject* watched, QEvent* event) {
         case Qt::Key_Enter:
             if (!key->isAutoRepeat()) play();
             return true;
-        case Qt::Key_Escape:
-            close();
-            return true;
-        default:
-            break;
+        case Qt::Key_Escape: close(); return true;
+        default: break;
         }
     }
     return QWidget::eventFilter(watched, event);

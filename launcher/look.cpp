@@ -19,13 +19,9 @@ QFont faceFont(std::string_view face, double points) {
     return font;
 }
 
-QFont captionFont() {
-    return faceFont(kMinchoFace, 11.25);
-}
+QFont captionFont() { return faceFont(kMinchoFace, 11.25); }
 
-QFont boxFont() {
-    return faceFont(kGothicFace, 12);
-}
+QFont boxFont() { return faceFont(kGothicFace, 12); }
 
 void setUpWindow(QWidget* window, const QString& caption, int width, int height) {
     window->setWindowTitle(caption);

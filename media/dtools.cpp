@@ -112,8 +112,10 @@ bool clipSegment(double& x0, double& y0, double& x1, double& y1, int w, int h) {
             continue;
         }
         double t = q[i] / p[i];
-        if (p[i] < 0) t0 = std::max(t0, t);
-        else t1 = std::min(t1, t);
+        if (p[i] < 0)
+            t0 = std::max(t0, t);
+        else
+            t1 = std::min(t1, t);
         if (t0 > t1) return false;
     }
     x1 = x0 + t1 * dx;
@@ -179,12 +181,8 @@ void composePresented() {
     for (int i = 0; i < g.formOpCount; ++i) {
         const FormOp& op = g.formOps[i];
         switch (op.kind) {
-        case FormOp::Point:
-            plot(g.presented, static_cast<int>(op.x0), static_cast<int>(op.y0), white);
-            break;
-        case FormOp::Line:
-            drawLine(g.presented, op.x0, op.y0, op.x1, op.y1, white);
-            break;
+        case FormOp::Point: plot(g.presented, static_cast<int>(op.x0), static_cast<int>(op.y0), white); break;
+        case FormOp::Line: drawLine(g.presented, op.x0, op.y0, op.x1, op.y1, white); break;
         case FormOp::Circle:
             drawCircle(g.presented, static_cast<int>(op.x0), static_cast<int>(op.y0), static_cast<int>(op.x1),
                        white);
@@ -372,8 +370,8 @@ SDL_Surface* presentedPicture() { return g.presented; }
 
 bool savePresentedPng(const std::string& path) {
     if (!g.presented) return false;
-    return writePng(path, static_cast<const std::uint32_t*>(g.presented->pixels), g.presented->w, g.presented->h,
-                    g.presented->pitch / 4);
+    return writePng(path, static_cast<const std::uint32_t*>(g.presented->pixels), g.presented->w,
+                    g.presented->h, g.presented->pitch / 4);
 }
 
 void setDrawLogging(bool on) {

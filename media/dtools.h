@@ -44,8 +44,8 @@ void DTEnd();
 
 // The game window's own drawing (points, lines, circles), drawn in white over the
 // presented picture. Coordinates are the window's client pixels.
-void FormPSet(std::int32_t x, std::int32_t y);         // plots and moves the drawing position
-void FormLineStep(double dx, double dy);               // line from the drawing position, relative
+void FormPSet(std::int32_t x, std::int32_t y); // plots and moves the drawing position
+void FormLineStep(double dx, double dy);       // line from the drawing position, relative
 void FormCircle(std::int32_t x, std::int32_t y, std::int32_t radius);
 
 namespace media {
@@ -68,7 +68,7 @@ bool savePresentedPng(const std::string& path);
 
 // Logging of drawing calls, for tests (any backend). Off by default.
 struct DrawCall {
-    std::string name;              // "DTBitBlt", "DTClear", ...
+    std::string name; // "DTBitBlt", "DTClear", ...
     std::vector<std::int64_t> args;
 };
 void setDrawLogging(bool on);

@@ -139,7 +139,8 @@ HFONT CreateFontA(int height, int, int, int, int weight, std::uint32_t italic, s
                   const char* faceName) {
     for (int h = 1; h <= kMaxFonts; ++h) {
         if (fonts[h].used) continue;
-        fonts[h] = FontHandle{true, faceName ? faceName : "", height, weight, italic != 0, underline != 0, nullptr};
+        fonts[h] =
+            FontHandle{true, faceName ? faceName : "", height, weight, italic != 0, underline != 0, nullptr};
         return h;
     }
     return 0;
@@ -220,9 +221,9 @@ bool TextOutA(HDC dc, int x, int y, const char* text, int length) {
                 int ty = y + j;
                 if (ty < 0 || ty >= target->h) continue;
                 auto* src = reinterpret_cast<const std::uint32_t*>(static_cast<std::uint8_t*>(gs->pixels) +
-                                                                    j * gs->pitch);
+                                                                   j * gs->pitch);
                 auto* dst = reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(target->pixels) +
-                                                              ty * target->pitch);
+                                                             ty * target->pitch);
                 for (int i = 0; i < gs->w; ++i) {
                     int tx = penX + i;
                     std::uint32_t a = src[i] >> 24;
@@ -243,6 +244,5 @@ int liveFontCount() {
     for (int h = 1; h <= kMaxFonts; ++h) n += fonts[h].used ? 1 : 0;
     return n;
 }
-
 
 } // namespace media

@@ -64,8 +64,8 @@ void messageBox(const std::string& text, const std::string& caption) {
     const int pad = 24, buttonW = 88, buttonH = 28;
     int winW = std::max(textW + 2 * pad, 240);
     int winH = pad + lineH * static_cast<int>(lines.size()) + 16 + buttonH + 16;
-    SDL_Window* win = SDL_CreateWindow(caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, winW, winH,
-                                       SDL_WINDOW_SHOWN);
+    SDL_Window* win = SDL_CreateWindow(caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, winW,
+                                       winH, SDL_WINDOW_SHOWN);
     SDL_Renderer* r = win ? SDL_CreateRenderer(win, -1, SDL_RENDERER_SOFTWARE) : nullptr;
     if (!r) {
         std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
@@ -86,7 +86,8 @@ void messageBox(const std::string& text, const std::string& caption) {
         while (!done) {
             SDL_SetRenderDrawColor(r, 240, 240, 240, 255);
             SDL_RenderClear(r);
-            for (std::size_t i = 0; i < textures.size(); ++i) SDL_RenderCopy(r, textures[i], nullptr, &places[i]);
+            for (std::size_t i = 0; i < textures.size(); ++i)
+                SDL_RenderCopy(r, textures[i], nullptr, &places[i]);
             SDL_SetRenderDrawColor(r, 225, 225, 225, 255);
             SDL_RenderFillRect(r, &button);
             SDL_SetRenderDrawColor(r, 0, 120, 215, 255);

@@ -206,26 +206,17 @@ bool nextEvent(FormEvent& event) {
             event = {FormEvent::KeyDown, virtualKeyOf(e.key.keysym.scancode)};
             if (event.keyCode != 0) return true;
             break;
-        case SDL_MOUSEBUTTONDOWN:
-            event = {FormEvent::MouseDown, 0};
-            return true;
-        case SDL_QUIT:
-            event = {FormEvent::Close, 0};
-            return true;
+        case SDL_MOUSEBUTTONDOWN: event = {FormEvent::MouseDown, 0}; return true;
+        case SDL_QUIT: event = {FormEvent::Close, 0}; return true;
         case SDL_WINDOWEVENT:
             if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
                 event = {FormEvent::Close, 0};
                 return true;
             }
             break;
-        case SDL_JOYDEVICEADDED:
-            attachJoystick(e.jdevice.which);
-            break;
-        case SDL_JOYDEVICEREMOVED:
-            detachJoystick(e.jdevice.which);
-            break;
-        default:
-            break;
+        case SDL_JOYDEVICEADDED: attachJoystick(e.jdevice.which); break;
+        case SDL_JOYDEVICEREMOVED: detachJoystick(e.jdevice.which); break;
+        default: break;
         }
     }
     return false;

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # build
-  cmake ninja-build g++ pkg-config clang
+  cmake ninja-build g++ pkg-config clang clang-format
   libsdl2-dev libsdl2-mixer-dev libsdl2-ttf-dev libfontconfig-dev
   qt6-base-dev libcairo2-dev
   libbenchmark-dev googletest libgtest-dev libgmock-dev

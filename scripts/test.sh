@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Sets everything up and runs the whole test suite: every test of the normal build
+# Sets everything up and runs the whole test suite: the source layout check, every test of the normal build
 # (unit tests, golden replays, window tests under their own Xvfb), then the unit tests
 # once more under AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
@@ -11,6 +11,7 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 
 "$top/scripts/build.sh" "$top/build"
+"$top/scripts/check-format.sh"
 ctest --test-dir "$top/build" --output-on-failure -j2
 
 echo "== unit tests under AddressSanitizer and UndefinedBehaviorSanitizer =="

@@ -45,11 +45,12 @@ std::vector<unsigned char> makeBmp(int w, int h, std::uint32_t fill) {
 
 std::uint32_t pixel(int surface, int x, int y) {
     SDL_Surface* s = media::surface(surface);
-    return reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(s->pixels) + y * s->pitch)[x] | 0xFF000000u;
+    return reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(s->pixels) + y * s->pitch)[x] |
+           0xFF000000u;
 }
 
 class Draw : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         media::setDrawBackend(media::DrawBackend::Offscreen);
         DTInit(1, nullptr);
@@ -98,7 +99,7 @@ TEST_F(Draw, CopiesAreClippedAtEveryEdge) {
     DTBitBlt(0, -50, 10, 16, 16, 2, 0, 0, 1);
     DTBitBlt(0, 50, 50, 16, 16, 2, 10, 10, 1);
     EXPECT_EQ(pixel(0, 50, 50), kKey);
-    EXPECT_EQ(pixel(0, 56, 56), kBlack); // only the 6x6 left of the sheet is copied
+    EXPECT_EQ(pixel(0, 56, 56), kBlack);     // only the 6x6 left of the sheet is copied
     DTBitBlt(0, 10, 10, 16, 16, 7, 0, 0, 0); // a surface that does not exist
 }
 
@@ -129,7 +130,7 @@ TEST_F(Draw, WindowDrawingIsPresentedOverThePicture) {
     EXPECT_EQ(at(360, 240), 0xFFFFFFFFu);
     EXPECT_EQ(at(320, 240), kBlack);
     EXPECT_EQ(pixel(0, 125, 100), kBlack); // the back buffer itself is untouched
-    DTUpdate(0); // the window drawing lasts one presented frame
+    DTUpdate(0);                           // the window drawing lasts one presented frame
     EXPECT_EQ(at(125, 100), kBlack);
 }
 

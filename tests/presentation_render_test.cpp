@@ -27,7 +27,7 @@ TEST(Streaks, LengthSpeedAndTheBottomEdge) {
         int height;
         bool stays;
     } cases[] = {{10, 100, 1, true}, {2400, -240, 240, true}, {2400, 240, 240, true}, {10, 479, 1, true},
-                 {15, 478, 2, true},  {15, 479, 2, false}, {10, 479.5f, 1, false}};
+                 {15, 478, 2, true}, {15, 479, 2, false},     {10, 479.5f, 1, false}};
     for (const Case& c : cases) {
         auto w = freshWorld();
         w->starSpeed = c.speed;
@@ -38,8 +38,8 @@ TEST(Streaks, LengthSpeedAndTheBottomEdge) {
         drawBackground(*w);
         ASSERT_EQ(media::drawLog().size(), 1u);
         const auto& a = media::drawLog()[0].args;
-        EXPECT_EQ(a, (std::vector<std::int64_t>{0, 77, static_cast<std::int64_t>(std::nearbyint(c.y)), 1, c.height, 8,
-                                                0, c.height, 1}));
+        EXPECT_EQ(a, (std::vector<std::int64_t>{0, 77, static_cast<std::int64_t>(std::nearbyint(c.y)), 1,
+                                                c.height, 8, 0, c.height, 1}));
         EXPECT_EQ(w->starY[3], c.y + c.speed / 10);
         EXPECT_EQ(w->starActive[3] == 1, c.stays) << c.y;
     }

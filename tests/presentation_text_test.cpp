@@ -81,9 +81,9 @@ TEST(Text, LengthIsCountedInBytesOfTheConvertedText) {
 TEST(Palette, BitmapResourceColourTableFollowsTheHeader) {
     std::vector<unsigned char> dib(1320);
     for (int c = 0; c < 256; ++c) {
-        dib[40 + 4 * c] = static_cast<unsigned char>(c);           // blue
-        dib[41 + 4 * c] = static_cast<unsigned char>(255 - c);     // green
-        dib[42 + 4 * c] = static_cast<unsigned char>(c / 2);       // red
+        dib[40 + 4 * c] = static_cast<unsigned char>(c);       // blue
+        dib[41 + 4 * c] = static_cast<unsigned char>(255 - c); // green
+        dib[42 + 4 * c] = static_cast<unsigned char>(c / 2);   // red
     }
     std::array<std::uint8_t, 1024> e{};
     ASSERT_EQ(paletteFromResource(dib.data(), dib.size(), 2, e), PaletteResult::Ok);

@@ -67,9 +67,7 @@ class RecordsDir : public TempDir {
 };
 
 // The bytes of a string literal, embedded zeros included.
-template <std::size_t N> std::string raw(const char (&s)[N]) {
-    return std::string(s, N - 1);
-}
+template <std::size_t N> std::string raw(const char (&s)[N]) { return std::string(s, N - 1); }
 
 inline std::string readFile(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -113,12 +111,8 @@ inline int inChild(const std::function<int()>& body, bool unprivileged, rlim_t f
 inline int packOutcome(const tolvane::World& w) {
     return (w.hiscoreRank + 1) * 2 + (w.recordNotSaved ? 1 : 0);
 }
-inline int rankOf(int packed) {
-    return packed / 2 - 1;
-}
-inline bool notSavedOf(int packed) {
-    return packed % 2 == 1;
-}
+inline int rankOf(int packed) { return packed / 2 - 1; }
+inline bool notSavedOf(int packed) { return packed % 2 == 1; }
 
 // A live game run frame by frame, its input taken by readInput from the null
 // platform's keys, exactly as the window's loop does it, without the pacing.

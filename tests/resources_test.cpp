@@ -35,7 +35,9 @@ double distance(Rgb a, Rgb b) { return std::hypot(a.r - b.r, a.g - b.g, a.b - b.
 const Rgb kSpriteKey{7, 124, 141};
 const Rgb kHudKey{3, 25, 3};
 
-uint32_t le32(const unsigned char* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
+uint32_t le32(const unsigned char* p) {
+    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
 uint16_t le16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 
 // A picture resource decoded by SDL, as RGB pixels.
@@ -60,10 +62,11 @@ Picture loadPicture(int id) {
     pic.width = rgb->w;
     pic.height = rgb->h;
     for (int y = 0; y < rgb->h; ++y) {
-        const auto* row = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(rgb->pixels) + y * rgb->pitch);
+        const auto* row =
+            reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(rgb->pixels) + y * rgb->pitch);
         for (int x = 0; x < rgb->w; ++x)
-            pic.pixels.push_back({static_cast<int>((row[x] >> 16) & 255), static_cast<int>((row[x] >> 8) & 255),
-                                  static_cast<int>(row[x] & 255)});
+            pic.pixels.push_back({static_cast<int>((row[x] >> 16) & 255),
+                                  static_cast<int>((row[x] >> 8) & 255), static_cast<int>(row[x] & 255)});
     }
     SDL_FreeSurface(rgb);
     return pic;
@@ -86,26 +89,38 @@ struct Cell {
 std::vector<Cell> allCells() {
     std::vector<Cell> cells;
     for (int n = 0; n < 20; ++n) cells.push_back({0, 32 * n, 0, 32, 32, "ship " + std::to_string(n)});
-    for (int f = 0; f < 4; ++f) cells.push_back({1, 12 * f, 0, 12, 12, "round bullet frame " + std::to_string(f)});
-    const Cell kinds[] = {{1, 0, 12, 48, 48, "kind 1/6 small enemy"},   {1, 48, 0, 160, 96, "kind 3 twin-gun enemy"},
-                          {1, 0, 240, 80, 160, "kind 5 ring enemy"},      {1, 208, 0, 48, 64, "kind 7 twin-shot enemy"},
-                          {1, 80, 240, 160, 240, "kind 11 first boss"},   {1, 240, 240, 80, 160, "kind 12 laser enemy"},
-                          {1, 240, 400, 32, 32, "kind 13 laser segment"}, {1, 272, 400, 160, 80, "kind 14 gunship"},
-                          {1, 240, 432, 32, 32, "kind 15 large shot"},    {1, 256, 0, 240, 96, "kind 16 second boss"},
-                          {1, 0, 400, 80, 80, "kind 17 last boss"}};
+    for (int f = 0; f < 4; ++f)
+        cells.push_back({1, 12 * f, 0, 12, 12, "round bullet frame " + std::to_string(f)});
+    const Cell kinds[] = {
+        {1, 0, 12, 48, 48, "kind 1/6 small enemy"},     {1, 48, 0, 160, 96, "kind 3 twin-gun enemy"},
+        {1, 0, 240, 80, 160, "kind 5 ring enemy"},      {1, 208, 0, 48, 64, "kind 7 twin-shot enemy"},
+        {1, 80, 240, 160, 240, "kind 11 first boss"},   {1, 240, 240, 80, 160, "kind 12 laser enemy"},
+        {1, 240, 400, 32, 32, "kind 13 laser segment"}, {1, 272, 400, 160, 80, "kind 14 gunship"},
+        {1, 240, 432, 32, 32, "kind 15 large shot"},    {1, 256, 0, 240, 96, "kind 16 second boss"},
+        {1, 0, 400, 80, 80, "kind 17 last boss"}};
     cells.insert(cells.end(), std::begin(kinds), std::end(kinds));
     for (int a = 0; a < 360; ++a)
-        cells.push_back({1, (a % 40) * 16, 96 + (a / 40) * 16, 16, 16, "heading bullet " + std::to_string(a)});
-    const Cell hud[] = {{2, 0, 1, 64, 16, "gauge bar"},   {2, 64, 0, 16, 16, "LV"},     {2, 240, 0, 32, 16, "contact label"},
-                        {2, 368, 0, 16, 16, "marker disc"}, {2, 0, 17, 80, 80, "sphere"}, {2, 224, 16, 24, 16, "MAX"},
-                        {2, 248, 16, 24, 16, "ALL"},      {2, 224, 32, 40, 16, "BONUS"}, {2, 224, 48, 8, 16, "B"},
-                        {2, 232, 48, 8, 16, "bomb mark"}, {2, 224, 64, 40, 16, "SCORE"}, {2, 224, 80, 40, 16, "TIME"}};
+        cells.push_back(
+            {1, (a % 40) * 16, 96 + (a / 40) * 16, 16, 16, "heading bullet " + std::to_string(a)});
+    const Cell hud[] = {{2, 0, 1, 64, 16, "gauge bar"},
+                        {2, 64, 0, 16, 16, "LV"},
+                        {2, 240, 0, 32, 16, "contact label"},
+                        {2, 368, 0, 16, 16, "marker disc"},
+                        {2, 0, 17, 80, 80, "sphere"},
+                        {2, 224, 16, 24, 16, "MAX"},
+                        {2, 248, 16, 24, 16, "ALL"},
+                        {2, 224, 32, 40, 16, "BONUS"},
+                        {2, 224, 48, 8, 16, "B"},
+                        {2, 232, 48, 8, 16, "bomb mark"},
+                        {2, 224, 64, 40, 16, "SCORE"},
+                        {2, 224, 80, 40, 16, "TIME"}};
     cells.insert(cells.end(), std::begin(hud), std::end(hud));
     for (int d = 0; d < 10; ++d) cells.push_back({2, 80 + 16 * d, 0, 16, 16, "digit " + std::to_string(d)});
     for (int r = 0; r < 6; ++r)
         for (int c = 0; c < 6; ++c)
             cells.push_back({2, 272 + 16 * c, 16 * r, 16, 16, "arrow " + std::to_string(60 * r + 10 * c)});
-    for (int f = 0; f < 3; ++f) cells.push_back({2, 80 + 48 * f, 16, 48, 48, "speed ring " + std::to_string(f)});
+    for (int f = 0; f < 3; ++f)
+        cells.push_back({2, 80 + 48 * f, 16, 48, 48, "speed ring " + std::to_string(f)});
     for (int a = 0; a < 8; ++a) cells.push_back({2, 80 + 16 * a, 64, 16, 16, "spark " + std::to_string(a)});
     for (int f = 0; f < 8; ++f) cells.push_back({2, 48 * f, 97, 48, 48, "wreck " + std::to_string(f)});
     return cells;
@@ -125,8 +140,8 @@ TEST(Sheets, SizesAndStoredDepths) {
     struct Expect {
         int id, w, h, bits;
     };
-    const Expect sheets[] = {{0, 640, 32, 8},   {1, 640, 480, 8},  {2, 384, 145, 8}, {3, 640, 480, 8},
-                             {4, 320, 240, 4},  {5, 320, 240, 4},  {6, 320, 240, 4}, {7, 1, 480, 1}};
+    const Expect sheets[] = {{0, 640, 32, 8},  {1, 640, 480, 8}, {2, 384, 145, 8}, {3, 640, 480, 8},
+                             {4, 320, 240, 4}, {5, 320, 240, 4}, {6, 320, 240, 4}, {7, 1, 480, 1}};
     for (const Expect& e : sheets) {
         const Picture& pic = picture(e.id);
         EXPECT_EQ(pic.width, e.w) << "picture " << e.id;
@@ -159,13 +174,14 @@ TEST(Sheets, HitboxesLieOnTheArt) {
     struct Kind {
         int kind, x, y, w, h, left, right, top, bottom;
     };
-    const Kind kinds[] = {{1, 0, 12, 48, 48, -18, 18, -18, 18},    {2, 0, 0, 12, 12, -1, 2, -1, 2},
-                          {3, 48, 0, 160, 96, -70, 70, -40, 40},   {4, 0, 96, 16, 16, -1, 2, -1, 2},
-                          {5, 0, 240, 80, 160, -30, 30, -75, 75},  {7, 208, 0, 48, 64, -12, 12, -28, 28},
-                          {11, 80, 240, 160, 240, -70, 70, -120, 120}, {12, 240, 240, 80, 160, -30, 30, -70, 70},
-                          {13, 240, 400, 32, 32, -16, 16, -16, 16}, {14, 272, 400, 160, 80, -80, 80, -40, 40},
-                          {15, 240, 432, 32, 32, -8, 8, -8, 8},    {16, 256, 0, 240, 96, -100, 100, -40, 40},
-                          {17, 0, 400, 80, 80, -30, 30, -30, 30}};
+    const Kind kinds[] = {
+        {1, 0, 12, 48, 48, -18, 18, -18, 18},        {2, 0, 0, 12, 12, -1, 2, -1, 2},
+        {3, 48, 0, 160, 96, -70, 70, -40, 40},       {4, 0, 96, 16, 16, -1, 2, -1, 2},
+        {5, 0, 240, 80, 160, -30, 30, -75, 75},      {7, 208, 0, 48, 64, -12, 12, -28, 28},
+        {11, 80, 240, 160, 240, -70, 70, -120, 120}, {12, 240, 240, 80, 160, -30, 30, -70, 70},
+        {13, 240, 400, 32, 32, -16, 16, -16, 16},    {14, 272, 400, 160, 80, -80, 80, -40, 40},
+        {15, 240, 432, 32, 32, -8, 8, -8, 8},        {16, 256, 0, 240, 96, -100, 100, -40, 40},
+        {17, 0, 400, 80, 80, -30, 30, -30, 30}};
     const Picture& pic = picture(1);
     for (const Kind& k : kinds) {
         const int cx = k.x + k.w / 2, cy = k.y + k.h / 2;
@@ -186,7 +202,8 @@ TEST(Sheets, NoArtOutsideTheCells) {
         for (const Cell& c : allCells())
             if (c.picture == id)
                 for (int y = c.y; y < c.y + c.h; ++y)
-                    for (int x = c.x; x < c.x + c.w; ++x) covered[static_cast<size_t>(y) * pic.width + x] = true;
+                    for (int x = c.x; x < c.x + c.w; ++x)
+                        covered[static_cast<size_t>(y) * pic.width + x] = true;
         int stray = 0;
         for (size_t i = 0; i < pic.pixels.size(); ++i) stray += !covered[i] && !(pic.pixels[i] == keyOf(id));
         EXPECT_EQ(stray, 0) << "picture " << id;
@@ -297,7 +314,8 @@ TEST(Sheets, DigitsFitTheirSpacing) {
         int left = 16, right = -1;
         for (int y = 0; y < 16; ++y)
             for (int x = 0; x < 16; ++x)
-                if (!(pic.at(80 + 16 * d + x, y) == kHudKey)) left = std::min(left, x), right = std::max(right, x);
+                if (!(pic.at(80 + 16 * d + x, y) == kHudKey))
+                    left = std::min(left, x), right = std::max(right, x);
         EXPECT_LE(right - left + 1, 12) << "digit " << d;
     }
 }
@@ -439,14 +457,16 @@ MidiSummary readMidi(const std::vector<unsigned char>& b) {
         return v;
     };
     try {
-        if (b.size() < 14 || std::string(b.begin(), b.begin() + 4) != "MThd") throw std::runtime_error("no MThd");
+        if (b.size() < 14 || std::string(b.begin(), b.begin() + 4) != "MThd")
+            throw std::runtime_error("no MThd");
         s.format = static_cast<int>(be(8, 2));
         const int trackCount = static_cast<int>(be(10, 2));
         s.ticksPerQuarter = static_cast<int>(be(12, 2));
         std::map<uint32_t, uint32_t> tempos{{0, 500000}}; // tick -> microseconds per quarter
         size_t at = 8 + be(4, 4);
         for (int t = 0; t < trackCount; ++t) {
-            if (std::string(b.begin() + at, b.begin() + at + 4) != "MTrk") throw std::runtime_error("no MTrk");
+            if (std::string(b.begin() + at, b.begin() + at + 4) != "MTrk")
+                throw std::runtime_error("no MTrk");
             const size_t end = at + 8 + be(at + 4, 4);
             size_t p = at + 8;
             uint32_t tick = 0;
@@ -513,8 +533,11 @@ TEST(Music, SongsAreCompleteStandardMidiFiles) {
         const char* file;
         double minSeconds, maxSeconds;
     };
-    const Expect songs[] = {{"stage1.mid", 60, 120},   {"stage2.mid", 60, 120}, {"boss.mid", 60, 120},
-                            {"lastboss.mid", 60, 120}, {"CLEAR.mid", 3, 15}};
+    const Expect songs[] = {{"stage1.mid", 60, 120},
+                            {"stage2.mid", 60, 120},
+                            {"boss.mid", 60, 120},
+                            {"lastboss.mid", 60, 120},
+                            {"CLEAR.mid", 3, 15}};
     for (const Expect& e : songs) {
         SCOPED_TRACE(e.file);
         const MidiSummary s = readMidiFile(std::string(TOLVANE_MUSIC_DIR) + "/" + e.file);
@@ -548,7 +571,8 @@ TEST(Sheets, AnimationFramesDiffer) {
             bool differs = false;
             for (int y = 0; y < st.h; ++y)
                 for (int x = 0; x < st.w; ++x)
-                    differs = differs || !(pic.at(st.x + (f - 1) * st.dx + x, st.y + y) == pic.at(st.x + f * st.dx + x, st.y + y));
+                    differs = differs || !(pic.at(st.x + (f - 1) * st.dx + x, st.y + y) ==
+                                           pic.at(st.x + f * st.dx + x, st.y + y));
             EXPECT_TRUE(differs) << st.what << " frame " << f << " repeats the one before";
         }
     }
@@ -640,24 +664,29 @@ TEST(BmpFile, EveryDepthLoadsInSdl) {
         image.height = 3;
         image.bits = bits;
         const int colours = 1 << bits;
-        for (int i = 0; i < colours; ++i) image.palette.push_back({i * 255 / (colours - 1), 255 - i * 255 / (colours - 1), 77});
+        for (int i = 0; i < colours; ++i)
+            image.palette.push_back({i * 255 / (colours - 1), 255 - i * 255 / (colours - 1), 77});
         for (int y = 0; y < image.height; ++y)
-            for (int x = 0; x < image.width; ++x) image.pixels.push_back(static_cast<uint8_t>((x * 7 + y * 3) % colours));
+            for (int x = 0; x < image.width; ++x)
+                image.pixels.push_back(static_cast<uint8_t>((x * 7 + y * 3) % colours));
         const std::vector<uint8_t> file = art::bmpFile(image);
         const size_t stride = ((13 * bits + 31) / 32) * 4;
         EXPECT_EQ(file.size(), 14 + 40 + 4u * colours + stride * 3);
         EXPECT_EQ(le32(file.data() + 10), 14 + 40 + 4u * colours);
         EXPECT_EQ(art::dibBytes(image).size(), file.size() - 14);
 
-        SDL_Surface* loaded = SDL_LoadBMP_RW(SDL_RWFromConstMem(file.data(), static_cast<int>(file.size())), 1);
+        SDL_Surface* loaded =
+            SDL_LoadBMP_RW(SDL_RWFromConstMem(file.data(), static_cast<int>(file.size())), 1);
         ASSERT_NE(loaded, nullptr) << SDL_GetError();
         SDL_Surface* rgb = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_RGB888, 0);
         SDL_FreeSurface(loaded);
         for (int y = 0; y < 3; ++y)
             for (int x = 0; x < 13; ++x) {
-                const uint32_t v = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(rgb->pixels) + y * rgb->pitch)[x];
+                const uint32_t v = reinterpret_cast<const uint32_t*>(
+                    static_cast<const uint8_t*>(rgb->pixels) + y * rgb->pitch)[x];
                 const art::Rgb want = image.palette[image.at(x, y)];
-                EXPECT_EQ((Rgb{static_cast<int>((v >> 16) & 255), static_cast<int>((v >> 8) & 255), static_cast<int>(v & 255)}),
+                EXPECT_EQ((Rgb{static_cast<int>((v >> 16) & 255), static_cast<int>((v >> 8) & 255),
+                               static_cast<int>(v & 255)}),
                           (Rgb{want.r, want.g, want.b}))
                     << x << "," << y;
             }
@@ -666,8 +695,8 @@ TEST(BmpFile, EveryDepthLoadsInSdl) {
 }
 
 TEST(PixelFont, LabelsFitTheirCells) {
-    const std::pair<const char*, int> labels[] = {{"LV", 16},  {"CHAIN", 32}, {"MAX", 24}, {"ALL", 24},
-                                                  {"BONUS", 40}, {"B", 8},     {"SCORE", 40}, {"TIME", 40}};
+    const std::pair<const char*, int> labels[] = {{"LV", 16},    {"CHAIN", 32}, {"MAX", 24},   {"ALL", 24},
+                                                  {"BONUS", 40}, {"B", 8},      {"SCORE", 40}, {"TIME", 40}};
     for (auto [word, cell] : labels) EXPECT_LE(art::wordWidth(word) + 2, cell) << word; // ink plus outline
     EXPECT_THROW(art::wordWidth("Q?"), std::runtime_error);
 }
@@ -723,10 +752,10 @@ TEST(Score, RepeatGroupsAndCarriedLengths) {
 
 TEST(Score, MalformedScoresAreRejected) {
     const std::pair<const char*, const char*> bad[] = {
-        {"C G", "C5:16"},       // melody shorter than the chords
-        {"C:12", ""},           // chords that leave a bar unfinished
-        {"C", "H5:16"},         // no such note
-        {"Cx", "C5:16"},        // no such chord
+        {"C G", "C5:16"},          // melody shorter than the chords
+        {"C:12", ""},              // chords that leave a bar unfinished
+        {"C", "H5:16"},            // no such note
+        {"Cx", "C5:16"},           // no such chord
         {"C", "( C5:4 E5:4 G5:8"}, // unclosed group
     };
     for (auto [chords, melody] : bad)

@@ -12,13 +12,24 @@ TEST(Arith, RoundsToNearestWithTiesToEven) {
     struct Case {
         double x;
         long long r;
-    } cases[] = {{0.5, 0},        {1.5, 2},         {2.5, 2},          {-0.5, 0},        {-1.5, -2},
-                 {-2.5, -2},      {0.49999999999999994, 0},            {8.5, 8},         {255.5, 256},
-                 {-270.52, -271}, {1e15 + 0.5, 1000000000000000},      {4503599627370497.0, 4503599627370497},
-                 {3e18, 3000000000000000000LL},  {-0.0, 0}};
+    } cases[] = {{0.5, 0},
+                 {1.5, 2},
+                 {2.5, 2},
+                 {-0.5, 0},
+                 {-1.5, -2},
+                 {-2.5, -2},
+                 {0.49999999999999994, 0},
+                 {8.5, 8},
+                 {255.5, 256},
+                 {-270.52, -271},
+                 {1e15 + 0.5, 1000000000000000},
+                 {4503599627370497.0, 4503599627370497},
+                 {3e18, 3000000000000000000LL},
+                 {-0.0, 0}};
     for (const Case& c : cases) {
         EXPECT_EQ(roundToInt(c.x), c.r) << c.x;
-        if (std::fabs(c.x) < 1e18) EXPECT_EQ(roundToInt(c.x), static_cast<long long>(std::nearbyint(c.x))) << c.x;
+        if (std::fabs(c.x) < 1e18)
+            EXPECT_EQ(roundToInt(c.x), static_cast<long long>(std::nearbyint(c.x))) << c.x;
     }
     EXPECT_EQ(roundToInt(std::numeric_limits<double>::quiet_NaN()), 0);
 }

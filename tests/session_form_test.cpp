@@ -37,7 +37,7 @@ TEST(Form, EveryWayOfQuittingEndsTheLoopAndLiveShowsTheRank) {
                  {{platform::FormEvent::Close, 0}, "window closed by the system"}};
     for (const Case& c : cases) {
         pn::reset();
-        pn::setTime(1000, 1); // the clock moves on at every poll
+        pn::setTime(1000, 1);         // the clock moves on at every poll
         pn::pushEvent(c.event, 1100); // a few frames into the game
         EXPECT_EQ(runGame(""), 0) << c.what;
         ASSERT_EQ(pn::messageBoxes().size(), 1u) << c.what;
@@ -79,7 +79,7 @@ TEST(Form, RankMessages) {
 }
 
 TEST(Form, WaitsSleepingWhileMuchOfTheFrameRemains) {
-    pn::setTime(1000, 1); // every poll of the clock takes a millisecond
+    pn::setTime(1000, 1);                                    // every poll of the clock takes a millisecond
     pn::pushEvent({platform::FormEvent::KeyDown, 27}, 1001); // after start-up, at the first frame
     EXPECT_EQ(runGame(""), 0);
     // Each wait polls and sleeps 1 ms in turn while more than 3 ms remain, then only polls:

@@ -70,9 +70,8 @@ TEST(TimeText, SecondsWithoutTrailingZeros) {
     struct Case {
         int timeLeft;
         const char* text;
-    } cases[] = {{10800, "Time 180"}, {10799, "Time 179.98"}, {10790, "Time 179.83"},
-                 {60, "Time 1"},      {1, "Time 0.01"},      {0, "Time 0"},
-                 {30, "Time 0.5"}};
+    } cases[] = {{10800, "Time 180"}, {10799, "Time 179.98"}, {10790, "Time 179.83"}, {60, "Time 1"},
+                 {1, "Time 0.01"},    {0, "Time 0"},          {30, "Time 0.5"}};
     for (const Case& c : cases) EXPECT_EQ(timeText(c.timeLeft), c.text) << c.timeLeft;
 }
 

@@ -29,8 +29,8 @@ TEST(Input, EitherKeyOfAPairHoldsTheDirection) {
     struct Case {
         int key;
         i16 World::*held;
-    } cases[] = {{VK_UP, &World::inUp},       {VK_NUMPAD8, &World::inUp},   {VK_DOWN, &World::inDown},
-                 {VK_NUMPAD2, &World::inDown}, {VK_LEFT, &World::inLeft},   {VK_NUMPAD4, &World::inLeft},
+    } cases[] = {{VK_UP, &World::inUp},        {VK_NUMPAD8, &World::inUp},   {VK_DOWN, &World::inDown},
+                 {VK_NUMPAD2, &World::inDown}, {VK_LEFT, &World::inLeft},    {VK_NUMPAD4, &World::inLeft},
                  {VK_RIGHT, &World::inRight},  {VK_NUMPAD6, &World::inRight}};
     for (const Case& c : cases) {
         pn::reset();
@@ -103,9 +103,11 @@ TEST(Joystick, StickAndButtonSteerAndBomb) {
         std::uint32_t x, y, buttons;
         int up, down, left, right, bomb;
     } cases[] = {
-        {32768, 32768, 0, 0, 0, 0, 0, 0}, {16383, 32768, 0, 0, 0, -1, 0, 0}, {16384, 32768, 0, 0, 0, 0, 0, 0},
-        {49153, 32768, 0, 0, 0, 0, -1, 0}, {49152, 32768, 0, 0, 0, 0, 0, 0}, {32768, 0, 0, -1, 0, 0, 0, 0},
-        {32768, 65535, 0, 0, -1, 0, 0, 0}, {32768, 32768, 1, 0, 0, 0, 0, -1}, {32768, 32768, 2, 0, 0, 0, 0, 0},
+        {32768, 32768, 0, 0, 0, 0, 0, 0},  {16383, 32768, 0, 0, 0, -1, 0, 0},
+        {16384, 32768, 0, 0, 0, 0, 0, 0},  {49153, 32768, 0, 0, 0, 0, -1, 0},
+        {49152, 32768, 0, 0, 0, 0, 0, 0},  {32768, 0, 0, -1, 0, 0, 0, 0},
+        {32768, 65535, 0, 0, -1, 0, 0, 0}, {32768, 32768, 1, 0, 0, 0, 0, -1},
+        {32768, 32768, 2, 0, 0, 0, 0, 0},
     };
     for (const Case& c : cases) {
         pn::reset();

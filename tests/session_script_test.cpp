@@ -47,7 +47,8 @@ TEST(StageScript, SortInterleavesTheTwoSidesOfTheSwoopWave) {
 
 TEST(StageScript, SortLeavesAnOrderedScriptUnchangedAndSortsReversedOne) {
     auto w = std::make_unique<World>();
-    for (int t = 1; t <= 50; ++t) addScriptEntry(*w, t * 10, static_cast<i16>(t % 17 + 1), static_cast<i16>(t), 0);
+    for (int t = 1; t <= 50; ++t)
+        addScriptEntry(*w, t * 10, static_cast<i16>(t % 17 + 1), static_cast<i16>(t), 0);
     sortStageScript(*w);
     for (int t = 1; t <= 50; ++t) EXPECT_EQ(w->scriptX[t - 1], t);
 
@@ -83,9 +84,9 @@ TEST(StageScript, FramesOfTheStagesAndBosses) {
     struct Expect {
         int kind, x, time;
     };
-    const std::vector<Expect> firsts = {{kStageBanner, 5, 1},  {kFirstBoss, 320, 3700}, {kStageBanner, 6, 5500},
-                                        {kSecondBoss, 320, 10600}, {kStageBanner, 7, 14250},
-                                        {kLastBoss, 320, 15700}};
+    const std::vector<Expect> firsts = {{kStageBanner, 5, 1},     {kFirstBoss, 320, 3700},
+                                        {kStageBanner, 6, 5500},  {kSecondBoss, 320, 10600},
+                                        {kStageBanner, 7, 14250}, {kLastBoss, 320, 15700}};
     for (const Expect& e : firsts) {
         bool found = false;
         for (int i = 0; i < w->scriptCount && !found; ++i) {

@@ -37,13 +37,23 @@ TEST(Contact, BarrierReachesWithBoostAndBombAndCoreIsSmall) {
         bool contact, miss;
     } cases[] = {
         // The barrier's half-size is 24, 36 with the speed boost; a 1-pixel hit box.
-        {25, 0, 0, 0, 0, true, false},   {26, 0, 0, 0, 0, false, false},  {-25, 0, 0, 0, 0, true, false},
-        {0, 26, 0, 0, 0, false, false},  {37, 0, 1, 0, 0, true, false},   {38, 0, 1, 0, 0, false, false},
+        {25, 0, 0, 0, 0, true, false},
+        {26, 0, 0, 0, 0, false, false},
+        {-25, 0, 0, 0, 0, true, false},
+        {0, 26, 0, 0, 0, false, false},
+        {37, 0, 1, 0, 0, true, false},
+        {38, 0, 1, 0, 0, false, false},
         // A fresh bomb widens every hit box by 60 for the barrier, and saves the core.
-        {85, 0, 0, 60, 0, true, false},  {86, 0, 0, 60, 0, false, false}, {0, 0, 0, 60, 0, true, false},
+        {85, 0, 0, 60, 0, true, false},
+        {86, 0, 0, 60, 0, false, false},
+        {0, 0, 0, 60, 0, true, false},
         // The core box: shipX - 2 .. shipX + 3 against the hit box -1..1 of the object.
-        {0, 0, 0, 0, 0, true, true},     {4, 0, 0, 0, 0, true, true},     {5, 0, 0, 0, 0, true, false},
-        {-3, 0, 0, 0, 0, true, true},    {-4, 0, 0, 0, 0, true, false},   {0, 4, 0, 0, 0, true, true},
+        {0, 0, 0, 0, 0, true, true},
+        {4, 0, 0, 0, 0, true, true},
+        {5, 0, 0, 0, 0, true, false},
+        {-3, 0, 0, 0, 0, true, true},
+        {-4, 0, 0, 0, 0, true, false},
+        {0, 4, 0, 0, 0, true, true},
         // During the level-up burst the core is safe, the barrier still collects.
         {0, 0, 0, 0, 100, true, false},
     };
@@ -96,10 +106,10 @@ TEST(Contact, GaugeFillsToLevelUpsAndEveryEighthIsAnExtend) {
         int gauge, penalty, level, shipCell;
         int newGauge, newLevel, score, time, bombs, burst, shipCellAfter;
     } cases[] = {
-        {620, 0, 1, 0, 640, 1, 1, 1000, 1, 0, 0},           // 640 is not above 640
+        {620, 0, 1, 0, 640, 1, 1, 1000, 1, 0, 0},            // 640 is not above 640
         {640, 0, 1, 0, 20, 2, 1 + 1000, 1060, 1, 120, 0},    // a level-up: a second and 1000
-        {636, 16, 1, 0, 640, 1, 1, 1000, 1, 0, 0},          // bosses: 4 per contact
-        {640, 19, 1, 0, 1, 2, 1001, 1060, 1, 120, 0},       // the last boss: 1 per contact
+        {636, 16, 1, 0, 640, 1, 1, 1000, 1, 0, 0},           // bosses: 4 per contact
+        {640, 19, 1, 0, 1, 2, 1001, 1060, 1, 120, 0},        // the last boss: 1 per contact
         {630, 0, 7, 0, 10, 8, 1 + 10000, 1300, 2, 180, 32},  // level 8: the extend
         {630, 0, 7, 608, 10, 8, 1 + 10000, 1300, 2, 180, 0}, // the ship pictures start again
         {630, 0, 15, 32, 10, 16, 1 + 20000, 1300, 2, 180, 64},
@@ -122,7 +132,8 @@ TEST(Contact, GaugeFillsToLevelUpsAndEveryEighthIsAnExtend) {
         EXPECT_EQ(w->burstTimer, c.burst) << c.gauge << " level " << c.level;
         EXPECT_EQ(w->shipCellX, c.shipCellAfter) << c.gauge << " level " << c.level;
         int levelSounds = 0;
-        for (const auto& call : media::soundLog()) levelSounds += call.name == "STPlay" && (call.slot == 1 || call.slot == 5);
+        for (const auto& call : media::soundLog())
+            levelSounds += call.name == "STPlay" && (call.slot == 1 || call.slot == 5);
         EXPECT_EQ(levelSounds, c.newLevel != c.level ? 2 : 0);
     }
 }

@@ -76,7 +76,8 @@ TEST(Spawn, SideDependentPresets) {
 TEST(Spawn, HeadingBulletCorrectsTheCallersHeadingAndPicksItsPicture) {
     struct Case {
         int heading, stored, frameX, frameY;
-    } cases[] = {{-91, 269, 464, 96}, {1435, 1435, 560, 128}, {0, 0, 0, 0}, {359, 359, 624, 128}, {40, 40, 0, 16}};
+    } cases[] = {
+        {-91, 269, 464, 96}, {1435, 1435, 560, 128}, {0, 0, 0, 0}, {359, 359, 624, 128}, {40, 40, 0, 16}};
     for (const Case& c : cases) {
         auto w = freshWorld();
         i16 heading = static_cast<i16>(c.heading);
@@ -138,7 +139,8 @@ TEST(Spawn, StageStartChangesTheMusicAndTheChainBase) {
     for (const Boss& b : bosses) {
         media::setSoundLogging(true);
         spawnAt(*w, b.kind, 320, -96);
-        EXPECT_EQ(soundCalls(), (std::vector<std::string>{"MTStop", std::string("MTReadFile ") + b.song, "MTPlay"}));
+        EXPECT_EQ(soundCalls(),
+                  (std::vector<std::string>{"MTStop", std::string("MTReadFile ") + b.song, "MTPlay"}));
         EXPECT_EQ(w->gaugePenalty, b.penalty);
     }
 }
@@ -172,7 +174,7 @@ TEST(Spawn, EndOfGameFreesEverythingAndAddsTheFinalBonuses) {
 TEST(Aim, HeadingTowardAPointTwoPixelsBelowTheShip) {
     struct Case {
         int shipX, shipY, aim;
-    } cases[] = {{320, 400, 0}, {100, 98, 90}, {540, 98, 270}, {320, 20, 180}, {100, 100, 89},
+    } cases[] = {{320, 400, 0},   {100, 98, 90}, {540, 98, 270},  {320, 20, 180}, {100, 100, 89},
                  {320, 100, 180}, {320, 101, 0}, {620, 400, 315}, {20, 400, 45}};
     for (const Case& c : cases) {
         auto w = freshWorld(static_cast<i16>(c.shipX), static_cast<i16>(c.shipY));

@@ -25,22 +25,26 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "cannot read %s\n", path.c_str());
             return 1;
         }
-        const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+        const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(f)),
+                                               std::istreambuf_iterator<char>());
         if (bytes.empty()) {
             std::fprintf(stderr, "%s is empty\n", path.c_str());
             return 1;
         }
-        out << "// " << type << " " << id << "\nconst unsigned char kData" << count << "[" << bytes.size() << "] = {";
+        out << "// " << type << " " << id << "\nconst unsigned char kData" << count << "[" << bytes.size()
+            << "] = {";
         for (size_t k = 0; k < bytes.size(); ++k) {
             if (k % 24 == 0) out << "\n";
             out << static_cast<int>(bytes[k]) << ",";
         }
         out << "\n};\n\n";
-        table << "    {\"" << type << "\", " << id << ", kData" << count << ", sizeof kData" << count << "},\n";
+        table << "    {\"" << type << "\", " << id << ", kData" << count << ", sizeof kData" << count
+              << "},\n";
     }
     out << "struct Entry {\n    std::string_view type;\n    int id;\n    const unsigned char* data;\n"
            "    std::size_t size;\n};\n\nconst Entry kEntries[] = {\n"
-        << table.str() << "};\n\n} // namespace\n\nnamespace res {\n\nBlob find(std::string_view type, int id) {\n"
+        << table.str()
+        << "};\n\n} // namespace\n\nnamespace res {\n\nBlob find(std::string_view type, int id) {\n"
            "    for (const Entry& e : kEntries)\n"
            "        if (e.type == type && e.id == id) return Blob{e.data, e.size};\n"
            "    return Blob{};\n}\n\n} // namespace res\n";

@@ -49,19 +49,16 @@ PaletteResult paletteFromResource(const unsigned char* d, std::size_t size, int 
 void loadPaletteResource(int id, int format) {
     res::Blob blob = res::find(format == 2 ? "BITMAP" : "PALETTE", id);
     std::array<std::uint8_t, 1024> entries{};
-    PaletteResult r = blob ? paletteFromResource(blob.data, blob.size, format, entries) : PaletteResult::Missing;
+    PaletteResult r =
+        blob ? paletteFromResource(blob.data, blob.size, format, entries) : PaletteResult::Missing;
     switch (r) {
-    case PaletteResult::Ok:
-        DTSetPaletteEntries(entries.data(), 0, 256);
-        break;
-    case PaletteResult::NoBitmap:
-        break; // not a bitmap file: the palette stays as it was
+    case PaletteResult::Ok: DTSetPaletteEntries(entries.data(), 0, 256); break;
+    case PaletteResult::NoBitmap: break; // not a bitmap file: the palette stays as it was
     case PaletteResult::Missing:
-        platform::messageBox("326 Resource with identifier '" + std::to_string(id) + "' not found", "Tolvane");
+        platform::messageBox("326 Resource with identifier '" + std::to_string(id) + "' not found",
+                             "Tolvane");
         break;
-    case PaletteResult::TooShort:
-        platform::messageBox("9 Subscript out of range", "Tolvane");
-        break;
+    case PaletteResult::TooShort: platform::messageBox("9 Subscript out of range", "Tolvane"); break;
     }
 }
 
@@ -90,8 +87,8 @@ void selectFont(TextPass& t, const std::string& faceNumber, int height, int widt
         SelectObject(t.dc, t.oldFont);
         DeleteObject(t.font);
     }
-    t.font = CreateFontA(height, width, 0, 0, weight * 100, italic, underline, strikeOut, SHIFTJIS_CHARSET, 0, 0,
-                         0, 0, faceName(faceNumber));
+    t.font = CreateFontA(height, width, 0, 0, weight * 100, italic, underline, strikeOut, SHIFTJIS_CHARSET, 0,
+                         0, 0, 0, faceName(faceNumber));
     t.oldFont = SelectObject(t.dc, t.font);
 }
 
@@ -133,7 +130,7 @@ void endText(TextPass& t) {
 
 void createSpriteSheets() {
     // The sizes of the eight pictures of Picture1.
-    static constexpr int kPictureSize[8][2] = {{640, 32}, {640, 480}, {384, 145}, {640, 480},
+    static constexpr int kPictureSize[8][2] = {{640, 32},  {640, 480}, {384, 145}, {640, 480},
                                                {320, 240}, {320, 240}, {320, 240}, {1, 480}};
     for (int i = 0; i < 8; ++i) {
         res::Blob b = res::find("PICTURE", i);

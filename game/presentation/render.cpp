@@ -42,8 +42,8 @@ void drawBurst(World& w) {
         double f = w.burstTimer / (w.burstToggle + 1.0);
         DTStretchBlt(0, static_cast<std::int32_t>(roundToInt(w.shipX - f / 2)),
                      static_cast<std::int32_t>(roundToInt(w.shipY - f / 2)),
-                     static_cast<std::int32_t>(roundToInt(f)), static_cast<std::int32_t>(roundToInt(f)), 3, 0, 17, 80,
-                     80, 0);
+                     static_cast<std::int32_t>(roundToInt(f)), static_cast<std::int32_t>(roundToInt(f)), 3, 0,
+                     17, 80, 80, 0);
     }
     w.burstTimer = wrap16(w.burstTimer - 2);
     w.burstToggle = wrap16(1 - w.burstToggle);
@@ -55,8 +55,8 @@ void drawSparks(World& w) {
         // A trail of eight pictures crowding toward the spark.
         for (int j = 1; j <= 15; j += 2) {
             DTBitBlt(0, static_cast<std::int32_t>(roundToInt(2.0 * w.sparkVx[i] / j + w.sparkX[i] - 8)),
-                     static_cast<std::int32_t>(roundToInt(2.0 * w.sparkVy[i] / j + w.sparkY[i] - 8)), 16, 16, 3,
-                     (w.sparkAge[i] + 5) * 16, 64, 0);
+                     static_cast<std::int32_t>(roundToInt(2.0 * w.sparkVy[i] / j + w.sparkY[i] - 8)), 16, 16,
+                     3, (w.sparkAge[i] + 5) * 16, 64, 0);
         }
         w.sparkX[i] = round16(w.sparkX[i] + double(w.sparkVx[i]));
         w.sparkY[i] = round16(w.sparkY[i] + double(w.sparkVy[i]));

@@ -16,9 +16,7 @@ std::filesystem::path& recordsOverride() {
     return dir;
 }
 
-std::string describe(const std::string& what, int err) {
-    return what + ": " + std::strerror(err);
-}
+std::string describe(const std::string& what, int err) { return what + ": " + std::strerror(err); }
 
 bool writeAll(int fd, std::string_view bytes) {
     const char* p = bytes.data();
@@ -37,9 +35,7 @@ bool writeAll(int fd, std::string_view bytes) {
 
 } // namespace
 
-void setRecordsDirectory(const std::filesystem::path& dir) {
-    recordsOverride() = dir;
-}
+void setRecordsDirectory(const std::filesystem::path& dir) { recordsOverride() = dir; }
 
 std::filesystem::path recordsDirectory() {
     if (!recordsOverride().empty()) return recordsOverride();

@@ -20,9 +20,7 @@ constexpr int kTableFields = kHeaderFields + 2 * kHiscoreRanks;
 // A real table is about 1.5 KB; nothing beyond this is ever needed.
 constexpr std::size_t kReadLimit = 1 << 20;
 
-bool blank(char c) {
-    return c == ' ' || c == '\t';
-}
+bool blank(char c) { return c == ' ' || c == '\t'; }
 
 std::string_view trim(std::string_view s) {
     while (!s.empty() && blank(s.front())) s.remove_prefix(1);
@@ -135,12 +133,9 @@ bool parseHiscore(std::string_view bytes, HiscoreTable& table, std::string* why)
                 const std::string where =
                     "line " + std::to_string(line) + ": the score of rank " + std::to_string(rank);
                 switch (parseScore(f, t[rank - 1])) {
-                case Number::Ok:
-                    break;
-                case Number::NotANumber:
-                    return fail(where + " is not a number");
-                case Number::OutOfRange:
-                    return fail(where + " does not fit in 32 bits");
+                case Number::Ok: break;
+                case Number::NotANumber: return fail(where + " is not a number");
+                case Number::OutOfRange: return fail(where + " does not fit in 32 bits");
                 }
             }
             if (++field == kTableFields || comma == std::string_view::npos) break;
@@ -183,8 +178,7 @@ void rankHiscore(World& w) {
     HiscoreTable table = defaultHiscoreTable();
     std::string bytes;
     switch (readTableFile(path, bytes)) {
-    case ReadResult::Missing:
-        break; // the first game: start from the default table
+    case ReadResult::Missing: break; // the first game: start from the default table
     case ReadResult::Unreadable:
         // Perhaps only a matter of permissions: leave it for the player to put right.
         w.recordNotSaved = 1;

@@ -40,6 +40,8 @@ inline double intPart(double x) { return std::floor(x); }
 inline double radians(double degrees) { return degrees * 3.14 / 180.0; }
 
 // A 32-bit field plus a value, wrapping.
-constexpr std::int32_t add32(std::int32_t a, std::int64_t b) { return wrap32(static_cast<std::int64_t>(a) + b); }
+constexpr std::int32_t add32(std::int32_t a, std::int64_t b) {
+    return wrap32(static_cast<std::int64_t>(a) + b);
+}
 
 } // namespace tolvane

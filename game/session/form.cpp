@@ -40,7 +40,8 @@ struct TimingLog {
         if (path) frameStarts.reserve(200000);
     }
     void frame() {
-        if (path && frameStarts.size() < frameStarts.capacity()) frameStarts.push_back(platform::microseconds());
+        if (path && frameStarts.size() < frameStarts.capacity())
+            frameStarts.push_back(platform::microseconds());
     }
     void presented() {
         if (!path || firstPresentEpochUs != 0) return;
@@ -79,7 +80,8 @@ struct Form1 {
         timeEndPeriod(1);
         platform::showForm(window, false);
         ShowCursor(true);
-        if (w.replayMode == 0) platform::messageBox(rankMessage(w.hiscoreRank, w.recordNotSaved != 0), "Tolvane");
+        if (w.replayMode == 0)
+            platform::messageBox(rankMessage(w.hiscoreRank, w.recordNotSaved != 0), "Tolvane");
     }
 
     void keyDown(int keyCode) {
@@ -95,18 +97,13 @@ struct Form1 {
         platform::FormEvent e;
         while (!unloaded && platform::nextEvent(e)) {
             switch (e.type) {
-            case platform::FormEvent::KeyDown:
-                keyDown(e.keyCode);
-                break;
+            case platform::FormEvent::KeyDown: keyDown(e.keyCode); break;
             case platform::FormEvent::MouseDown:
                 w.running = 0;
                 unload();
                 break;
-            case platform::FormEvent::Close:
-                unload();
-                break;
-            case platform::FormEvent::None:
-                break;
+            case platform::FormEvent::Close: unload(); break;
+            case platform::FormEvent::None: break;
             }
         }
     }

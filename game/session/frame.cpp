@@ -165,8 +165,8 @@ void runStageScript(World& w) {
         i32 t = w.scriptTime[w.scriptCursor];
         if (t < 1 || t > w.frameCounter) break;
         heading = 0;
-        spawnObject(w, w.scriptKind[w.scriptCursor], w.scriptX[w.scriptCursor], w.scriptY[w.scriptCursor], 0.0f,
-                    0.0f, heading);
+        spawnObject(w, w.scriptKind[w.scriptCursor], w.scriptX[w.scriptCursor], w.scriptY[w.scriptCursor],
+                    0.0f, 0.0f, heading);
         w.scriptCursor = wrap16(w.scriptCursor + 1);
     }
 }

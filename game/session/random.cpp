@@ -18,8 +18,6 @@ void pcg32Seed(Pcg32& rng, std::uint64_t initState, std::uint64_t initSeq) {
     pcg32Next(rng);
 }
 
-float randomDraw(Pcg32& rng) {
-    return static_cast<float>(pcg32Next(rng) >> 8) * (1.0f / 16777216.0f);
-}
+float randomDraw(Pcg32& rng) { return static_cast<float>(pcg32Next(rng) >> 8) * (1.0f / 16777216.0f); }
 
 } // namespace tolvane

@@ -37,7 +37,8 @@ struct Entry {
     i16 kind, x, y;
 };
 
-// The whole game, in the order it was written down (sorted afterwards).
+// The whole game, in the order it was written down (sorted afterwards): one row per wave.
+// clang-format off
 constexpr Entry kStageScript[] = {
     // Stage 1.
     {1, 9, 5, 0},
@@ -83,6 +84,7 @@ constexpr Entry kStageScript[] = {
     {15700, 17, 320, -96},
     {24400, 8, 6, 0},
 };
+// clang-format on
 
 } // namespace
 

@@ -71,23 +71,16 @@ void behaveFirstBoss(World& w, int i) {
             w.gaugePenalty = 0;
         }
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
 namespace {
 
 // The second boss's two guns sit on its wings.
-double rightGunX(const World& w, int i) {
-    return double(w.objX[i]) + 106;
-}
-double leftGunX(const World& w, int i) {
-    return double(w.objX[i]) - 106;
-}
-double gunY(const World& w, int i) {
-    return double(w.objY[i]) - 38;
-}
+double rightGunX(const World& w, int i) { return double(w.objX[i]) + 106; }
+double leftGunX(const World& w, int i) { return double(w.objX[i]) - 106; }
+double gunY(const World& w, int i) { return double(w.objY[i]) - 38; }
 
 } // namespace
 
@@ -178,8 +171,7 @@ void behaveSecondBoss(World& w, int i) {
             w.gaugePenalty = 0;
         }
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -359,8 +351,7 @@ void behaveLastBoss(World& w, int i) {
         if (w.objY[i] < -80) w.objKind[i] = kFree;
         if (w.objTimer[i] % 10 == 0) largeShotRing(w, i);
         break;
-    default:
-        break;
+    default: break;
     }
 }
 

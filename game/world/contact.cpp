@@ -119,9 +119,10 @@ void updateWorld(World& w) {
         if (touching) {
             if (w.objContactWait[i] == 0) contact(w, i);
             // The core box at the ship's centre, safe while a bomb or a level-up burst runs.
-            bool hit = wrap16(w.shipX + 3) >= x + w.objHitLeft[i] && wrap16(w.shipX - 2) <= x + w.objHitRight[i] &&
-                       wrap16(w.shipY + 3) >= y + w.objHitTop[i] && wrap16(w.shipY - 2) <= y + w.objHitBottom[i] &&
-                       w.bombTimer == 0 && w.burstTimer == 0;
+            bool hit = wrap16(w.shipX + 3) >= x + w.objHitLeft[i] &&
+                       wrap16(w.shipX - 2) <= x + w.objHitRight[i] &&
+                       wrap16(w.shipY + 3) >= y + w.objHitTop[i] &&
+                       wrap16(w.shipY - 2) <= y + w.objHitBottom[i] && w.bombTimer == 0 && w.burstTimer == 0;
             if (hit) miss(w);
         }
 

@@ -22,9 +22,7 @@ void behaveStraight(World& w, int i) {
 }
 
 // A laser column is rebuilt every frame by its owner, so each segment lives for one update.
-void behaveLaserSegment(World& w, int i) {
-    w.objKind[i] = kFree;
-}
+void behaveLaserSegment(World& w, int i) { w.objKind[i] = kFree; }
 
 void behaveFanEnemy(World& w, int i) {
     moveBy(w.objY[i], 1);
@@ -83,8 +81,7 @@ void behaveTwinGunEnemy(World& w, int i) {
         moveBy(w.objX[i], w.objX[i] >= 320 ? 1 : -1);
         if (w.objY[i] > 560) w.objKind[i] = kFree;
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -110,8 +107,7 @@ void behaveRingEnemy(World& w, int i) {
         moveBy(w.objY[i], 1);
         if (w.objY[i] == 580) w.objKind[i] = kFree;
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -152,8 +148,7 @@ void behaveSwoopEnemy(World& w, int i) {
         if (w.objParamB[i] % 2 == 0) countBy(w.objParamA[i], 1);
         if (right ? w.objX[i] > 680 : w.objX[i] < -40) w.objKind[i] = kFree;
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -190,8 +185,7 @@ void behaveTwinShotEnemy(World& w, int i) {
         moveBy(w.objY[i], -2);
         if (w.objY[i] < -96) w.objKind[i] = kFree;
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -227,8 +221,7 @@ void behaveLaserEnemy(World& w, int i) {
         countBy(w.objTimer[i], -1);
         if (w.objY[i] > 560) w.objKind[i] = kFree;
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -269,8 +262,7 @@ void behaveGunship(World& w, int i) {
         moveBy(w.objY[i], 1);
         if (w.objY[i] > 530) w.objKind[i] = kFree;
         break;
-    default:
-        break;
+    default: break;
     }
 }
 

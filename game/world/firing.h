@@ -10,14 +10,10 @@
 namespace tolvane {
 
 // A float field moved by a real amount: the sum in double, stored as float.
-inline void moveBy(f32& v, double d) {
-    v = static_cast<f32>(static_cast<double>(v) + d);
-}
+inline void moveBy(f32& v, double d) { v = static_cast<f32>(static_cast<double>(v) + d); }
 
 // A 16-bit field counted up or down, wrapping.
-inline void countBy(i16& v, int d) {
-    v = wrap16(static_cast<std::int64_t>(v) + d);
-}
+inline void countBy(i16& v, int d) { v = wrap16(static_cast<std::int64_t>(v) + d); }
 
 // Fires `kind` from (x, y) at heading `a` degrees with speed `s`. The velocity is
 // worked out before the spawn; `heading` is the variable the spawn sees, which a

@@ -54,12 +54,12 @@ struct Label {
 
 // The labels of the results screen, top to bottom (all 16 pixels high).
 constexpr Label kResultLabels[] = {
-    {256, 120, 64, 0, 16},                             // LV
-    {256, 160, 224, 16, 24}, {280, 160, 240, 0, 32},   // MAX, contacts
-    {256, 200, 248, 16, 24}, {280, 200, 240, 0, 32},   // ALL, contacts
-    {256, 240, 224, 80, 40}, {296, 240, 224, 32, 40},  // TIME BONUS
-    {256, 320, 224, 32, 40},                           // BONUS
-    {256, 400, 224, 64, 40},                           // SCORE
+    {256, 120, 64, 0, 16},                            // LV
+    {256, 160, 224, 16, 24}, {280, 160, 240, 0, 32},  // MAX, contacts
+    {256, 200, 248, 16, 24}, {280, 200, 240, 0, 32},  // ALL, contacts
+    {256, 240, 224, 80, 40}, {296, 240, 224, 32, 40}, // TIME BONUS
+    {256, 320, 224, 32, 40},                          // BONUS
+    {256, 400, 224, 64, 40},                          // SCORE
 };
 
 void drawLabel(const Label& l) { DTBitBlt(0, l.x, l.y, l.width, 16, 3, l.sourceX, l.sourceY, 0); }

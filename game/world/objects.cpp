@@ -21,24 +21,24 @@ struct Preset {
 
 // Sprite cell on the object sheet, size and hit box of each kind (index = kind).
 constexpr Preset kPresets[18] = {
-    {0, 0, 0, 0, 0, 0, 0, 0},                  // 0 (never spawned)
-    {0, 12, 48, 48, -18, 18, -18, 18},         // 1 fan enemy
-    {0, 0, 12, 12, -1, 2, -1, 2},              // 2 round bullet
-    {48, 0, 160, 96, -70, 70, -40, 40},        // 3 twin-gun enemy
-    {0, 96, 16, 16, -1, 2, -1, 2},             // 4 heading bullet
-    {0, 240, 80, 160, -30, 30, -75, 75},       // 5 ring enemy
-    {0, 12, 48, 48, -18, 18, -18, 18},         // 6 swoop enemy
-    {208, 0, 48, 64, -12, 12, -28, 28},        // 7 twin-shot enemy
-    {0, 0, 0, 0, 0, 0, 0, 0},                  // 8 end of game
-    {0, 0, 0, 0, 0, 0, 0, 0},                  // 9 stage banner
-    {0, 0, 0, 0, 0, 0, 0, 0},                  // 10 speed marker
-    {80, 240, 160, 240, -70, 70, -120, 120},   // 11 first boss
-    {240, 240, 80, 160, -30, 30, -70, 70},     // 12 laser enemy
-    {240, 400, 32, 32, -16, 16, -16, 16},      // 13 laser segment
-    {272, 400, 160, 80, -80, 80, -40, 40},     // 14 gunship
-    {240, 432, 32, 32, -8, 8, -8, 8},          // 15 large shot
-    {256, 0, 240, 96, -100, 100, -40, 40},     // 16 second boss
-    {0, 400, 80, 80, -30, 30, -30, 30},        // 17 last boss
+    {0, 0, 0, 0, 0, 0, 0, 0},                // 0 (never spawned)
+    {0, 12, 48, 48, -18, 18, -18, 18},       // 1 fan enemy
+    {0, 0, 12, 12, -1, 2, -1, 2},            // 2 round bullet
+    {48, 0, 160, 96, -70, 70, -40, 40},      // 3 twin-gun enemy
+    {0, 96, 16, 16, -1, 2, -1, 2},           // 4 heading bullet
+    {0, 240, 80, 160, -30, 30, -75, 75},     // 5 ring enemy
+    {0, 12, 48, 48, -18, 18, -18, 18},       // 6 swoop enemy
+    {208, 0, 48, 64, -12, 12, -28, 28},      // 7 twin-shot enemy
+    {0, 0, 0, 0, 0, 0, 0, 0},                // 8 end of game
+    {0, 0, 0, 0, 0, 0, 0, 0},                // 9 stage banner
+    {0, 0, 0, 0, 0, 0, 0, 0},                // 10 speed marker
+    {80, 240, 160, 240, -70, 70, -120, 120}, // 11 first boss
+    {240, 240, 80, 160, -30, 30, -70, 70},   // 12 laser enemy
+    {240, 400, 32, 32, -16, 16, -16, 16},    // 13 laser segment
+    {272, 400, 160, 80, -80, 80, -40, 40},   // 14 gunship
+    {240, 432, 32, 32, -8, 8, -8, 8},        // 15 large shot
+    {256, 0, 240, 96, -100, 100, -40, 40},   // 16 second boss
+    {0, 400, 80, 80, -30, 30, -30, 30},      // 17 last boss
 };
 
 // A song from the application directory replaces the one playing.
@@ -63,7 +63,8 @@ void endGame(World& w) {
     if (w.maxChain < w.chain) w.maxChain = w.chain;
     w.totalContacts = add32(w.totalContacts, w.chain);
     w.timeBonus = round32(w.timeLeft / 60.0 * 100000.0);
-    w.finalBonus = add32(add32(w.timeBonus, w.totalContacts), static_cast<std::int64_t>(w.level) * w.maxChain);
+    w.finalBonus =
+        add32(add32(w.timeBonus, w.totalContacts), static_cast<std::int64_t>(w.level) * w.maxChain);
     w.score = add32(w.score, w.finalBonus);
     changeMusic("CLEAR.mid");
     w.gameEnded = 1;
@@ -136,9 +137,7 @@ void spawnObject(World& w, i16 kind, f32 x, f32 y, f32 vx, f32 vy, i16& heading)
         placeMarker(w, s);
         endGame(w);
         break;
-    case kStageBanner:
-        startStage(w, s, x);
-        break;
+    case kStageBanner: startStage(w, s, x); break;
     case kSpeedMarker:
         w.objParamC[s] = round16(x);
         placeMarker(w, s);
@@ -148,9 +147,7 @@ void spawnObject(World& w, i16 kind, f32 x, f32 y, f32 vx, f32 vy, i16& heading)
         changeMusic("boss.mid");
         w.gaugePenalty = 16;
         break;
-    case kLaserEnemy:
-        w.objTimer[s] = 90;
-        break;
+    case kLaserEnemy: w.objTimer[s] = 90; break;
     case kGunship:
         w.objTimer[s] = 90;
         w.objParamA[s] = x >= 320 ? -1 : 1;
@@ -159,8 +156,7 @@ void spawnObject(World& w, i16 kind, f32 x, f32 y, f32 vx, f32 vy, i16& heading)
         changeMusic("lastboss.mid");
         w.gaugePenalty = 19;
         break;
-    default:
-        break;
+    default: break;
     }
 }
 

@@ -8,7 +8,7 @@ namespace {
 
 // One iconv conversion descriptor, closed when it goes out of scope.
 class Converter {
-public:
+  public:
     Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
     ~Converter() {
         if (ok()) iconv_close(cd_);
@@ -18,7 +18,7 @@ public:
     bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
     iconv_t get() const { return cd_; }
 
-private:
+  private:
     iconv_t cd_;
 };
 

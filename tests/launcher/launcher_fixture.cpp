@@ -74,13 +74,9 @@ void LauncherTest::SetUp() {
     ASSERT_TRUE(release.open(QIODevice::WriteOnly));
 }
 
-void LauncherTest::TearDown() {
-    releaseGames();
-}
+void LauncherTest::TearDown() { releaseGames(); }
 
-QString LauncherTest::appFile(const QString& name) const {
-    return QDir(appDir_).filePath(name);
-}
+QString LauncherTest::appFile(const QString& name) const { return QDir(appDir_).filePath(name); }
 
 void LauncherTest::writeFile(const QString& name, const QByteArray& bytes) const {
     QFile file(appFile(name));
@@ -88,9 +84,7 @@ void LauncherTest::writeFile(const QString& name, const QByteArray& bytes) const
     file.write(bytes);
 }
 
-void LauncherTest::removeGame() const {
-    QFile::remove(appFile(QStringLiteral("tolvane")));
-}
+void LauncherTest::removeGame() const { QFile::remove(appFile(QStringLiteral("tolvane"))); }
 
 void LauncherTest::makeGameNotExecutable() const {
     QFile::setPermissions(appFile(QStringLiteral("tolvane")), QFile::ReadOwner | QFile::WriteOwner);
@@ -114,9 +108,7 @@ bool LauncherTest::waitForRuns(size_t count) const {
     return QTest::qWaitFor([&] { return runs().size() >= count; }, 5000);
 }
 
-void LauncherTest::holdGames() const {
-    QFile::remove(QDir(runsDir_).filePath(QStringLiteral("release")));
-}
+void LauncherTest::holdGames() const { QFile::remove(QDir(runsDir_).filePath(QStringLiteral("release"))); }
 
 bool LauncherTest::gameFinished(size_t count) const {
     return QDir(runsDir_).entryList({QStringLiteral("*.done")}, QDir::Files).size() >= qsizetype(count);

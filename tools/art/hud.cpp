@@ -148,8 +148,8 @@ void wreck(cairo_t* cr, int frame) {
             const double pr = std::max(1.5, 3.5 + frame * 0.8 - (frame > 5 ? (frame - 5) * 1.5 : 0));
             const double px = 24 + std::cos(a) * d, py = 24 + std::sin(a) * d;
             disc(cr, px, py, pr);
-            fillRadial(cr, mix({170, 150, 170}, {120, 110, 140}, t), mix({100, 80, 100}, {70, 66, 90}, t), px - 1,
-                       py - 1, pr);
+            fillRadial(cr, mix({170, 150, 170}, {120, 110, 140}, t), mix({100, 80, 100}, {70, 66, 90}, t),
+                       px - 1, py - 1, pr);
             cairo_new_path(cr);
         }
     }
@@ -157,7 +157,8 @@ void wreck(cairo_t* cr, int frame) {
     const double r = radii[frame];
     const Rgb outer = mix({255, 120, 20}, {170, 30, 30}, t);
     fireball(cr, r, frame * 0.3, {255, 200, 60}, outer);
-    fireball(cr, r * 0.7 * (1 - 0.5 * t), frame * 0.3 + 0.17, {255, 255, 255}, mix({255, 230, 80}, {255, 140, 40}, t));
+    fireball(cr, r * 0.7 * (1 - 0.5 * t), frame * 0.3 + 0.17, {255, 255, 255},
+             mix({255, 230, 80}, {255, 140, 40}, t));
     for (int k = 0; k < 6; ++k) {
         const double a = k * M_PI / 3 + 0.2, d = 6 + frame * 2.5;
         cairo_rectangle(cr, 24 + std::cos(a) * d - 1, 24 + std::sin(a) * d - 1, 2.2, 2.2);
@@ -204,7 +205,9 @@ Indexed hudSheet() {
     // the letters share that baseline.
     for (int d = 0; d < 10; ++d) drawDigit(canvas, 80 + 16 * d + 2, 2, d, kDigits);
     const int letterTop = 2 + kDigitHeight - kLetterHeight;
-    auto label = [&](int x, int y, const char* word) { drawWord(canvas, x + 1, y + letterTop, word, kLabel); };
+    auto label = [&](int x, int y, const char* word) {
+        drawWord(canvas, x + 1, y + letterTop, word, kLabel);
+    };
     label(64, 0, "LV");
     label(240, 0, "CHAIN");
     label(224, 16, "MAX");

@@ -73,7 +73,8 @@ const int kBayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 
 
 } // namespace
 
-Indexed quantise(const Canvas& canvas, const Palette& palette, int keyIndex, double keyClearance, bool dither) {
+Indexed quantise(const Canvas& canvas, const Palette& palette, int keyIndex, double keyClearance,
+                 bool dither) {
     Indexed out;
     out.width = canvas.width();
     out.height = canvas.height();
@@ -101,7 +102,8 @@ Indexed quantise(const Canvas& canvas, const Palette& palette, int keyIndex, dou
                 if (keyIndex < 0) c = mix({0, 0, 0}, c, alpha / 255.0);
                 if (dither) {
                     const double d = (kBayer[y & 3][x & 3] - 7.5) * 1.6;
-                    c = {std::clamp(static_cast<int>(c.r + d), 0, 255), std::clamp(static_cast<int>(c.g + d), 0, 255),
+                    c = {std::clamp(static_cast<int>(c.r + d), 0, 255),
+                         std::clamp(static_cast<int>(c.g + d), 0, 255),
                          std::clamp(static_cast<int>(c.b + d), 0, 255)};
                 }
                 int best = -1;
@@ -135,7 +137,9 @@ void put32(std::vector<uint8_t>& v, uint32_t x) {
     put16(v, x >> 16);
 }
 
-size_t rowBytes(const Indexed& image) { return ((static_cast<size_t>(image.width) * image.bits + 31) / 32) * 4; }
+size_t rowBytes(const Indexed& image) {
+    return ((static_cast<size_t>(image.width) * image.bits + 31) / 32) * 4;
+}
 
 std::vector<uint8_t> infoAndBits(const Indexed& image) {
     const size_t stride = rowBytes(image);

@@ -21,7 +21,7 @@ double colourDistance(Rgb a, Rgb b);
 // An ARGB drawing surface. Art is drawn with cairo onto a transparent canvas and
 // then reduced to an indexed image.
 class Canvas {
-public:
+  public:
     Canvas(int w, int h);
     ~Canvas();
     Canvas(const Canvas&) = delete;
@@ -40,7 +40,7 @@ public:
     void paste(const Canvas& other, double x, double y);
     void savePng(const std::string& path) const;
 
-private:
+  private:
     int w_, h_;
     cairo_surface_t* surface_;
     cairo_t* cr_;

@@ -20,9 +20,10 @@ int main(int argc, char** argv) {
     const std::string dir = argv[1];
     try {
         using namespace art;
-        const Indexed pictures[8] = {shipSheet(),    objectSheet(),  hudSheet(),     resultsPicture(),
-                                     stageCard(1),   stageCard(2),   stageCard(3),   starColumn()};
-        for (int i = 0; i < 8; ++i) writeFile(dir + "/picture" + std::to_string(i) + ".bmp", bmpFile(pictures[i]));
+        const Indexed pictures[8] = {shipSheet(),  objectSheet(), hudSheet(),   resultsPicture(),
+                                     stageCard(1), stageCard(2),  stageCard(3), starColumn()};
+        for (int i = 0; i < 8; ++i)
+            writeFile(dir + "/picture" + std::to_string(i) + ".bmp", bmpFile(pictures[i]));
         writeFile(dir + "/palette.dib", dibBytes(paletteSwatch()));
         writeTitlePicture(dir + "/title.png");
     } catch (const std::exception& e) {

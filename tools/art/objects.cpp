@@ -247,11 +247,13 @@ void ringEnemy(cairo_t* cr) {
     for (int side = -1; side <= 1; side += 2) {
         polygon(cr, {{cx + side * 14, 30}, {cx + side * 36, 48}, {cx + side * 38, 62}, {cx + side * 14, 58}});
         paintHull(cr, kCrimson, cx, 30, cx, 62);
-        polygon(cr, {{cx + side * 14, 102}, {cx + side * 38, 98}, {cx + side * 36, 112}, {cx + side * 12, 130}});
+        polygon(cr,
+                {{cx + side * 14, 102}, {cx + side * 38, 98}, {cx + side * 36, 112}, {cx + side * 12, 130}});
         paintHull(cr, kCrimson, cx, 98, cx, 130);
     }
     disc(cr, cx, cy, 25);
-    paintHull(cr, {{230, 235, 250}, {140, 146, 176}, {50, 56, 86}, {20, 22, 40}}, cx - 20, cy - 20, cx + 20, cy + 20, 1.5);
+    paintHull(cr, {{230, 235, 250}, {140, 146, 176}, {50, 56, 86}, {20, 22, 40}}, cx - 20, cy - 20, cx + 20,
+              cy + 20, 1.5);
     disc(cr, cx, cy, 17);
     fillRadial(cr, {40, 20, 60}, {10, 6, 24}, cx, cy, 17);
     cairo_new_path(cr);
@@ -268,7 +270,10 @@ void laserEnemy(cairo_t* cr) {
     const double cx = 40, cy = 80;
     exhaustUp(cr, cx, 12, 10, 12);
     for (int side = -1; side <= 1; side += 2) {
-        polygon(cr, {{cx + side * 10, 70}, {cx + side * 30, 84}, {cx + side * 26, 150}, {cx + side * 18, 156},
+        polygon(cr, {{cx + side * 10, 70},
+                     {cx + side * 30, 84},
+                     {cx + side * 26, 150},
+                     {cx + side * 18, 156},
                      {cx + side * 14, 100}});
         paintHull(cr, kBronze, cx, 70, cx + side * 30, 156);
         polygon(cr, {{cx + side * 12, 30}, {cx + side * 38, 20}, {cx + side * 36, 44}, {cx + side * 14, 66}});
@@ -321,7 +326,7 @@ void firstBoss(cairo_t* cr) {
         exhaustUp(cr, cx + side * 18, 14, 10, 13);
         exhaustUp(cr, cx + side * 52, 54, 8, 12);
     }
-    const std::vector<Pt> outer = {{0, 12}, {30, 16}, {60, 56}, {78, 110}, {74, 150},
+    const std::vector<Pt> outer = {{0, 12},   {30, 16},  {60, 56},  {78, 110}, {74, 150},
                                    {56, 176}, {40, 222}, {20, 236}, {0, 238}};
     mirrored(cr, cx, outer);
     paintHull(cr, kViolet, cx - 40, 12, cx + 78, 238, 1.6);
@@ -366,11 +371,13 @@ void firstBoss(cairo_t* cr) {
             barrel(cr, tx, ty, ty + 14, 3.5);
             lamp(cr, tx, ty, 2, {255, 80, 60});
         }
-        polygon(cr, {{cx + side * 34, 180}, {cx + side * 54, 176}, {cx + side * 44, 214}, {cx + side * 30, 214}});
+        polygon(cr,
+                {{cx + side * 34, 180}, {cx + side * 54, 176}, {cx + side * 44, 214}, {cx + side * 30, 214}});
         paintHull(cr, kCrimson, cx, 176, cx, 214);
     }
     disc(cr, cx, cy, 30);
-    paintHull(cr, {{230, 235, 250}, {140, 146, 176}, {50, 56, 86}, {20, 22, 40}}, cx - 24, cy - 24, cx + 24, cy + 24, 1.6);
+    paintHull(cr, {{230, 235, 250}, {140, 146, 176}, {50, 56, 86}, {20, 22, 40}}, cx - 24, cy - 24, cx + 24,
+              cy + 24, 1.6);
     glow(cr, cx, cy, 26, {255, 60, 200}, 0.9);
     disc(cr, cx, cy, 14);
     fillRadial(cr, kWhite, {255, 40, 170}, cx - 3, cy - 4, 15);
@@ -384,8 +391,8 @@ void secondBoss(cairo_t* cr) {
     // 240x96 fortress; its two guns are 106 px either side of the centre and
     // 38 px above it, the bullet rings leave the core at the centre.
     const double cx = 120, cy = 48;
-    const std::vector<Pt> hull = {{0, 14}, {40, 18}, {86, 4}, {118, 2}, {119, 22}, {104, 46},
-                                  {84, 66}, {50, 78}, {24, 92}, {0, 94}};
+    const std::vector<Pt> hull = {{0, 14},   {40, 18}, {86, 4},  {118, 2}, {119, 22},
+                                  {104, 46}, {84, 66}, {50, 78}, {24, 92}, {0, 94}};
     for (int side = -1; side <= 1; side += 2) exhaustUp(cr, cx + side * 60, 14, 10, 13);
     mirrored(cr, cx, hull);
     paintHull(cr, kBronze, cx, 2, cx, 94, 1.6);
@@ -426,7 +433,8 @@ void lastBoss(cairo_t* cr) {
     fillRadial(cr, {240, 210, 255}, {60, 10, 120}, cx - 8, cy - 8, 40);
     stroke(cr, {30, 0, 60}, 1.4);
     disc(cr, cx, cy, 20);
-    paintHull(cr, {{220, 220, 240}, {120, 116, 150}, {40, 36, 70}, {16, 10, 30}}, cx - 16, cy - 16, cx + 16, cy + 16, 1.5);
+    paintHull(cr, {{220, 220, 240}, {120, 116, 150}, {40, 36, 70}, {16, 10, 30}}, cx - 16, cy - 16, cx + 16,
+              cy + 16, 1.5);
     ellipse(cr, cx, cy, 16, 10);
     fillRadial(cr, kWhite, {200, 190, 230}, cx - 4, cy - 3, 16);
     stroke(cr, {40, 10, 60}, 1.2);

@@ -104,10 +104,10 @@ Indexed resultsPicture() {
 Indexed stageCard(int stage) {
     // 16 colours: black (the key) first, then the starburst's yellows and oranges
     // and the lettering's reds.
-    const Palette card = {{0, 0, 0},       {255, 255, 255}, {255, 252, 200}, {255, 244, 120}, {255, 228, 40},
-                          {255, 200, 0},   {255, 160, 0},   {240, 110, 0},   {220, 50, 20},   {170, 20, 20},
-                          {110, 10, 20},   {70, 0, 20},     {255, 200, 200}, {150, 60, 0},    {90, 40, 10},
-                          {255, 130, 110}};
+    const Palette card = {{0, 0, 0},       {255, 255, 255}, {255, 252, 200}, {255, 244, 120},
+                          {255, 228, 40},  {255, 200, 0},   {255, 160, 0},   {240, 110, 0},
+                          {220, 50, 20},   {170, 20, 20},   {110, 10, 20},   {70, 0, 20},
+                          {255, 200, 200}, {150, 60, 0},    {90, 40, 10},    {255, 130, 110}};
     Canvas canvas(320, 240);
     cairo_t* cr = canvas.cr();
     const double cx = 160, cy = 120;
@@ -153,7 +153,8 @@ Indexed stageCard(int stage) {
     static const char* const titles[3][2] = {
         {"STAGE 1", "Amber Frontier"}, {"STAGE 2", "The Iron Current"}, {"FINAL STAGE", "Kestrow Gate"}};
     const char* const* t = titles[stage - 1];
-    headline(cr, t[0], "DejaVu Sans", stage == 3 ? 36 : 48, cx, 122, {255, 120, 90}, {170, 20, 20}, {70, 0, 20}, 5);
+    headline(cr, t[0], "DejaVu Sans", stage == 3 ? 36 : 48, cx, 122, {255, 120, 90}, {170, 20, 20},
+             {70, 0, 20}, 5);
     headline(cr, t[1], "DejaVu Serif", 20, cx, 154, {150, 60, 0}, {110, 10, 20}, {255, 252, 200}, 3);
     Indexed out = quantise(canvas, card, 0, 40);
     out.bits = 4;

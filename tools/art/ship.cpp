@@ -23,8 +23,8 @@ struct ShipLook {
 };
 
 ShipLook lookFor(int n) {
-    static const double hues[20] = {210, 190, 150, 45, 0,   275, 225, 170, 30,  330,
-                                    200, 120, 55, 300, 15, 240, 180, 90, 350, 48};
+    static const double hues[20] = {210, 190, 150, 45,  0,  275, 225, 170, 30,  330,
+                                    200, 120, 55,  300, 15, 240, 180, 90,  350, 48};
     ShipLook s;
     s.hue = hues[n];
     s.trimHue = std::fmod(hues[n] + 150 + 20 * (n % 3), 360.0);
@@ -73,7 +73,9 @@ void drawShip(cairo_t* cr, int n) {
     case 0: wing = {{0, 11}, {4, 12}, {sp, 22}, {sp, 25}, {3, 24}, {0, 24}}; break;
     case 1: wing = {{0, 14}, {4, 15}, {sp - 1, 13}, {sp, 16}, {5, 25}, {0, 25}}; break;
     case 2: wing = {{0, 9}, {3, 10}, {sp - 4, 17}, {sp - 4, 19}, {sp, 23}, {sp, 26}, {3, 25}, {0, 25}}; break;
-    default: wing = {{0, 12}, {5, 13}, {sp - 2, 17}, {sp, 21}, {sp - 1, 26}, {sp - 4, 22}, {3, 24}, {0, 24}}; break;
+    default:
+        wing = {{0, 12}, {5, 13}, {sp - 2, 17}, {sp, 21}, {sp - 1, 26}, {sp - 4, 22}, {3, 24}, {0, 24}};
+        break;
     }
     mirrored(cr, cx, wing);
     fillGradient(cr, body, bodyDark, cx, 10, cx + sp, 26);
@@ -119,7 +121,9 @@ void drawShip(cairo_t* cr, int n) {
     }
     if (s.fins) {
         for (int side = -1; side <= 1; side += 2) {
-            polygon(cr, {{cx + side * 3.5, 19}, {cx + side * 6.5, 25}, {cx + side * 6.5, 29}, {cx + side * 3.5, 26}});
+            polygon(
+                cr,
+                {{cx + side * 3.5, 19}, {cx + side * 6.5, 25}, {cx + side * 6.5, 29}, {cx + side * 3.5, 26}});
             fillGradient(cr, trim, trimDark, cx, 19, cx, 29);
             stroke(cr, line, 0.8);
         }

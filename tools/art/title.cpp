@@ -77,8 +77,8 @@ void writeTitlePicture(const std::string& pngPath) {
     cairo_pattern_destroy(fade);
 
     // Title lettering.
-    auto text = [cr](const char* s, const char* face, cairo_font_slant_t slant, double size, double x, double y,
-                     Rgb top, Rgb bottom, double glowAlpha) {
+    auto text = [cr](const char* s, const char* face, cairo_font_slant_t slant, double size, double x,
+                     double y, Rgb top, Rgb bottom, double glowAlpha) {
         cairo_select_font_face(cr, face, slant, CAIRO_FONT_WEIGHT_BOLD);
         cairo_set_font_size(cr, size);
         cairo_text_extents_t e;
@@ -106,10 +106,12 @@ void writeTitlePicture(const std::string& pngPath) {
         cairo_set_line_width(cr, 0.8);
         cairo_stroke(cr);
     };
-    text("Velmora", "DejaVu Serif", CAIRO_FONT_SLANT_ITALIC, 34, 112, 116, {255, 255, 255}, {200, 190, 255}, 1.2);
-    text("Kestrow", "DejaVu Serif", CAIRO_FONT_SLANT_ITALIC, 34, 150, 150, {255, 240, 200}, {255, 170, 80}, 1.2);
-    text("T O L V A N E", "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, 10, 76, 30, {200, 220, 255}, {150, 170, 255},
-         0.6);
+    text("Velmora", "DejaVu Serif", CAIRO_FONT_SLANT_ITALIC, 34, 112, 116, {255, 255, 255}, {200, 190, 255},
+         1.2);
+    text("Kestrow", "DejaVu Serif", CAIRO_FONT_SLANT_ITALIC, 34, 150, 150, {255, 240, 200}, {255, 170, 80},
+         1.2);
+    text("T O L V A N E", "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, 10, 76, 30, {200, 220, 255},
+         {150, 170, 255}, 0.6);
     canvas.savePng(pngPath);
 }
 

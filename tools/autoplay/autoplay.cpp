@@ -57,9 +57,12 @@ int main(int argc, char** argv) {
     int lookahead = 14;
     bool bombs = true;
     for (int i = 2; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--seed") && i + 1 < argc) seed = static_cast<unsigned>(std::atoi(argv[++i]));
-        else if (!std::strcmp(argv[i], "--lookahead") && i + 1 < argc) lookahead = std::atoi(argv[++i]);
-        else if (!std::strcmp(argv[i], "--no-bombs")) bombs = false;
+        if (!std::strcmp(argv[i], "--seed") && i + 1 < argc)
+            seed = static_cast<unsigned>(std::atoi(argv[++i]));
+        else if (!std::strcmp(argv[i], "--lookahead") && i + 1 < argc)
+            lookahead = std::atoi(argv[++i]);
+        else if (!std::strcmp(argv[i], "--no-bombs"))
+            bombs = false;
     }
     media::setDrawBackend(media::DrawBackend::Null);
     auto world = std::make_unique<World>();
@@ -105,7 +108,7 @@ int main(int argc, char** argv) {
                              static_cast<unsigned char>(n >> 16), static_cast<unsigned char>(n >> 24)};
     out.write(reinterpret_cast<char*>(head), 4);
     out.write(reinterpret_cast<const char*>(w.replayInput), n + 1);
-    std::printf("{\"frames\": %d, \"score\": %d, \"level\": %d, \"maxChain\": %d, \"timeLeft\": %d}\n", n, w.score,
-                w.level, w.maxChain, w.timeLeft);
+    std::printf("{\"frames\": %d, \"score\": %d, \"level\": %d, \"maxChain\": %d, \"timeLeft\": %d}\n", n,
+                w.score, w.level, w.maxChain, w.timeLeft);
     return out ? 0 : 1;
 }

@@ -27,31 +27,36 @@ void Track::program(uint32_t tick, int program) {
 }
 
 void Track::controller(uint32_t tick, int number, int value) {
-    events_.push_back({tick, 1,
-                       {static_cast<uint8_t>(0xB0 | channel_), static_cast<uint8_t>(number),
-                        static_cast<uint8_t>(value)}});
+    events_.push_back(
+        {tick,
+         1,
+         {static_cast<uint8_t>(0xB0 | channel_), static_cast<uint8_t>(number), static_cast<uint8_t>(value)}});
 }
 
 void Track::note(uint32_t tick, uint32_t length, int key, int velocity) {
     if (key < 0 || key > 127 || length == 0) return;
     velocity = std::clamp(velocity, 1, 127);
-    events_.push_back({tick, 3,
-                       {static_cast<uint8_t>(0x90 | channel_), static_cast<uint8_t>(key),
-                        static_cast<uint8_t>(velocity)}});
-    events_.push_back({tick + length, 2,
-                       {static_cast<uint8_t>(0x80 | channel_), static_cast<uint8_t>(key), 64}});
+    events_.push_back(
+        {tick,
+         3,
+         {static_cast<uint8_t>(0x90 | channel_), static_cast<uint8_t>(key), static_cast<uint8_t>(velocity)}});
+    events_.push_back(
+        {tick + length, 2, {static_cast<uint8_t>(0x80 | channel_), static_cast<uint8_t>(key), 64}});
 }
 
 void Track::tempo(uint32_t tick, double bpm) {
     const uint32_t us = static_cast<uint32_t>(std::lround(60000000.0 / bpm));
-    events_.push_back({tick, 0, {0xFF, 0x51, 3, static_cast<uint8_t>(us >> 16), static_cast<uint8_t>(us >> 8),
-                                 static_cast<uint8_t>(us)}});
+    events_.push_back({tick,
+                       0,
+                       {0xFF, 0x51, 3, static_cast<uint8_t>(us >> 16), static_cast<uint8_t>(us >> 8),
+                        static_cast<uint8_t>(us)}});
 }
 
 void Track::timeSignature(uint32_t tick, int numerator, int denominator) {
     int power = 0;
     while ((1 << power) < denominator) ++power;
-    events_.push_back({tick, 0, {0xFF, 0x58, 4, static_cast<uint8_t>(numerator), static_cast<uint8_t>(power), 24, 8}});
+    events_.push_back(
+        {tick, 0, {0xFF, 0x58, 4, static_cast<uint8_t>(numerator), static_cast<uint8_t>(power), 24, 8}});
 }
 
 std::vector<uint8_t> Track::encode(uint32_t endTick) const {

@@ -10,7 +10,7 @@ namespace midi {
 constexpr int kTicksPerQuarter = 480;
 
 class Track {
-public:
+  public:
     Track(std::string name, int channel) : name_(std::move(name)), channel_(channel) {}
     int channel() const { return channel_; }
     void program(uint32_t tick, int program);
@@ -22,7 +22,7 @@ public:
     // The track's bytes, ending with end-of-track at endTick.
     std::vector<uint8_t> encode(uint32_t endTick) const;
 
-private:
+  private:
     struct Event {
         uint32_t tick;
         int order; // at one tick: meta 0, controls 1, note-offs 2, note-ons 3

@@ -14,13 +14,16 @@ constexpr uint32_t kSixteenth = midi::kTicksPerQuarter / 4;
 constexpr uint32_t kBar = kSixteenth * 16;
 
 int pitchClass(const std::string& s, size_t& i) {
-    static const std::map<char, int> base = {{'C', 0}, {'D', 2}, {'E', 4}, {'F', 5}, {'G', 7}, {'A', 9}, {'B', 11}};
+    static const std::map<char, int> base = {{'C', 0}, {'D', 2}, {'E', 4}, {'F', 5},
+                                             {'G', 7}, {'A', 9}, {'B', 11}};
     auto it = base.find(static_cast<char>(std::toupper(s.at(i))));
     if (it == base.end()) throw std::runtime_error("bad note name: " + s);
     int pc = it->second;
     ++i;
-    if (i < s.size() && s[i] == '#') pc += 1, ++i;
-    else if (i < s.size() && s[i] == 'b') pc -= 1, ++i;
+    if (i < s.size() && s[i] == '#')
+        pc += 1, ++i;
+    else if (i < s.size() && s[i] == 'b')
+        pc -= 1, ++i;
     return pc;
 }
 
@@ -94,11 +97,13 @@ std::vector<Chord> parseChords(const std::string& text, uint32_t start) {
     for (const std::string& t : tokens(text)) {
         const size_t colon = t.find(':');
         std::string sym = t.substr(0, colon);
-        const uint32_t len = colon == std::string::npos ? 16 : static_cast<uint32_t>(std::stoi(t.substr(colon + 1)));
+        const uint32_t len =
+            colon == std::string::npos ? 16 : static_cast<uint32_t>(std::stoi(t.substr(colon + 1)));
         size_t i = 0;
         const int root = (pitchClass(sym, i) + 12) % 12;
         const std::string q = sym.substr(i);
         std::vector<int> tones;
+        // clang-format off
         if (q.empty()) tones = {0, 4, 7};
         else if (q == "m") tones = {0, 3, 7};
         else if (q == "7") tones = {0, 4, 7, 10};
@@ -108,6 +113,7 @@ std::vector<Chord> parseChords(const std::string& text, uint32_t start) {
         else if (q == "sus4") tones = {0, 5, 7};
         else if (q == "5") tones = {0, 7};
         else throw std::runtime_error("bad chord: " + t);
+        // clang-format on
         chords.push_back({at, len * kSixteenth, root, tones});
         at += len * kSixteenth;
     }
@@ -130,15 +136,16 @@ std::vector<int> voicing(const Chord& c, int count) {
 }
 
 struct Parts {
-    midi::Track lead{"Lead", 0}, comp{"Accompaniment", 1}, pad{"Pad", 2}, bass{"Bass", 3}, doubling{"Doubling", 4},
-        drums{"Drums", 9};
+    midi::Track lead{"Lead", 0}, comp{"Accompaniment", 1}, pad{"Pad", 2}, bass{"Bass", 3},
+        doubling{"Doubling", 4}, drums{"Drums", 9};
 };
 
 void playBass(midi::Track& t, const Chord& c, const std::string& style) {
     const int r = bassRoot(c.root), fifth = r + 7, oct = r + 12;
     const uint32_t s = kSixteenth;
     auto n = [&](uint32_t at16, uint32_t len16, int key, int vel) {
-        if (at16 * s < c.length) t.note(c.start + at16 * s, std::min(len16 * s, c.length - at16 * s) - 10, key, vel);
+        if (at16 * s < c.length)
+            t.note(c.start + at16 * s, std::min(len16 * s, c.length - at16 * s) - 10, key, vel);
     };
     const uint32_t steps = c.length / s;
     if (style == "drive") {
@@ -168,11 +175,11 @@ void playComp(midi::Track& t, const Chord& c, const std::string& style) {
     const uint32_t s = kSixteenth, steps = c.length / s;
     const std::vector<int> v = voicing(c, 4);
     if (style == "up16") {
-        for (uint32_t k = 0; k < steps; ++k)
-            t.note(c.start + k * s, s - 10, v[k % 4], k % 4 == 0 ? 84 : 66);
+        for (uint32_t k = 0; k < steps; ++k) t.note(c.start + k * s, s - 10, v[k % 4], k % 4 == 0 ? 84 : 66);
     } else if (style == "updown8") {
         const int order[] = {0, 1, 2, 3, 2, 1};
-        for (uint32_t k = 0; k < steps; k += 2) t.note(c.start + k * s, 2 * s - 10, v[order[(k / 2) % 6]], 72);
+        for (uint32_t k = 0; k < steps; k += 2)
+            t.note(c.start + k * s, 2 * s - 10, v[order[(k / 2) % 6]], 72);
     } else if (style == "stab") {
         for (uint32_t k = 2; k < steps; k += 4)
             for (int i = 0; i < 3; ++i) t.note(c.start + k * s, s + 20, v[i], 76);
@@ -181,7 +188,8 @@ void playComp(midi::Track& t, const Chord& c, const std::string& style) {
         for (uint32_t k = 0; k < steps; k += 16)
             for (uint32_t h : hits)
                 if (k + h < steps)
-                    for (int i = 0; i < 3; ++i) t.note(c.start + (k + h) * s, 2 * s - 20, v[i], h == 0 ? 92 : 80);
+                    for (int i = 0; i < 3; ++i)
+                        t.note(c.start + (k + h) * s, 2 * s - 20, v[i], h == 0 ? 92 : 80);
     }
 }
 
@@ -189,8 +197,18 @@ void playPad(midi::Track& t, const Chord& c) {
     for (int key : voicing(c, 3)) t.note(c.start, c.length - 20, key - 12, 64);
 }
 
-enum Drum { Kick = 36, Snare = 38, ClosedHat = 42, OpenHat = 46, Crash = 49, Ride = 51, TomLo = 45, TomMid = 47,
-            TomHi = 50, Clap = 39 };
+enum Drum {
+    Kick = 36,
+    Snare = 38,
+    ClosedHat = 42,
+    OpenHat = 46,
+    Crash = 49,
+    Ride = 51,
+    TomLo = 45,
+    TomMid = 47,
+    TomHi = 50,
+    Clap = 39
+};
 
 void playDrumBar(midi::Track& t, uint32_t at, const std::string& style, bool fill, bool crash) {
     struct Line {
@@ -199,13 +217,29 @@ void playDrumBar(midi::Track& t, uint32_t at, const std::string& style, bool fil
         int velocity;
     };
     static const std::map<std::string, std::vector<Line>> patterns = {
-        {"rock", {{Kick, "x.......x.x.....", 110}, {Snare, "....x.......x...", 104}, {ClosedHat, "x.x.x.x.x.x.x.x.", 72}}},
-        {"drive", {{Kick, "x...x...x...x...", 112}, {Snare, "....x.......x...", 104}, {ClosedHat, "x.x.x.x.x.x.x.x.", 66},
-                   {OpenHat, "..x...x...x...x.", 70}}},
-        {"half", {{Kick, "x.........x.....", 108}, {Snare, "........x.......", 100}, {ClosedHat, "x.x.x.x.x.x.x.x.", 64}}},
-        {"boss", {{Kick, "x.x...x.x.x...x.", 114}, {Snare, "....x..x....x...", 106}, {ClosedHat, "xxxxxxxxxxxxxxxx", 60}}},
-        {"blast", {{Kick, "x.x.x.x.x.x.x.x.", 112}, {Snare, "..x...x...x...x.", 100}, {Ride, "x.x.x.x.x.x.x.x.", 74}}},
-        {"break", {{Kick, "x......x..x.....", 110}, {Snare, "....x.......x..x", 102}, {ClosedHat, "x.x.x.x.x.x.x.x.", 70}}},
+        {"rock",
+         {{Kick, "x.......x.x.....", 110},
+          {Snare, "....x.......x...", 104},
+          {ClosedHat, "x.x.x.x.x.x.x.x.", 72}}},
+        {"drive",
+         {{Kick, "x...x...x...x...", 112},
+          {Snare, "....x.......x...", 104},
+          {ClosedHat, "x.x.x.x.x.x.x.x.", 66},
+          {OpenHat, "..x...x...x...x.", 70}}},
+        {"half",
+         {{Kick, "x.........x.....", 108},
+          {Snare, "........x.......", 100},
+          {ClosedHat, "x.x.x.x.x.x.x.x.", 64}}},
+        {"boss",
+         {{Kick, "x.x...x.x.x...x.", 114},
+          {Snare, "....x..x....x...", 106},
+          {ClosedHat, "xxxxxxxxxxxxxxxx", 60}}},
+        {"blast",
+         {{Kick, "x.x.x.x.x.x.x.x.", 112}, {Snare, "..x...x...x...x.", 100}, {Ride, "x.x.x.x.x.x.x.x.", 74}}},
+        {"break",
+         {{Kick, "x......x..x.....", 110},
+          {Snare, "....x.......x..x", 102},
+          {ClosedHat, "x.x.x.x.x.x.x.x.", 70}}},
         {"intro", {{Kick, "x...x...x...x...", 96}, {ClosedHat, "..x...x...x...x.", 64}}},
         {"roll", {{Snare, "xxxxxxxxxxxxxxxx", 70}}},
         {"none", {}},
@@ -240,8 +274,10 @@ std::vector<uint8_t> render(const Song& song, double* lengthSeconds) {
         midi::Track* track;
         int program, volume, pan, reverb, chorus;
     };
-    const Setup setups[] = {{&p.lead, in.lead, in.leadVolume, 64, 40, 20}, {&p.comp, in.comp, in.compVolume, 44, 50, 30},
-                            {&p.pad, in.pad, in.padVolume, 84, 80, 40},    {&p.bass, in.bass, in.bassVolume, 64, 20, 0},
+    const Setup setups[] = {{&p.lead, in.lead, in.leadVolume, 64, 40, 20},
+                            {&p.comp, in.comp, in.compVolume, 44, 50, 30},
+                            {&p.pad, in.pad, in.padVolume, 84, 80, 40},
+                            {&p.bass, in.bass, in.bassVolume, 64, 20, 0},
                             {&p.doubling, in.doubling, in.doublingVolume, 74, 60, 30},
                             {&p.drums, 0, in.drumVolume, 64, 40, 0}};
     for (const Setup& s : setups) {
@@ -264,7 +300,8 @@ std::vector<uint8_t> render(const Song& song, double* lengthSeconds) {
                 if (sec.pad) playPad(p.pad, c);
                 end = c.start + c.length;
             }
-            if ((end - at) % kBar != 0) throw std::runtime_error(song.name + ": chords do not fill whole bars");
+            if ((end - at) % kBar != 0)
+                throw std::runtime_error(song.name + ": chords do not fill whole bars");
             if (!sec.melody.empty()) {
                 const std::vector<Note> notes = parseMelody(sec.melody, at);
                 if (notes.back().start + notes.back().length != end)
@@ -277,7 +314,8 @@ std::vector<uint8_t> render(const Song& song, double* lengthSeconds) {
                 }
             }
             for (uint32_t bar = at; bar < end; bar += kBar)
-                playDrumBar(p.drums, bar, sec.drums, sec.fill && bar + kBar == end, sec.crash && bar == at && rep == 0);
+                playDrumBar(p.drums, bar, sec.drums, sec.fill && bar + kBar == end,
+                            sec.crash && bar == at && rep == 0);
             at = end;
         }
     }

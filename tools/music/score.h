@@ -19,15 +19,15 @@ namespace score {
 
 struct Section {
     std::string chords;
-    std::string melody;      // empty: the lead rests
-    std::string bass = "drive";   // drive, pump, gallop, sync, walk, long, none
-    std::string comp = "up16";    // up16, updown8, stab, power, none
-    std::string drums = "rock";   // rock, drive, half, boss, blast, break, intro, roll, none
+    std::string melody;         // empty: the lead rests
+    std::string bass = "drive"; // drive, pump, gallop, sync, walk, long, none
+    std::string comp = "up16";  // up16, updown8, stab, power, none
+    std::string drums = "rock"; // rock, drive, half, boss, blast, break, intro, roll, none
     bool pad = true;
-    bool fill = false;       // drum fill in the last bar
-    bool crash = true;       // crash cymbal on the first beat
+    bool fill = false; // drum fill in the last bar
+    bool crash = true; // crash cymbal on the first beat
     int repeat = 1;
-    bool doubled = false;    // a second instrument doubles the lead an octave lower
+    bool doubled = false; // a second instrument doubles the lead an octave lower
 };
 
 struct Instruments {

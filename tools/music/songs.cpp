@@ -3,6 +3,9 @@
 // dominant chord that leads back into its first bar.
 #include "songs.h"
 
+// The scores are laid out by bar and section, as a musician reads them.
+// clang-format off
+
 namespace score {
 
 namespace {
@@ -139,3 +142,4 @@ Song clear() {
 std::vector<Song> gameSongs() { return {stage1(), stage2(), boss(), lastBoss(), clear()}; }
 
 } // namespace score
+// clang-format on

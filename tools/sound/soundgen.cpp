@@ -115,7 +115,8 @@ std::vector<double> levelUpChimes(int n, int rate) {
     // A held major chord underneath that swells and fades.
     for (int i = 0; i < n; ++i) {
         const double t = i / double(rate);
-        const double chord = std::sin(kTau * 523.25 * t) + std::sin(kTau * 659.26 * t) + std::sin(kTau * 783.99 * t);
+        const double chord =
+            std::sin(kTau * 523.25 * t) + std::sin(kTau * 659.26 * t) + std::sin(kTau * 783.99 * t);
         s[i] += 0.18 * chord * std::sin(std::min(1.0, t / 1.9) * M_PI) * (1 + 0.2 * std::sin(kTau * 6 * t));
     }
     return s;
@@ -146,7 +147,8 @@ std::vector<double> bombBlast(int n, int rate) {
     double phase = 0;
     for (int i = 0; i < n; ++i) {
         const double t = double(i) / rate;
-        const double rumble = lp2.step(lp1.step(noise.next(), 900 * std::exp(-t * 2) + 120, rate), 1500, rate);
+        const double rumble =
+            lp2.step(lp1.step(noise.next(), 900 * std::exp(-t * 2) + 120, rate), 1500, rate);
         phase += kTau * (220 * std::exp(-t * 3) + 35) / rate;
         const double boom = std::sin(phase) * envelope(t, 0.005, 0.35);
         const double roll = 1 + 0.35 * std::sin(kTau * 7 * t);
@@ -165,7 +167,8 @@ std::vector<double> laserWarning(int n, int rate) {
         const double f = (beat % 2 == 0) ? 990 : 740;
         ph1 += kTau * f / rate;
         const double square = std::tanh(2 * std::sin(ph1));
-        const double gate = std::min(1.0, std::fmod(t, 0.125) / 0.004) * (std::fmod(t, 0.125) < 0.1 ? 1 : 0.15);
+        const double gate =
+            std::min(1.0, std::fmod(t, 0.125) / 0.004) * (std::fmod(t, 0.125) < 0.1 ? 1 : 0.15);
         ph2 += kTau * (200 + 900 * t) / rate;
         const double charge = std::sin(ph2 + 0.6 * std::sin(ph2 * 2.01));
         s[i] = 0.6 * square * gate + 0.35 * charge * t;
@@ -184,7 +187,8 @@ std::vector<double> levelUpSparkle(int n, int rate) {
         ph += kTau * f / rate;
         const double sweep = std::sin(ph + 1.2 * std::sin(ph * 1.5)) * envelope(t, 0.01, 0.3);
         const double glitter = (noise.next() > 0.985 ? noise.next() : 0.0) * std::exp(-t * 2);
-        const double shine = std::sin(kTau * 2093 * t) * std::sin(kTau * 11 * t) * 0.3 * envelope(t, 0.15, 0.2);
+        const double shine =
+            std::sin(kTau * 2093 * t) * std::sin(kTau * 11 * t) * 0.3 * envelope(t, 0.15, 0.2);
         s[i] = sweep + 1.5 * glitter + shine;
     }
     return s;
