@@ -42,23 +42,6 @@ std::string timeText(i32 timeLeft) {
     return buf;
 }
 
-bool frameDue(std::uint32_t now, i32 lastFrameTime, u8 playbackSpeed) {
-    std::uint32_t elapsed = now - static_cast<std::uint32_t>(lastFrameTime);
-    return static_cast<double>(elapsed) >= 17.0 / (playbackSpeed + 1);
-}
-
-u8 nextFrameSkip(u8 frameSkip, u8 playbackSpeed) {
-    u8 next = wrap8(frameSkip + 1);
-    return next >= playbackSpeed + 1 ? 0 : next;
-}
-
-void changePlaybackSpeed(World& w, int keyCode) {
-    if (w.replayMode != 1) return;
-    if (keyCode == 112 && w.playbackSpeed < 15) ++w.playbackSpeed;
-    if (keyCode == 113 && w.playbackSpeed > 0) --w.playbackSpeed;
-    if (keyCode == 114) w.playbackSpeed = w.playbackSpeed != 255 ? 255 : 0;
-}
-
 namespace {
 
 i16 flag(bool b) { return static_cast<i16>(b ? -1 : 0); }
