@@ -282,8 +282,11 @@ void DTClear(std::int32_t n, std::int32_t colour, std::int32_t flags) {
     }
 }
 
-void DTBitBlt(std::int32_t dest, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
-              std::int32_t source, std::int32_t sourceX, std::int32_t sourceY, std::int32_t mode) {
+bool media::detail::drawing = false;
+
+void media::detail::bitBlt(std::int32_t dest, std::int32_t x, std::int32_t y, std::int32_t width,
+                           std::int32_t height, std::int32_t source, std::int32_t sourceX,
+                           std::int32_t sourceY, std::int32_t mode) {
     if (g.logging) logCall("DTBitBlt", {dest, x, y, width, height, source, sourceX, sourceY, mode});
     if (!pixelWork()) return;
     SDL_Surface* src = get(source);
@@ -291,9 +294,10 @@ void DTBitBlt(std::int32_t dest, std::int32_t x, std::int32_t y, std::int32_t wi
     copyRect(get(dest), x, y, width, height, src, sourceX, sourceY, keyed, keyed ? g.keys[source] : 0);
 }
 
-void DTStretchBlt(std::int32_t dest, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
-                  std::int32_t source, std::int32_t sourceX, std::int32_t sourceY, std::int32_t sourceWidth,
-                  std::int32_t sourceHeight, std::int32_t mode) {
+void media::detail::stretchBlt(std::int32_t dest, std::int32_t x, std::int32_t y, std::int32_t width,
+                               std::int32_t height, std::int32_t source, std::int32_t sourceX,
+                               std::int32_t sourceY, std::int32_t sourceWidth, std::int32_t sourceHeight,
+                               std::int32_t mode) {
     if (g.logging) {
         logCall("DTStretchBlt",
                 {dest, x, y, width, height, source, sourceX, sourceY, sourceWidth, sourceHeight, mode});
@@ -363,8 +367,12 @@ void FormCircle(std::int32_t x, std::int32_t y, std::int32_t radius) {
 
 namespace media {
 
-void setDrawBackend(DrawBackend backend) { g.backend = backend; }
+void setDrawBackend(DrawBackend backend) {
+    g.backend = backend;
+    detail::drawing = pixelWork() || g.logging;
+}
 DrawBackend drawBackend() { return g.backend; }
+bool drawsPixels() { return pixelWork(); }
 SDL_Surface* surface(int n) { return get(n); }
 SDL_Surface* presentedPicture() { return g.presented; }
 
@@ -377,6 +385,7 @@ bool savePresentedPng(const std::string& path) {
 void setDrawLogging(bool on) {
     g.logging = on;
     g.log.clear();
+    detail::drawing = pixelWork() || g.logging;
 }
 bool drawLogging() { return g.logging; }
 std::vector<DrawCall>& drawLog() { return g.log; }

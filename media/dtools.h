@@ -32,11 +32,34 @@ void DTSetMemoryMode(std::int32_t mode);
 void DTCreateSprite(std::int32_t surface, const Bitmap& bitmap, std::int32_t width, std::int32_t height);
 void DTSetColorKey(std::int32_t surface, std::int32_t key);
 void DTClear(std::int32_t surface, std::int32_t colour, std::int32_t flags);
-void DTBitBlt(std::int32_t dest, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
-              std::int32_t source, std::int32_t sourceX, std::int32_t sourceY, std::int32_t mode);
-void DTStretchBlt(std::int32_t dest, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
-                  std::int32_t source, std::int32_t sourceX, std::int32_t sourceY, std::int32_t sourceWidth,
-                  std::int32_t sourceHeight, std::int32_t mode);
+
+namespace media::detail {
+// True when a drawing call does anything: pixel work, or a log kept for a test. The
+// copies test it inline, so that headless a call costs one test and the compiler
+// need not even work out its arguments.
+extern bool drawing;
+void bitBlt(std::int32_t dest, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+            std::int32_t source, std::int32_t sourceX, std::int32_t sourceY, std::int32_t mode);
+void stretchBlt(std::int32_t dest, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                std::int32_t source, std::int32_t sourceX, std::int32_t sourceY, std::int32_t sourceWidth,
+                std::int32_t sourceHeight, std::int32_t mode);
+} // namespace media::detail
+
+inline void DTBitBlt(std::int32_t dest, std::int32_t x, std::int32_t y, std::int32_t width,
+                     std::int32_t height, std::int32_t source, std::int32_t sourceX, std::int32_t sourceY,
+                     std::int32_t mode) {
+    if (media::detail::drawing)
+        media::detail::bitBlt(dest, x, y, width, height, source, sourceX, sourceY, mode);
+}
+inline void DTStretchBlt(std::int32_t dest, std::int32_t x, std::int32_t y, std::int32_t width,
+                         std::int32_t height, std::int32_t source, std::int32_t sourceX, std::int32_t sourceY,
+                         std::int32_t sourceWidth, std::int32_t sourceHeight, std::int32_t mode) {
+    if (media::detail::drawing) {
+        media::detail::stretchBlt(dest, x, y, width, height, source, sourceX, sourceY, sourceWidth,
+                                  sourceHeight, mode);
+    }
+}
+
 HDC DTGetDC(std::int32_t surface);
 void DTReleaseDC(std::int32_t surface, HDC dc);
 void DTUpdate(std::int32_t surface);
@@ -55,6 +78,12 @@ enum class DrawBackend { Window, Offscreen, Null };
 // Chooses the backend; call before DTInit. The default is Null.
 void setDrawBackend(DrawBackend backend);
 DrawBackend drawBackend();
+
+// Whether drawing calls do anything at all: pixel work, or a log kept for a test.
+inline bool drawing() { return detail::drawing; }
+// Whether drawing calls do pixel work (not the Null backend). Drawing that only the
+// window shows may be left out when they do not, arguments and all.
+bool drawsPixels();
 
 // Surface n, or nullptr (Null backend, or not made yet).
 SDL_Surface* surface(int n);

@@ -116,6 +116,8 @@ void drawText(TextPass& t, const std::string& text, int x, int y) {
     TextOutA(t.dc, x, y, bytes.data(), static_cast<int>(bytes.size()));
 }
 
+bool textDrawn(const TextPass& t) { return t.dc != 0 && media::drawing(); }
+
 void endText(TextPass& t) {
     if (t.dc == 0) return;
     if (t.oldFont != 0) {

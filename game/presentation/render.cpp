@@ -25,7 +25,8 @@ namespace {
 // Lightning bolts and a widening circle drawn on the window, and the sphere that
 // alternates between full and half size while it shrinks.
 void drawBurst(World& w) {
-    if (w.frameSkip == 0) {
+    // The bolts are only drawn: headless they are not even worked out.
+    if (w.frameSkip == 0 && media::drawsPixels()) {
         for (int e = 0; e <= 3; ++e) {
             FormPSet(w.shipX, w.shipY);
             for (int i = 1; i <= 16; ++i) {
