@@ -138,9 +138,17 @@ HFONT CreateFontA(int height, int, int, int, int weight, std::uint32_t italic, s
                   std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
                   const char* faceName) {
     for (int h = 1; h <= kMaxFonts; ++h) {
-        if (fonts[h].used) continue;
-        fonts[h] =
-            FontHandle{true, faceName ? faceName : "", height, weight, italic != 0, underline != 0, nullptr};
+        FontHandle& f = fonts[h];
+        if (f.used) continue;
+        // The handle's name keeps its storage from one font to the next: a font a frame
+        // costs no allocation.
+        f.used = true;
+        f.face.assign(faceName ? faceName : "");
+        f.height = height;
+        f.weight = weight;
+        f.italic = italic != 0;
+        f.underline = underline != 0;
+        f.open = nullptr;
         return h;
     }
     return 0;
@@ -157,7 +165,8 @@ HFONT SelectObject(HDC dc, HFONT font) {
 bool DeleteObject(HFONT font) {
     FontHandle* f = fontOf(font);
     if (!f) return false;
-    *f = FontHandle{};
+    f->used = false;
+    f->open = nullptr;
     return true;
 }
 

@@ -13,8 +13,10 @@ void drawBackground(World& w) {
     for (int i = 0; i < kStarSlots; ++i) {
         if (w.starActive[i] == 0) continue;
         // A white line as long as the streak moves in one frame, cut from the 480-pixel column.
-        auto h = static_cast<std::int32_t>(roundToInt(w.starSpeed / 10.0));
-        DTBitBlt(0, w.starX[i], static_cast<std::int32_t>(roundToInt(w.starY[i])), 1, h, 8, 0, h, 1);
+        if (media::drawing()) {
+            auto h = static_cast<std::int32_t>(roundToInt(w.starSpeed / 10.0));
+            DTBitBlt(0, w.starX[i], static_cast<std::int32_t>(roundToInt(w.starY[i])), 1, h, 8, 0, h, 1);
+        }
         w.starY[i] = static_cast<f32>(double(w.starY[i]) + double(w.starSpeed) / 10);
         if (w.starY[i] > 480) w.starActive[i] = 0;
     }
@@ -54,7 +56,7 @@ void drawSparks(World& w) {
     for (int i = 0; i < kSparkSlots; ++i) {
         if (w.sparkActive[i] == 0) continue;
         // A trail of eight pictures crowding toward the spark.
-        for (int j = 1; j <= 15; j += 2) {
+        for (int j = 1; j <= 15 && media::drawing(); j += 2) {
             DTBitBlt(0, static_cast<std::int32_t>(roundToInt(2.0 * w.sparkVx[i] / j + w.sparkX[i] - 8)),
                      static_cast<std::int32_t>(roundToInt(2.0 * w.sparkVy[i] / j + w.sparkY[i] - 8)), 16, 16,
                      3, (w.sparkAge[i] + 5) * 16, 64, 0);

@@ -6,6 +6,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__x86_64__)
+#include <emmintrin.h>
+#endif
+
 #include "media/dtools.h"
 #include "media/stools.h"
 #include "session/arith.h"
@@ -120,6 +124,28 @@ int nextLiveSlot(const World& w, int from) {
     return kObjectSlots;
 }
 
+// The barrier test of one object. The object side is worked out in double, left to
+// right, exactly as written: x + left - m, x + right + m, and the same with y. Both
+// axes are compared at once, so that the test costs one branch, not four.
+inline bool barrierTouches(const World& w, int i, int h, int m) {
+#if defined(__x86_64__)
+    const __m128d pos = _mm_cvtps_pd(_mm_setr_ps(w.objX[i], w.objY[i], 0, 0));
+    const __m128d low = _mm_cvtepi32_pd(_mm_setr_epi32(w.objHitLeft[i], w.objHitTop[i], 0, 0));
+    const __m128d high = _mm_cvtepi32_pd(_mm_setr_epi32(w.objHitRight[i], w.objHitBottom[i], 0, 0));
+    const __m128d margin = _mm_set1_pd(m);
+    const __m128d shipHigh = _mm_cvtepi32_pd(_mm_setr_epi32(wrap16(w.shipX + h), wrap16(w.shipY + h), 0, 0));
+    const __m128d shipLow = _mm_cvtepi32_pd(_mm_setr_epi32(wrap16(w.shipX - h), wrap16(w.shipY - h), 0, 0));
+    const __m128d inLow = _mm_cmpge_pd(shipHigh, _mm_sub_pd(_mm_add_pd(pos, low), margin));
+    const __m128d inHigh = _mm_cmple_pd(shipLow, _mm_add_pd(_mm_add_pd(pos, high), margin));
+    return _mm_movemask_pd(_mm_and_pd(inLow, inHigh)) == 3;
+#else
+    const double x = w.objX[i], y = w.objY[i];
+    return wrap16(w.shipX + h) >= x + w.objHitLeft[i] - m &&
+           wrap16(w.shipX - h) <= x + w.objHitRight[i] + m && wrap16(w.shipY + h) >= y + w.objHitTop[i] - m &&
+           wrap16(w.shipY - h) <= y + w.objHitBottom[i] + m;
+#endif
+}
+
 // The object's picture, centred on its position, from the object sheet. Headless
 // nothing of it is worked out.
 void drawObject(const World& w, int i) {
@@ -147,10 +173,7 @@ void updateWorld(World& w) {
         const int h = (w.shakeBoost + 2) * 12;
         const int m = w.bombTimer;
         const double x = w.objX[i], y = w.objY[i];
-        const bool touching = w.blinkTimer == 0 && wrap16(w.shipX + h) >= x + w.objHitLeft[i] - m &&
-                              wrap16(w.shipX - h) <= x + w.objHitRight[i] + m &&
-                              wrap16(w.shipY + h) >= y + w.objHitTop[i] - m &&
-                              wrap16(w.shipY - h) <= y + w.objHitBottom[i] + m;
+        const bool touching = w.blinkTimer == 0 && barrierTouches(w, i, h, m);
 
         if (w.objContactWait[i] > 0) --w.objContactWait[i];
         if (touching) {
