@@ -8,11 +8,11 @@ namespace tolvane::sheet {
 // Surface 0 is the back buffer; the eight pictures become surfaces 1 to 8.
 enum Surface : int {
     kBackBuffer = 0,
-    kShipSheet = 1,    // twenty ships side by side
-    kObjectSheet = 2,  // enemies, bosses and bullets
-    kHudSheet = 3,     // the head-up display and the effects
-    kResults = 4,      // the results screen's background
-    kStage1Card = 5,   // the title cards of the three stages
+    kShipSheet = 1,   // twenty ships side by side
+    kObjectSheet = 2, // enemies, bosses and bullets
+    kHudSheet = 3,    // the head-up display and the effects
+    kResults = 4,     // the results screen's background
+    kStage1Card = 5,  // the title cards of the three stages
     kStage2Card = 6,
     kFinalCard = 7,
     kStreakColumn = 8, // a white column, cut into the star streaks
