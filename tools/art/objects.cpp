@@ -24,13 +24,8 @@ const Paint kOlive{hsv(80, 0.4, 0.92), hsv(80, 0.88, 0.72), hsv(80, 0.92, 0.34),
 const Paint kBronze{hsv(40, 0.4, 1.0), hsv(40, 0.88, 0.86), hsv(40, 0.92, 0.44), hsv(40, 0.9, 0.2)};
 
 void paintHull(cairo_t* cr, const Paint& p, double x0, double y0, double x1, double y1, double line = 1.2) {
-    cairo_pattern_t* g = cairo_pattern_create_linear(x0, y0, x1, y1);
-    addStop(g, 0, p.light);
-    addStop(g, 0.45, p.mid);
-    addStop(g, 1, p.dark);
-    cairo_set_source(cr, g);
+    useGradient(cr, cairo_pattern_create_linear(x0, y0, x1, y1), {{0, p.light}, {0.45, p.mid}, {1, p.dark}});
     cairo_fill_preserve(cr);
-    cairo_pattern_destroy(g);
     stroke(cr, p.line, line);
 }
 
@@ -123,13 +118,9 @@ void laserSegment(cairo_t* cr) {
         const double wob = std::sin(y * 2 * M_PI / 32) * 1.2;
         const double halfGlow = 11 + wob, halfBeam = 6.5 - wob * 0.5, halfCore = 2.5;
         cairo_rectangle(cr, 16 - halfGlow, y, halfGlow * 2, 1);
-        cairo_pattern_t* p = cairo_pattern_create_linear(16 - halfGlow, 0, 16 + halfGlow, 0);
-        addStop(p, 0.0, {150, 40, 255});
-        addStop(p, 0.5, {230, 170, 255});
-        addStop(p, 1.0, {150, 40, 255});
-        cairo_set_source(cr, p);
+        useGradient(cr, cairo_pattern_create_linear(16 - halfGlow, 0, 16 + halfGlow, 0),
+                    {{0.0, {150, 40, 255}}, {0.5, {230, 170, 255}}, {1.0, {150, 40, 255}}});
         cairo_fill(cr);
-        cairo_pattern_destroy(p);
         cairo_rectangle(cr, 16 - halfBeam, y, halfBeam * 2, 1);
         setRgb(cr, {240, 200, 255});
         cairo_fill(cr);
