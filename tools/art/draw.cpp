@@ -7,13 +7,7 @@ namespace art {
 
 void polygon(cairo_t* cr, const std::vector<Pt>& pts) {
     cairo_new_path(cr);
-    for (size_t i = 0; i < pts.size(); ++i) {
-        if (i == 0)
-            cairo_move_to(cr, pts[i].x, pts[i].y);
-        else
-            cairo_line_to(cr, pts[i].x, pts[i].y);
-    }
-    cairo_close_path(cr);
+    closedPath(cr, static_cast<int>(pts.size()), [&](int k) { return pts[k]; });
 }
 
 void mirrored(cairo_t* cr, double cx, const std::vector<Pt>& rightHalf) {

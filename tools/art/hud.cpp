@@ -98,15 +98,10 @@ void spark(cairo_t* cr, int age) {
     const double r = 7.5 - 3.0 * t, w = 2.4 - 0.6 * t;
     const Rgb hot = mix({255, 255, 255}, {255, 150, 40}, t), edge = mix({255, 220, 80}, {230, 60, 40}, t);
     cairo_new_path(cr);
-    for (int k = 0; k < 8; ++k) {
+    closedPath(cr, 8, [&](int k) {
         const double a = k * M_PI / 4 + age * 0.2, rr = (k % 2 == 0) ? r : w;
-        const double x = 8 + std::cos(a) * rr, y = 8 + std::sin(a) * rr;
-        if (k == 0)
-            cairo_move_to(cr, x, y);
-        else
-            cairo_line_to(cr, x, y);
-    }
-    cairo_close_path(cr);
+        return Pt{8 + std::cos(a) * rr, 8 + std::sin(a) * rr};
+    });
     fillRadial(cr, hot, edge, 8, 8, r);
     cairo_new_path(cr);
     disc(cr, 8, 8, w * 0.8);
@@ -118,16 +113,11 @@ void spark(cairo_t* cr, int age) {
 void fireball(cairo_t* cr, double r, double turn, Rgb inner, Rgb outer) {
     if (r <= 0.5) return;
     cairo_new_path(cr);
-    for (int k = 0; k < 18; ++k) {
+    closedPath(cr, 18, [&](int k) {
         const double a = k * M_PI / 9 + turn;
         const double rr = r * ((k % 2 == 0) ? 1.0 : 0.74);
-        const double x = 24 + std::cos(a) * rr, y = 24 + std::sin(a) * rr;
-        if (k == 0)
-            cairo_move_to(cr, x, y);
-        else
-            cairo_line_to(cr, x, y);
-    }
-    cairo_close_path(cr);
+        return Pt{24 + std::cos(a) * rr, 24 + std::sin(a) * rr};
+    });
     fillRadial(cr, inner, outer, 24, 24, r);
     cairo_new_path(cr);
 }

@@ -134,15 +134,10 @@ void largeShot(cairo_t* cr) {
     // 32x32 fireball with a spiked corona.
     glow(cr, 16, 16, 15.5, {255, 120, 0}, 0.8);
     cairo_new_path(cr);
-    for (int k = 0; k < 16; ++k) {
+    closedPath(cr, 16, [](int k) {
         const double a = k * M_PI / 8, r = (k % 2 == 0) ? 14.5 : 9.5;
-        const double x = 16 + std::cos(a) * r, y = 16 + std::sin(a) * r;
-        if (k == 0)
-            cairo_move_to(cr, x, y);
-        else
-            cairo_line_to(cr, x, y);
-    }
-    cairo_close_path(cr);
+        return Pt{16 + std::cos(a) * r, 16 + std::sin(a) * r};
+    });
     fillRadial(cr, {255, 240, 120}, {255, 80, 0}, 16, 16, 14);
     stroke(cr, {150, 30, 0}, 1.0);
     disc(cr, 16, 16, 8.5);
@@ -412,15 +407,10 @@ void lastBoss(cairo_t* cr) {
     const double cx = 40, cy = 40;
     glow(cr, cx, cy, 39, {160, 60, 255}, 0.5);
     cairo_new_path(cr);
-    for (int k = 0; k < 24; ++k) {
+    closedPath(cr, 24, [&](int k) {
         const double a = k * M_PI / 12 + M_PI / 24, r = (k % 3 == 0) ? 38.5 : (k % 3 == 1 ? 24 : 28);
-        const double x = cx + std::cos(a) * r, y = cy + std::sin(a) * r;
-        if (k == 0)
-            cairo_move_to(cr, x, y);
-        else
-            cairo_line_to(cr, x, y);
-    }
-    cairo_close_path(cr);
+        return Pt{cx + std::cos(a) * r, cy + std::sin(a) * r};
+    });
     fillRadial(cr, {240, 210, 255}, {60, 10, 120}, cx - 8, cy - 8, 40);
     stroke(cr, {30, 0, 60}, 1.4);
     disc(cr, cx, cy, 20);

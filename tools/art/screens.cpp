@@ -105,17 +105,12 @@ Indexed stageCard(int stage) {
     const double cx = 160, cy = 120;
     const int points = 28;
     cairo_new_path(cr);
-    for (int k = 0; k < points * 2; ++k) {
+    closedPath(cr, points * 2, [&](int k) {
         const double a = k * M_PI / points - M_PI / 2;
         const double wobble = (k * 37 % 11) / 11.0;
         const double r = (k % 2 == 0) ? 1.0 + 0.12 * wobble : 0.76 + 0.05 * wobble;
-        const double x = cx + std::cos(a) * 152 * r, y = cy + std::sin(a) * 112 * r;
-        if (k == 0)
-            cairo_move_to(cr, x, y);
-        else
-            cairo_line_to(cr, x, y);
-    }
-    cairo_close_path(cr);
+        return Pt{cx + std::cos(a) * 152 * r, cy + std::sin(a) * 112 * r};
+    });
     useGradient(cr, cairo_pattern_create_radial(cx, cy, 10, cx, cy, 170),
                 {{0, {255, 255, 230}}, {0.45, {255, 236, 90}}, {0.8, {255, 190, 0}}, {1, {240, 110, 0}}});
     cairo_fill_preserve(cr);
