@@ -35,6 +35,7 @@ struct DrawState {
     std::array<FormOp, kMaxFormOps> formOps{};
     int formOpCount = 0;
     double penX = 0, penY = 0;
+    bool composing = true;
     bool logging = false;
     std::vector<media::DrawCall> log;
 };
@@ -42,6 +43,8 @@ struct DrawState {
 DrawState g;
 
 bool pixelWork() { return g.backend != media::DrawBackend::Null; }
+// Pixel work into the back buffer: none headless, none for a frame nobody will see.
+bool composing() { return pixelWork() && g.composing; }
 
 void logCall(const char* name, std::initializer_list<std::int64_t> args) {
     if (g.logging) g.log.push_back({name, std::vector<std::int64_t>(args)});
@@ -166,7 +169,7 @@ void drawCircle(SDL_Surface* s, int cx, int cy, int r, std::uint32_t c) {
 }
 
 void addFormOp(const FormOp& op) {
-    if (!pixelWork() || g.formOpCount >= kMaxFormOps) return;
+    if (!composing() || g.formOpCount >= kMaxFormOps) return;
     g.formOps[g.formOpCount++] = op;
 }
 
@@ -276,7 +279,7 @@ void DTClear(std::int32_t n, std::int32_t colour, std::int32_t flags) {
     logCall("DTClear", {n, colour, flags});
     // Plain stores: SDL_FillRect streams past the cache, and the frame's copies that
     // follow would then read the whole back buffer from memory again.
-    if (SDL_Surface* s = get(n)) {
+    if (SDL_Surface* s = get(n); s && composing()) {
         const std::uint32_t c = argbFromColorRef(colour);
         for (int y = 0; y < s->h; ++y) std::fill(row(s, y), row(s, y) + s->w, c);
     }
@@ -288,7 +291,7 @@ void media::detail::bitBlt(std::int32_t dest, std::int32_t x, std::int32_t y, st
                            std::int32_t height, std::int32_t source, std::int32_t sourceX,
                            std::int32_t sourceY, std::int32_t mode) {
     if (g.logging) logCall("DTBitBlt", {dest, x, y, width, height, source, sourceX, sourceY, mode});
-    if (!pixelWork()) return;
+    if (!composing()) return;
     SDL_Surface* src = get(source);
     bool keyed = mode == 0 && source > 0 && source < kSurfaces && g.keyed[source];
     copyRect(get(dest), x, y, width, height, src, sourceX, sourceY, keyed, keyed ? g.keys[source] : 0);
@@ -302,7 +305,7 @@ void media::detail::stretchBlt(std::int32_t dest, std::int32_t x, std::int32_t y
         logCall("DTStretchBlt",
                 {dest, x, y, width, height, source, sourceX, sourceY, sourceWidth, sourceHeight, mode});
     }
-    if (!pixelWork()) return;
+    if (!composing()) return;
     SDL_Surface* dst = get(dest);
     SDL_Surface* src = get(source);
     if (!dst || !src || width <= 0 || height <= 0 || sourceWidth <= 0 || sourceHeight <= 0) return;
@@ -369,10 +372,14 @@ namespace media {
 
 void setDrawBackend(DrawBackend backend) {
     g.backend = backend;
-    detail::drawing = pixelWork() || g.logging;
+    detail::drawing = composing() || g.logging;
 }
 DrawBackend drawBackend() { return g.backend; }
-bool drawsPixels() { return pixelWork(); }
+void setComposing(bool on) {
+    g.composing = on;
+    detail::drawing = composing() || g.logging;
+}
+bool drawsPixels() { return composing(); }
 SDL_Surface* surface(int n) { return get(n); }
 SDL_Surface* presentedPicture() { return g.presented; }
 
@@ -385,7 +392,7 @@ bool savePresentedPng(const std::string& path) {
 void setDrawLogging(bool on) {
     g.logging = on;
     g.log.clear();
-    detail::drawing = pixelWork() || g.logging;
+    detail::drawing = composing() || g.logging;
 }
 bool drawLogging() { return g.logging; }
 std::vector<DrawCall>& drawLog() { return g.log; }

@@ -79,9 +79,14 @@ enum class DrawBackend { Window, Offscreen, Null };
 void setDrawBackend(DrawBackend backend);
 DrawBackend drawBackend();
 
+// A frame that will not be presented need not be composed: while off, drawing into the
+// back buffer does no pixel work (calls are still logged). Each frame clears the back
+// buffer first, so a presented frame shows only its own drawing. On by default.
+void setComposing(bool on);
+
 // Whether drawing calls do anything at all: pixel work, or a log kept for a test.
 inline bool drawing() { return detail::drawing; }
-// Whether drawing calls do pixel work (not the Null backend). Drawing that only the
+// Whether drawing calls do pixel work (not the Null backend, and composing). Drawing that only the
 // window shows may be left out when they do not, arguments and all.
 bool drawsPixels();
 

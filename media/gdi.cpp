@@ -187,7 +187,7 @@ bool TextOutA(HDC dc, int x, int y, const char* text, int length) {
     if (!d || !text || length < 0) return false;
     if (media::drawLogging()) media::drawLog().push_back({"TextOutA", {x, y, length}});
     SDL_Surface* target = media::surface(static_cast<int>(dc - 1));
-    if (!target) return true; // no pixel work (headless simulation)
+    if (!target || !media::drawsPixels()) return true; // no pixel work (headless, or a skipped frame)
     FontHandle* f = fontOf(d->font);
     FontHandle fallback{true, "System", 16, 400, false, false, nullptr};
     OpenFont* of = openFont(f ? *f : fallback);

@@ -77,7 +77,10 @@ std::uint32_t joystickGeneration();
 // A microsecond clock for measurements (never used by the simulation).
 std::uint64_t microseconds();
 
-// Sleeps about the given milliseconds (the frame wait uses it while much time remains).
+// Sleeps about the given milliseconds.
 void sleepMs(std::uint32_t ms);
+// Sleeps on a monotonic clock until `earlyUs` microseconds before the millisecond clock
+// reaches `tick`; returns at once when that moment has passed.
+void sleepUntilTick(std::uint32_t tick, std::uint32_t earlyUs);
 
 } // namespace platform

@@ -82,6 +82,14 @@ void sleepMs(std::uint32_t ms) {
     n.slept += ms;
 }
 
+// The clock counts whole milliseconds: a sleep that ends early ends a millisecond early.
+void sleepUntilTick(std::uint32_t tick, std::uint32_t earlyUs) {
+    const std::uint32_t wake = tick - (earlyUs + 999) / 1000;
+    if (static_cast<std::int32_t>(wake - n.now) <= 0) return;
+    n.slept += wake - n.now;
+    n.now = wake;
+}
+
 std::uint64_t microseconds() { return static_cast<std::uint64_t>(n.now) * 1000; }
 
 namespace null {

@@ -5,10 +5,13 @@
 
 #include <SDL.h>
 #include <SDL_ttf.h>
+#include <sys/prctl.h>
 
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -103,7 +106,18 @@ std::uint32_t axisValue(int axis) {
 
 } // namespace
 
-std::uint32_t timeGetTime() { return SDL_GetTicks(); }
+// The millisecond clock, the sleeps until one of its ticks and the microsecond clock
+// all count on CLOCK_MONOTONIC from the program's start, so they agree to the nanosecond.
+namespace {
+std::int64_t monotonicNs() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return t.tv_sec * 1000000000LL + t.tv_nsec;
+}
+const std::int64_t clockStart = monotonicNs();
+} // namespace
+
+std::uint32_t timeGetTime() { return static_cast<std::uint32_t>((monotonicNs() - clockStart) / 1000000); }
 void timeBeginPeriod(std::uint32_t) {}
 void timeEndPeriod(std::uint32_t) {}
 
@@ -226,9 +240,21 @@ std::uint32_t joystickGeneration() { return joyGeneration; }
 
 void sleepMs(std::uint32_t ms) { SDL_Delay(ms); }
 
-std::uint64_t microseconds() {
-    static const Uint64 frequency = SDL_GetPerformanceFrequency();
-    return SDL_GetPerformanceCounter() * 1000000 / frequency;
+void sleepUntilTick(std::uint32_t tick, std::uint32_t earlyUs) {
+    // Wake-ups as exact as the system allows: by default a sleep may end 50 µs late.
+    static const int exact = prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+    (void)exact;
+    const std::int64_t now = monotonicNs() - clockStart, ms = now / 1000000;
+    const std::int64_t wake =
+        (ms + static_cast<std::int32_t>(tick - static_cast<std::uint32_t>(ms))) * 1000000 -
+        static_cast<std::int64_t>(earlyUs) * 1000;
+    if (wake <= now) return;
+    const std::int64_t at = clockStart + wake;
+    const timespec t{static_cast<time_t>(at / 1000000000), static_cast<long>(at % 1000000000)};
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &t, nullptr) == EINTR) {
+    }
 }
+
+std::uint64_t microseconds() { return static_cast<std::uint64_t>((monotonicNs() - clockStart) / 1000); }
 
 } // namespace platform
