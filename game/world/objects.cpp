@@ -41,10 +41,10 @@ constexpr Preset kPresets[18] = {
     {0, 400, 80, 80, -30, 30, -30, 30},      // 17 last boss
 };
 
-// A song from the application directory replaces the one playing.
+// A song from the data folder (beside the programs, or installed) replaces the one playing.
 void changeMusic(const char* file) {
     MTStop();
-    std::string path = (common::applicationDirectory() / file).string();
+    std::string path = (common::dataDirectory() / file).string();
     MTReadFile(path.c_str());
     MTPlay();
 }
@@ -81,7 +81,7 @@ void startStage(World& w, int s, f32 x) {
     int picture = w.objParamC[s];
     if (picture != 7) {
         std::string file = "stage" + std::to_string(picture - 4) + ".mid";
-        std::string path = (common::applicationDirectory() / file).string();
+        std::string path = (common::dataDirectory() / file).string();
         MTReadFile(path.c_str());
         MTPlay();
     }
