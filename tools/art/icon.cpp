@@ -42,8 +42,8 @@ void drawIcon(Canvas& canvas) {
     cairo_set_source(cr, rim);
     cairo_paint(cr);
     cairo_pattern_destroy(rim);
-    static const double stars[][3] = {{4, 5, 0.9}, {9, 2.5, 0.5}, {26, 4, 0.8}, {29, 11, 0.5},
-                                      {3, 14, 0.6}, {22, 2, 0.4}, {6, 24, 0.4}, {28, 20, 0.6}};
+    static const double stars[][3] = {{4, 5, 0.9},  {9, 2.5, 0.5}, {26, 4, 0.8}, {29, 11, 0.5},
+                                      {3, 14, 0.6}, {22, 2, 0.4},  {6, 24, 0.4}, {28, 20, 0.6}};
     for (const auto& s : stars) {
         glow(cr, s[0], s[1], 0.9, {255, 255, 255}, s[2]);
     }
