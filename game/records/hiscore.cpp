@@ -58,7 +58,8 @@ enum class ReadResult { Read, Missing, Unreadable };
 
 ReadResult readTableFile(const std::filesystem::path& path, std::string& bytes) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return errno == ENOENT ? ReadResult::Missing : ReadResult::Unreadable;
+    // No such file, or no such folder for it to be in.
+    if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Unreadable;
     struct stat st {};
     ReadResult result = ReadResult::Read;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {

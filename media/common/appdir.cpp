@@ -24,15 +24,18 @@ fs::path applicationDirectory() {
     return exe.parent_path();
 }
 
+fs::path installedDataDirectory(const fs::path& appDir) {
+    return (appDir / TOLVANE_DATA_FROM_BIN).lexically_normal();
+}
+
 bool isInstalled(const fs::path& appDir) {
     std::error_code ec;
-    const fs::path data = appDir / TOLVANE_DATA_FROM_BIN;
+    const fs::path data = installedDataDirectory(appDir);
     return fs::is_directory(data, ec) && !fs::equivalent(data, appDir, ec);
 }
 
 fs::path dataDirectory(const fs::path& appDir) {
-    if (!isInstalled(appDir)) return appDir;
-    return (appDir / TOLVANE_DATA_FROM_BIN).lexically_normal();
+    return isInstalled(appDir) ? installedDataDirectory(appDir) : appDir;
 }
 
 fs::path dataDirectory() { return dataDirectory(applicationDirectory()); }

@@ -12,6 +12,10 @@ namespace common {
 // directory only if the link cannot be read.
 std::filesystem::path applicationDirectory();
 
+// Where the build installs the songs, seen from programs in `appDir` (for example
+// appDir/../share/tolvane), whether or not it exists.
+std::filesystem::path installedDataDirectory(const std::filesystem::path& appDir);
+
 // The folder of the songs for programs in `appDir`. Installed, the songs live in the
 // data folder (share/tolvane, or wherever the build put it), found from the program's
 // own folder so that a moved prefix still works; a build tree or an unpacked copy keeps
