@@ -54,14 +54,15 @@ TEST(RecordsFolder, TheRule) {
              Case{"a build tree", false, true, "/h", "/x", "APP", false, false},
              Case{"a read-only copy", false, false, "/h", nullptr, "/h/.local/share/tolvane", true, false},
              Case{"XDG_DATA_HOME wins over HOME", false, false, "/h", "/x", "/x/tolvane", true, false},
-             Case{"a relative XDG_DATA_HOME is ignored", false, false, "/h", "x", "/h/.local/share/tolvane", true,
-                  false},
-             Case{"an empty XDG_DATA_HOME is ignored", false, false, "/h", "", "/h/.local/share/tolvane", true,
-                  false},
+             Case{"a relative XDG_DATA_HOME is ignored", false, false, "/h", "x", "/h/.local/share/tolvane",
+                  true, false},
+             Case{"an empty XDG_DATA_HOME is ignored", false, false, "/h", "", "/h/.local/share/tolvane",
+                  true, false},
              Case{"installed, even where the user may write", true, true, "/h", nullptr,
                   "/h/.local/share/tolvane", true, false},
              Case{"installed, read-only", true, false, "/h", "/x", "/x/tolvane", true, false},
-             Case{"no HOME: beside the programs, and said", false, false, nullptr, nullptr, "APP", false, true},
+             Case{"no HOME: beside the programs, and said", false, false, nullptr, nullptr, "APP", false,
+                  true},
              Case{"an empty HOME counts as none", true, true, "", nullptr, "APP", false, true},
              Case{"no HOME but XDG_DATA_HOME", true, false, nullptr, "/x", "/x/tolvane", true, false},
          }) {
@@ -145,7 +146,8 @@ TEST(RecordsFolder, OlderCopyIsReadWhileTheFolderHasNone) {
     const common::RecordsPlace place{folder, seed, {}};
     EXPECT_EQ(common::recordToRead(place, "Hiscore.txt"), folder / "Hiscore.txt") << "neither has one";
     writeFile(seed / "Hiscore.txt", "old");
-    EXPECT_EQ(common::recordToRead(place, "Hiscore.txt"), seed / "Hiscore.txt") << "the folder does not exist";
+    EXPECT_EQ(common::recordToRead(place, "Hiscore.txt"), seed / "Hiscore.txt")
+        << "the folder does not exist";
     fs::create_directories(folder);
     EXPECT_EQ(common::recordToRead(place, "Hiscore.txt"), seed / "Hiscore.txt");
     writeFile(folder / "Hiscore.txt", "new");
@@ -233,7 +235,8 @@ TEST(RecordsFolder, FailedSaveIsToldOnStderr) {
                         "tolvane: could not save " + (folder / "Hiscore.txt").string() + why);
     EXPECT_EQ(w->recordNotSaved, 1);
     EXPECT_EQ(w->hiscoreRank, 51) << "the rank in the table it could not write";
-    EXPECT_EQ(rankMessage(w->hiscoreRank, true), "今回のスコアは51位に入りました。\n記録を保存できませんでした。");
+    EXPECT_EQ(rankMessage(w->hiscoreRank, true),
+              "今回のスコアは51位に入りました。\n記録を保存できませんでした。");
     EXPECT_EQ(base.names(), (std::set<std::string>{"data"}));
 }
 
@@ -245,6 +248,7 @@ TEST(RecordsFolder, ReadOnlyTableIsNamedOnStderr) {
     auto w = std::make_unique<World>();
     w->score = 5;
     const std::string said = stderrOf([&] { rankHiscore(*w); });
-    EXPECT_EQ(said, "tolvane: could not save " + (dir / "Hiscore.txt").string() + ": the file is read-only\n");
+    EXPECT_EQ(said,
+              "tolvane: could not save " + (dir / "Hiscore.txt").string() + ": the file is read-only\n");
     EXPECT_EQ(w->recordNotSaved, 1);
 }

@@ -20,8 +20,8 @@ class RecordsTest : public LauncherTest {
     void SetUp() override {
         LauncherTest::SetUp();
         records_ = base_.filePath(QStringLiteral("data/tolvane")); // not there yet
-        menu_ = std::make_unique<Form1>(appDir_.toStdString(),
-                                        common::RecordsPlace{records_.toStdString(), appDir_.toStdString(), {}});
+        menu_ = std::make_unique<Form1>(
+            appDir_.toStdString(), common::RecordsPlace{records_.toStdString(), appDir_.toStdString(), {}});
         menu_->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(menu_.get()));
     }
@@ -40,8 +40,7 @@ class RecordsTest : public LauncherTest {
     QString startedWith(Qt::Key key) {
         const std::map<QStringList, int> before = startsByArguments();
         const BoxSeen box = catchMessageBox([&] { QTest::keyClick(menu_.get(), key); });
-        if (box.shown || !waitForRuns(countOf(before) + 1))
-            return QStringLiteral("(none)");
+        if (box.shown || !waitForRuns(countOf(before) + 1)) return QStringLiteral("(none)");
         releaseGames();
         for (const auto& [arguments, n] : startsByArguments()) {
             const auto was = before.find(arguments);
@@ -61,7 +60,8 @@ class RecordsTest : public LauncherTest {
     }
     QStringList listed() const {
         QStringList names;
-        for (int i = 0; i < menu_->form3()->File1->count(); ++i) names << menu_->form3()->File1->item(i)->text();
+        for (int i = 0; i < menu_->form3()->File1->count(); ++i)
+            names << menu_->form3()->File1->item(i)->text();
         return names;
     }
 
@@ -98,7 +98,8 @@ TEST_F(RecordsTest, PickerListsTheRecordsFolderAsItAppears) {
     ASSERT_NE(menu_->form3(), nullptr);
     EXPECT_TRUE(listed().isEmpty());
     writeRecord(QStringLiteral("NewReplay.rep"), QByteArray(9, '\0'));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return listed() == QStringList{QStringLiteral("NewReplay.rep")}; }, 5000))
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return listed() == QStringList{QStringLiteral("NewReplay.rep")}; }, 5000))
         << listed().join(u',').toStdString();
     writeRecord(QStringLiteral("HiReplay.rep"), QByteArray(9, '\0'));
     EXPECT_TRUE(QTest::qWaitFor([&] { return listed().size() == 2; }, 5000));
