@@ -27,9 +27,15 @@ fs::path programsIn(const TempDir& base, bool installed) {
 }
 
 // Points the game's records at `folder` (reading older copies from `seed`) for a scope.
-struct RecordsAt {
-    RecordsAt(const fs::path& folder, const fs::path& seed = {}) { setRecordsDirectory(folder, seed); }
-    ~RecordsAt() { setRecordsDirectory({}); }
+class RecordsAt {
+  public:
+    explicit RecordsAt(const fs::path& folder, const fs::path& seed = {}) : previous_(recordsDirectory()) {
+        setRecordsDirectory(folder, seed);
+    }
+    ~RecordsAt() { setRecordsDirectory(previous_); }
+
+  private:
+    fs::path previous_;
 };
 
 // The stderr of `body`, run in this process.
