@@ -79,7 +79,7 @@ void takeInput(World& w, Joystick& joy) {
 }
 
 void drawTime(World& w, TextPass& text) {
-    beginText(text, 0);
+    beginText(text, sheet::kBackBuffer);
     selectFont(text, "2", 20, 0, 4, 0, 0, 0);
     setTextColors(text, 16777215, 0, 0);
     // Headless the text reaches no surface, so it is not even formatted.
@@ -87,8 +87,12 @@ void drawTime(World& w, TextPass& text) {
     endText(text);
 }
 
+// How long a bomb lasts, in frames; while it runs the barrier is wider by the frames
+// left and the background flashes.
+constexpr i16 kBombFrames = 60;
+
 void fireBomb(World& w) {
-    w.bombTimer = 60;
+    w.bombTimer = kBombFrames;
     w.bombStock = wrap16(w.bombStock - 1);
     STPlay(kBombSound);
     int n = 0;
