@@ -64,7 +64,9 @@ TEST(SdlClock, ASleepUntilATickEndsOnTheMillisecondClocksTick) {
         platform::sleepUntilTick(tick, early);
         const std::uint64_t us = platform::microseconds();
         EXPECT_GE(us, (tick * 1000ull) - early) << early;
-        if (early == 0) EXPECT_GE(timeGetTime(), tick);
+        if (early == 0) {
+            EXPECT_GE(timeGetTime(), tick);
+        }
     }
     const std::uint32_t before = timeGetTime();
     const std::uint64_t us = platform::microseconds();
