@@ -18,6 +18,8 @@ packages=(
   timgm6mb-soundfont
   # window, sound and picture tests
   xvfb xfonts-base xdotool x11-utils imagemagick sox zenity fluidsynth
+  # benchmarks run by hand (bench/headless.sh)
+  hyperfine valgrind
   # the independent model of the simulation (tools/model) and its CTest check
   python3
   # the install test: the validators, a window manager for the title bars, a faster clock
