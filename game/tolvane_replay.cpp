@@ -175,10 +175,10 @@ int trace(const std::string& file, bool objects, long every, long until) {
 }
 
 int render(const std::string& file, const std::set<long>& frames, const std::string& dir) {
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
     Playback p;
     if (!p.start(file, true)) return 2;
+    std::error_code ec; // the folder is made only for a replay that was accepted
+    std::filesystem::create_directories(dir, ec);
     long last = *frames.rbegin();
     for (long f = 0; f <= last; ++f) {
         long index = p.w().frameCounter;

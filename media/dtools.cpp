@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "media/png.h"
+#include "media/window_renderer.h"
 
 namespace {
 
@@ -214,14 +215,8 @@ void DTInit(std::int32_t mode, HWND window) {
     g.surfaces[0] = newSurface(kScreenW, kScreenH);
     if (g.backend != media::DrawBackend::Window || !window) return;
     g.window = window;
-    SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
-    // The frame is composed in software anyway; presenting it in software too keeps a
-    // GL driver (and its memory) out of the process. SDL_RENDER_DRIVER still overrides.
-    SDL_SetHintWithPriority(SDL_HINT_RENDER_DRIVER, "software", SDL_HINT_DEFAULT);
-    SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
-    g.renderer = SDL_CreateRenderer(window, -1, 0);
-    if (!g.renderer) g.renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+    g.renderer = media::createWindowRenderer(window);
     if (!g.renderer) {
         std::fprintf(stderr, "tolvane: cannot draw in the window: %s\n", SDL_GetError());
         return;
@@ -362,6 +357,34 @@ void FormCircle(std::int32_t x, std::int32_t y, std::int32_t radius) {
 }
 
 namespace media {
+
+SDL_Renderer* createWindowRenderer(SDL_Window* window) {
+    if (!window) return nullptr;
+    SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
+    // Never a framebuffer emulated through GL behind the software renderer: where the
+    // window has no framebuffer of its own, a GL renderer is better used directly.
+    SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
+    const char* asked = SDL_GetHint(SDL_HINT_RENDER_DRIVER);
+    if (asked && *asked) {
+        if (SDL_Renderer* r = SDL_CreateRenderer(window, -1, 0)) return r;
+    }
+    for (int i = 0; i < SDL_GetNumRenderDrivers(); ++i) {
+        SDL_RendererInfo info{};
+        if (SDL_GetRenderDriverInfo(i, &info) == 0 && std::string(info.name) == "software") {
+            if (SDL_Renderer* r = SDL_CreateRenderer(window, i, 0)) return r;
+            break;
+        }
+    }
+    return SDL_CreateRenderer(window, -1, 0);
+}
+
+std::string rendererName(SDL_Renderer* renderer) {
+    SDL_RendererInfo info{};
+    if (!renderer || SDL_GetRendererInfo(renderer, &info) != 0 || !info.name) return "";
+    return info.name;
+}
+
+std::string windowRendererName() { return rendererName(g.renderer); }
 
 void setDrawBackend(DrawBackend backend) { g.backend = backend; }
 DrawBackend drawBackend() { return g.backend; }
