@@ -24,5 +24,15 @@ set(TOLVANE_SCREENSHOT_DIR ${CMAKE_BINARY_DIR}/screenshots/game)
 add_test(NAME tolvane_quit COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/window/tolvane_quit_test.sh
          $<TARGET_FILE:tolvane> ${TOLVANE_SCREENSHOT_DIR})
 set_tests_properties(tolvane_quit PROPERTIES LABELS window TIMEOUT 180 RUN_SERIAL ON)
+# The game and the menu as Wayland clients of weston nested in an Xvfb, the box included;
+# the window renderer rule checked on X11 and on Wayland.
+if(TARGET kestrow)
+  set(TOLVANE_WAYLAND_MENU $<TARGET_FILE:kestrow>)
+else()
+  set(TOLVANE_WAYLAND_MENU -)
+endif()
+add_test(NAME tolvane_wayland COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/window/tolvane_wayland_test.sh
+         $<TARGET_FILE:tolvane> $<TARGET_FILE:tolvane_sdl_tests> ${TOLVANE_WAYLAND_MENU} ${TOLVANE_SCREENSHOT_DIR})
+set_tests_properties(tolvane_wayland PROPERTIES LABELS window TIMEOUT 180 RUN_SERIAL ON)
 add_test(NAME tolvane_no_display COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/window/no_display_test.sh $<TARGET_FILE:tolvane>)
 set_tests_properties(tolvane_no_display PROPERTIES LABELS unit)

@@ -65,7 +65,8 @@ std::string zeroReplay(const fs::path& dir, int n) {
 // box, which drops the rest, and nothing is drawn or played after the shut-down.
 TEST(Shutdown, AWindowCloseWithItsQueuedQuitShowsOneBoxAfterTheShutDown) {
     pn::setTime(1000, 1);
-    for (auto e : {platform::FormEvent{platform::FormEvent::Close, 0}, platform::FormEvent{platform::FormEvent::Close, 0},
+    for (auto e : {platform::FormEvent{platform::FormEvent::Close, 0},
+                   platform::FormEvent{platform::FormEvent::Close, 0},
                    platform::FormEvent{platform::FormEvent::MouseDown, 0},
                    platform::FormEvent{platform::FormEvent::KeyDown, VK_ESCAPE}})
         pn::pushEvent(e, 1100);
@@ -134,7 +135,8 @@ TEST(Shutdown, ATerminationSignalEndsTheGameAtTheNextFrameWithoutABox) {
 TEST(Shutdown, ASignalOnTheResultsScreenKeepsTheRecordsOfTheEndedGame) {
     RecordsDir dir;
     pn::setTime(0, 1);
-    whenFileAppears(dir / "NewReplay.rep", [] { pn::scheduleAt(timeGetTime() + 300, pn::requestTermination); });
+    whenFileAppears(dir / "NewReplay.rep",
+                    [] { pn::scheduleAt(timeGetTime() + 300, pn::requestTermination); });
     ASSERT_EQ(runGame(""), 0);
     EXPECT_TRUE(pn::messageBoxes().empty());
     int status = -1;
@@ -161,8 +163,9 @@ TEST(Shutdown, ASaveOverTheFileSizeLimitFailsAndTheBoxSaysSo) {
         pn::reset();
         pn::setTime(0, 1);
         whenFileAppears(dir / "Hiscore.txt", [] {
-            pn::scheduleAt(timeGetTime() + 300,
-                           [] { pn::pushEvent({platform::FormEvent::KeyDown, VK_ESCAPE}); });
+            pn::scheduleAt(timeGetTime() + 300, [] {
+                pn::pushEvent({platform::FormEvent::KeyDown, VK_ESCAPE});
+            });
         });
         if (runGame("") != 0 || pn::messageBoxes().size() != 1) ::_exit(3);
         const std::string& text = pn::messageBoxes()[0].first;
@@ -189,11 +192,12 @@ TEST(Shutdown, StaleTemporariesOfOurRecordsAreRemovedAtStartUp) {
         times[1] = times[0];
         ASSERT_EQ(::lutimes((dir / name).c_str(), times), 0) << name;
     };
-    const std::vector<std::string> stale = {".NewReplay.rep.Ab3xZ9", ".Hiscore.txt.000000", ".HiReplay.rep.qwerty"};
+    const std::vector<std::string> stale = {".NewReplay.rep.Ab3xZ9", ".Hiscore.txt.000000",
+                                            ".HiReplay.rep.qwerty"};
     const std::vector<std::string> kept = {
         ".NewReplay.rep.fresh1", // being written by another game right now
         ".NewReplay.rep.abc",    // not a name of ours
-        ".Other.rep.Ab3xZ9",   ".NewReplay.rep.Ab3x-9", "NewReplay.rep", "Hiscore.txt.bad-20240101-120000",
+        ".Other.rep.Ab3xZ9",     ".NewReplay.rep.Ab3x-9", "NewReplay.rep", "Hiscore.txt.bad-20240101-120000",
         ".Hiscore.txt.folder", // a folder
         ".Hiscore.txt.linkto", // a symbolic link
     };

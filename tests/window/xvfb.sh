@@ -93,6 +93,13 @@ start_weston() {
         sleep 0.05
     done
     [ -n "$WESTON_WIN" ] || fail "weston shows no window"
+    # The keyboard to weston (an X client that had it before may have left it nowhere).
+    xdotool windowfocus "$WESTON_WIN" 2>/dev/null || true
+    # Weston moves its pointer by the X pointer's steps, from its own corner: bring both
+    # to the top left once, and they agree from then on.
+    xdotool mousemove 0 0
+    sleep 0.2
+    xdotool mousemove 1 1 mousemove 0 0 mousemove 1000 740
     sleep 1 # its shell and panel come up
 }
 
