@@ -34,5 +34,11 @@ endif()
 add_test(NAME tolvane_wayland COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/window/tolvane_wayland_test.sh
          $<TARGET_FILE:tolvane> $<TARGET_FILE:tolvane_sdl_tests> ${TOLVANE_WAYLAND_MENU} ${TOLVANE_SCREENSHOT_DIR})
 set_tests_properties(tolvane_wayland PROPERTIES LABELS window TIMEOUT 180 RUN_SERIAL ON)
+# Two whole live games (about four minutes): one under a file-size limit that its replay
+# does not fit, one ended by SIGTERM on its results screen.
+add_test(NAME tolvane_long_game COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/window/tolvane_long_game_test.sh
+         $<TARGET_FILE:tolvane> $<TARGET_FILE:tolvane-replay> ${CMAKE_CURRENT_SOURCE_DIR}/data/boost.rep
+         ${TOLVANE_SCREENSHOT_DIR})
+set_tests_properties(tolvane_long_game PROPERTIES LABELS window TIMEOUT 600 RUN_SERIAL ON)
 add_test(NAME tolvane_no_display COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/window/no_display_test.sh $<TARGET_FILE:tolvane>)
 set_tests_properties(tolvane_no_display PROPERTIES LABELS unit)

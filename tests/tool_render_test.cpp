@@ -21,7 +21,7 @@ TEST(RenderTool, MakesItsFolderOnlyForAnAcceptedReplay) {
     struct Case {
         const char* file;
         int status;
-    } cases[] = {{"missing.rep", 2}, {"short.rep", 2}, {"count.rep", 2},
+    } cases[] = {{"missing.rep", 2}, {"short.rep", 2},  {"count.rep", 2},
                  {"cut.rep", 2},     {"folder.rep", 2}, {"good.rep", 0}};
     for (const Case& c : cases) {
         const fs::path out = dir / (std::string("out-") + c.file) / "frames";
