@@ -197,26 +197,35 @@ void messageBox(const std::string& text, const std::string& caption) {
         SDL_Rect button{(winW - buttonW) / 2, winH - 16 - buttonH, buttonW, buttonH};
         media::MessageBoxInput input(SDL_GetWindowID(win), button);
         noteHeldKeys(win, input);
+        // Polled, not waited on: SDL's wait has other threads wake it through a message
+        // to the window, and one still on its way when the box is gone is an X error
+        // that ends the process.
         bool done = false;
-        while (!done && !terminationRequested()) {
-            SDL_SetRenderDrawColor(r, 240, 240, 240, 255);
-            SDL_RenderClear(r);
-            for (std::size_t i = 0; i < textures.size(); ++i)
-                SDL_RenderCopy(r, textures[i], nullptr, &places[i]);
-            SDL_SetRenderDrawColor(r, 225, 225, 225, 255);
-            SDL_RenderFillRect(r, &button);
-            SDL_SetRenderDrawColor(r, 0, 120, 215, 255);
-            SDL_RenderDrawRect(r, &button);
-            SDL_Rect okPlace{button.x + (buttonW - okW) / 2, button.y + (buttonH - okH) / 2, okW, okH};
-            SDL_RenderCopy(r, ok, nullptr, &okPlace);
-            SDL_RenderPresent(r);
-            SDL_Event e;
-            if (!SDL_WaitEventTimeout(&e, 100)) continue;
-            if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED &&
-                e.window.windowID == SDL_GetWindowID(win)) {
-                takeServerKeyState(win, input); // a held key may have been let go meanwhile
+        Uint32 drawn = 0;
+        for (int frame = 0; !done && !terminationRequested(); ++frame) {
+            if (frame == 0 || SDL_GetTicks() - drawn >= 100) {
+                drawn = SDL_GetTicks();
+                SDL_SetRenderDrawColor(r, 240, 240, 240, 255);
+                SDL_RenderClear(r);
+                for (std::size_t i = 0; i < textures.size(); ++i)
+                    SDL_RenderCopy(r, textures[i], nullptr, &places[i]);
+                SDL_SetRenderDrawColor(r, 225, 225, 225, 255);
+                SDL_RenderFillRect(r, &button);
+                SDL_SetRenderDrawColor(r, 0, 120, 215, 255);
+                SDL_RenderDrawRect(r, &button);
+                SDL_Rect okPlace{button.x + (buttonW - okW) / 2, button.y + (buttonH - okH) / 2, okW, okH};
+                SDL_RenderCopy(r, ok, nullptr, &okPlace);
+                SDL_RenderPresent(r);
             }
-            done = input.answers(e);
+            SDL_Event e;
+            while (!done && SDL_PollEvent(&e)) {
+                if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED &&
+                    e.window.windowID == SDL_GetWindowID(win)) {
+                    takeServerKeyState(win, input); // a held key may have been let go meanwhile
+                }
+                done = input.answers(e);
+            }
+            if (!done) SDL_Delay(10);
         }
         for (SDL_Texture* t : textures) SDL_DestroyTexture(t);
         SDL_DestroyTexture(ok);

@@ -30,8 +30,9 @@ start_game() {
     shift
     "$@" "$APP/tolvane" >"$log" 2>&1 &
     GAME_PID=$!
+    GAME_LOG=$log
     STARTED_PIDS+=("$GAME_PID")
-    GAME_WIN=$(wait_window '^Tolvane$') || { cat "$log"; fail "no game window"; }
+    GAME_WIN=$(wait_window "^Tolvane$") || { echo "game log:"; cat "$log"; fail "no game window"; }
     activate "$GAME_WIN"
     read -r gx gy _ _ <<<"$(client_geometry "$GAME_WIN")"
     for i in $(seq 50); do
@@ -78,7 +79,7 @@ box_stays_until_enter() {
     activate "$box"
     xdotool key Return
     wait_exit "$GAME_PID" 5 || fail "$what: Enter did not close the box"
-    [ "$EXIT_STATUS" -eq 0 ] || fail "$what: exit status $EXIT_STATUS"
+    [ "$EXIT_STATUS" -eq 0 ] || { echo "game log:"; cat "$GAME_LOG"; fail "$what: exit status $EXIT_STATUS"; }
     echo "$what: the box stayed, ${bw}x${bh} with $dark text pixels, until Enter; exit 0"
 }
 

@@ -96,10 +96,11 @@ start_weston() {
     # The keyboard to weston (an X client that had it before may have left it nowhere).
     xdotool windowfocus "$WESTON_WIN" 2>/dev/null || true
     # Weston moves its pointer by the X pointer's steps, from its own corner: bring both
-    # to the top left once, and they agree from then on.
+    # to the top left once, and they agree from then on. Then the pointer waits on the
+    # panel's right end, out of the pictures the tests read.
     xdotool mousemove 0 0
     sleep 0.2
-    xdotool mousemove 1 1 mousemove 0 0 mousemove 1000 740
+    xdotool mousemove 1 1 mousemove 0 0 mousemove 1015 8
     sleep 1 # its shell and panel come up
 }
 
