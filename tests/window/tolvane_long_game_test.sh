@@ -7,8 +7,9 @@
 #   the other gets SIGTERM on its results screen: it ends within a second with status 0
 #   and no box, and the records it wrote at the end of its game are whole.
 # Usage: tolvane_long_game_test.sh TOLVANE TOLVANE_REPLAY OLD_REPLAY [SCREENSHOT_DIR]
-set -euo pipefail
+set -Eeuo pipefail
 . "$(dirname "$0")/xvfb.sh"
+trap 'echo "FAIL: line $LINENO: $BASH_COMMAND" >&2' ERR
 replay_tool=$2
 old_replay=$3
 shots=${4:-$WORK}

@@ -7,8 +7,9 @@
 #   SIGTERM and SIGINT in the middle of a game end it within a second with status 0,
 #   no box, and the records as they were.
 # Usage: tolvane_quit_test.sh TOLVANE [SCREENSHOT_DIR]
-set -euo pipefail
+set -Eeuo pipefail
 . "$(dirname "$0")/xvfb.sh"
+trap 'echo "FAIL: line $LINENO: $BASH_COMMAND" >&2' ERR
 shots=${2:-$WORK}
 mkdir -p "$shots"
 export SDL_AUDIODRIVER=dummy

@@ -8,8 +8,9 @@
 #   kestrow shows its menu, Enter starts the game as a Wayland client, the game's box
 #   closes on Enter and the menu is still there.
 # Usage: tolvane_wayland_test.sh TOLVANE SDL_TESTS KESTROW|- [SCREENSHOT_DIR]
-set -euo pipefail
+set -Eeuo pipefail
 . "$(dirname "$0")/xvfb.sh"
+trap 'echo "FAIL: line $LINENO: $BASH_COMMAND" >&2' ERR
 game=$1
 sdl_tests=$2
 kestrow=$3
