@@ -9,7 +9,7 @@
 #include "media/dtools.h"
 #include "presentation/presentation.h"
 #include "records/records.h"
-#include "session/session.h"
+#include "session/harness.h"
 
 namespace {
 
@@ -53,27 +53,21 @@ namespace {
 // played up to it without pixels, then that one frame is simulated and composed again
 // and again from the same starting state.
 void BM_BusiestGameFrame(benchmark::State& state) {
-    auto world = std::make_unique<tolvane::World>();
-    auto scratch = std::make_unique<tolvane::World>();
-    tolvane::World& w = *world;
+    tolvane::Session game, trial;
+    const tolvane::World& w = game.world();
     std::string why;
-    if (!tolvane::loadReplay(w, TOLVANE_TEST_DATA "/autoplay.rep", &why)) {
+    media::setDrawBackend(media::DrawBackend::Null);
+    if (!game.startPlayback(TOLVANE_TEST_DATA "/autoplay.rep", &why)) {
         state.SkipWithError(why.c_str());
         return;
     }
-    w.replayMode = 1;
-    media::setDrawBackend(media::DrawBackend::Null);
-    tolvane::buildStageScript(w);
-    tolvane::newGame(w);
-    tolvane::Joystick joy{};
-    tolvane::TextPass text{};
-    while (w.frameCounter < 23396) tolvane::runFrame(w, joy, text);
+    while (game.nextFrame() < 23396) game.frame();
     loadSheets();
     int live = 0;
     for (int i = 0; i < tolvane::kObjectSlots; ++i) live += w.objKind[i] != 0;
     for (auto _ : state) {
-        std::memcpy(static_cast<void*>(scratch.get()), world.get(), sizeof(tolvane::World));
-        tolvane::runFrame(*scratch, joy, text);
+        std::memcpy(static_cast<void*>(&trial.world()), &w, sizeof(tolvane::World));
+        trial.frame();
         benchmark::ClobberMemory();
     }
     state.counters["objects"] = live;

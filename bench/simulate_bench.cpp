@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "media/dtools.h"
-#include "session/session.h"
+#include "session/harness.h"
 
 namespace {
 
@@ -24,19 +24,12 @@ void BM_VerifyWholeGame(benchmark::State& state) {
     media::setDrawBackend(media::DrawBackend::Null);
     long frames = 0;
     for (auto _ : state) {
-        auto world = std::make_unique<tolvane::World>();
-        tolvane::World& w = *world;
-        fillWanderingInput(w);
-        w.replayMode = 1;
-        tolvane::buildStageScript(w);
-        tolvane::newGame(w);
-        tolvane::Joystick joy{};
-        tolvane::TextPass text{};
-        while (w.gameEnded == 0) {
-            tolvane::runFrame(w, joy, text);
-            ++frames;
-        }
-        benchmark::DoNotOptimize(w.score);
+        tolvane::Session game;
+        fillWanderingInput(game.world());
+        game.preparePlayback();
+        game.begin();
+        frames += game.runToEnd(1000000) + 1;
+        benchmark::DoNotOptimize(game.world().score);
     }
     state.counters["frames/s"] = benchmark::Counter(static_cast<double>(frames), benchmark::Counter::kIsRate);
 }

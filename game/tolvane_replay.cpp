@@ -13,10 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "common/version.h"
 #include "media/dtools.h"
 #include "presentation/presentation.h"
 #include "records/records.h"
-#include "session/session.h"
+#include "session/harness.h"
 
 using namespace tolvane;
 
@@ -31,38 +32,30 @@ int usage() {
     return 1;
 }
 
-struct Playback {
-    std::unique_ptr<World> world = std::make_unique<World>();
-    Joystick joy{};
-    TextPass text{};
+constexpr const char* kHelp =
+    "Usage: tolvane-replay verify FILE\n"
+    "       tolvane-replay trace FILE [--objects] [--every K] [--until F]\n"
+    "       tolvane-replay render FILE --frame N [--frame M ...] --out DIR\n"
+    "Plays a Tolvane replay headless, as fast as it can, and reports: the end result as\n"
+    "one JSON line (verify), the world after every K-th frame as JSON lines (trace), or\n"
+    "the pictures the game window shows after the chosen frames as PNG files (render).\n"
+    "Exit status: 0 done, 2 the file cannot be used, 1 anything else.\n";
 
-    World& w() { return *world; }
-
-    // Everything start-up does that matters headless: the sheets when pictures are
-    // wanted, the stage script and a new game.
-    bool start(const std::string& file, bool pictures) {
-        std::string why;
-        if (!loadReplay(w(), file, &why)) {
-            std::fprintf(stderr, "tolvane-replay: %s\n", why.c_str());
-            return false;
-        }
-        w().replayMode = 1;
-        media::setDrawBackend(pictures ? media::DrawBackend::Offscreen : media::DrawBackend::Null);
-        DTInit(1, nullptr);
-        if (pictures) createSpriteSheets();
-        w().running = 1;
-        buildStageScript(w());
-        newGame(w());
-        return true;
+// Starts the playback of a file headless, with the sheets when pictures are wanted.
+// False, with the reason on stderr, when the file cannot be used.
+bool start(Session& game, const std::string& file, bool pictures) {
+    media::setDrawBackend(pictures ? media::DrawBackend::Offscreen : media::DrawBackend::Null);
+    std::string why;
+    if (!game.preparePlayback(file, &why)) {
+        std::fprintf(stderr, "tolvane-replay: %s\n", why.c_str());
+        return false;
     }
-
-    // One frame; true when the end-of-game object was spawned in it.
-    bool frame() {
-        i16 endedBefore = w().gameEnded;
-        runFrame(w(), joy, text);
-        return endedBefore == 0 && w().gameEnded != 0;
-    }
-};
+    DTInit(1, nullptr);
+    if (pictures) createSpriteSheets();
+    game.world().running = 1;
+    game.begin();
+    return true;
+}
 
 void printFloat(std::string& out, float v) {
     char buf[32];
@@ -141,12 +134,11 @@ std::string traceLine(const World& w, long frame, bool objects) {
 }
 
 int verify(const std::string& file) {
-    Playback p;
-    if (!p.start(file, false)) return 2;
-    for (long f = 0; f < kMaxFrames; ++f) {
-        long index = p.w().frameCounter;
-        if (!p.frame()) continue;
-        const World& w = p.w();
+    Session game;
+    if (!start(game, file, false)) return 2;
+    const long index = game.runToEnd(kMaxFrames);
+    if (index >= 0) {
+        const World& w = game.world();
         std::printf("{\"frames\": %ld, \"endFrame\": %ld, \"score\": %d, \"level\": %d, \"maxChain\": %d, "
                     "\"totalContacts\": %d, \"timeBonus\": %d, \"finalBonus\": %d, \"timeLeft\": %d}\n",
                     index + 1, index, w.score, w.level, w.maxChain, w.totalContacts, w.timeBonus,
@@ -158,14 +150,14 @@ int verify(const std::string& file) {
 }
 
 int trace(const std::string& file, bool objects, long every, long until) {
-    Playback p;
-    if (!p.start(file, false)) return 2;
+    Session game;
+    if (!start(game, file, false)) return 2;
     std::string line;
     for (long f = 0; f < kMaxFrames; ++f) {
-        long index = p.w().frameCounter;
-        bool ended = p.frame();
+        long index = game.nextFrame();
+        bool ended = game.frame();
         if (index % every == 0) {
-            line = traceLine(p.w(), index, objects);
+            line = traceLine(game.world(), index, objects);
             std::fputs(line.c_str(), stdout);
             std::fputc('\n', stdout);
         }
@@ -175,14 +167,14 @@ int trace(const std::string& file, bool objects, long every, long until) {
 }
 
 int render(const std::string& file, const std::set<long>& frames, const std::string& dir) {
-    Playback p;
-    if (!p.start(file, true)) return 2;
+    Session game;
+    if (!start(game, file, true)) return 2;
     std::error_code ec; // the folder is made only for a replay that was accepted
     std::filesystem::create_directories(dir, ec);
     long last = *frames.rbegin();
     for (long f = 0; f <= last; ++f) {
-        long index = p.w().frameCounter;
-        p.frame();
+        long index = game.nextFrame();
+        game.frame();
         DTUpdate(0);
         if (!frames.count(index)) continue;
         char name[32];
@@ -205,6 +197,14 @@ bool number(const char* s, long& out) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && !std::strcmp(argv[1], "--version")) {
+        std::printf("tolvane-replay %s\n", TOLVANE_VERSION);
+        return 0;
+    }
+    if (argc == 2 && (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h"))) {
+        std::fputs(kHelp, stdout);
+        return 0;
+    }
     if (argc < 3) return usage();
     const std::string command = argv[1];
     const std::string file = argv[2];

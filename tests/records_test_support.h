@@ -20,7 +20,7 @@
 #include "media/dtools.h"
 #include "media/platform_null.h"
 #include "records/records.h"
-#include "session/session.h"
+#include "session/harness.h"
 
 namespace records_test {
 
@@ -62,8 +62,11 @@ class TempDir {
 // A fresh folder that the records are read from and written to during a test.
 class RecordsDir : public TempDir {
   public:
-    RecordsDir() { tolvane::setRecordsDirectory(path()); }
-    ~RecordsDir() { tolvane::setRecordsDirectory({}); }
+    RecordsDir() : previous_(tolvane::recordsDirectory()) { tolvane::setRecordsDirectory(path()); }
+    ~RecordsDir() { tolvane::setRecordsDirectory(previous_); }
+
+  private:
+    fs::path previous_;
 };
 
 // The bytes of a string literal, embedded zeros included.
@@ -117,22 +120,17 @@ inline bool notSavedOf(int packed) { return packed % 2 == 1; }
 // A live game run frame by frame, its input taken by readInput from the null
 // platform's keys, exactly as the window's loop does it, without the pacing.
 struct LiveGame {
-    std::unique_ptr<tolvane::World> world = std::make_unique<tolvane::World>();
-    tolvane::Joystick joy{};
-    tolvane::TextPass text{};
-    tolvane::World& w = *world;
+    tolvane::Session session;
+    tolvane::World& w = session.world();
 
     // `script` false leaves the stage script empty, so only the time-out ends the game.
     explicit LiveGame(bool script = true) {
         platform::null::reset();
         media::setDrawBackend(media::DrawBackend::Null);
         DTInit(1, nullptr);
-        w.replayMode = 0;
-        tolvane::probeJoystick(joy);
-        tolvane::readInput(w, joy);
+        session.prepareLive();
         w.running = 1;
-        if (script) tolvane::buildStageScript(w);
-        tolvane::newGame(w);
+        session.begin(script);
     }
 
     // Runs frames until the end-of-game object has run, `keys` setting the null
@@ -140,9 +138,9 @@ struct LiveGame {
     // -1 if it had not ended after `limit` frames.
     long playToEnd(const std::function<void(long frame)>& keys, long limit = 30000) {
         for (long f = 0; f < limit; ++f) {
-            long index = w.frameCounter;
+            long index = session.nextFrame();
             if (keys) keys(index);
-            tolvane::runFrame(w, joy, text);
+            session.frame();
             if (w.gameEnded) return index;
         }
         return -1;

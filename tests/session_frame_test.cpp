@@ -7,25 +7,22 @@
 
 #include "media/dtools.h"
 #include "media/stools.h"
-#include "session/session.h"
+#include "session/harness.h"
 
 using namespace tolvane;
 
 namespace {
 
 struct Game {
-    std::unique_ptr<World> world = std::make_unique<World>();
-    Joystick joy{};
-    TextPass text{};
-    World& w = *world;
+    Session session;
+    World& w = session.world();
 
     // A playback game (input from the replay buffer), without a stage script unless asked.
     explicit Game(bool script = false) {
-        if (script) buildStageScript(w);
-        w.replayMode = 1;
-        newGame(w);
+        session.preparePlayback();
+        session.begin(script);
     }
-    void frame() { runFrame(w, joy, text); }
+    void frame() { session.frame(); }
     void frames(int n) {
         for (int i = 0; i < n; ++i) frame();
     }

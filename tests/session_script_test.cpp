@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "session/harness.h"
 #include "session/session.h"
 
 using namespace tolvane;
@@ -65,18 +66,17 @@ TEST(StageScript, DropsEntriesBeyondTheTable) {
 }
 
 TEST(StageScript, EntriesFireOnTheirFramesAndAFullScriptStopsTheCursor) {
-    auto w = std::make_unique<World>();
-    for (int i = 0; i < kScriptSlots; ++i) addScriptEntry(*w, 1, kSpeedMarker, 6, 0);
-    newGame(*w);
-    w->replayMode = 1;
-    Joystick joy{};
-    TextPass text{};
-    runFrame(*w, joy, text); // frameCounter 0 during the first frame: nothing fires
-    EXPECT_EQ(w->scriptCursor, 0);
-    runFrame(*w, joy, text); // all entries at frame 1 fire in the second frame
-    EXPECT_EQ(w->scriptCursor, kScriptSlots);
-    runFrame(*w, joy, text);
-    EXPECT_EQ(w->scriptCursor, kScriptSlots);
+    Session game;
+    World& w = game.world();
+    for (int i = 0; i < kScriptSlots; ++i) addScriptEntry(w, 1, kSpeedMarker, 6, 0);
+    game.preparePlayback();
+    game.begin(false);
+    game.frame(); // frameCounter 0 during the first frame: nothing fires
+    EXPECT_EQ(w.scriptCursor, 0);
+    game.frame(); // all entries at frame 1 fire in the second frame
+    EXPECT_EQ(w.scriptCursor, kScriptSlots);
+    game.frame();
+    EXPECT_EQ(w.scriptCursor, kScriptSlots);
 }
 
 TEST(StageScript, FramesOfTheStagesAndBosses) {

@@ -13,6 +13,7 @@
 #include "media/stools.h"
 #include "presentation/presentation.h"
 #include "records/records.h"
+#include "session/harness.h"
 #include "session/session.h"
 
 namespace tolvane {
@@ -27,8 +28,13 @@ std::string rankMessage(i16 hiscoreRank, bool recordNotSaved) {
 
 namespace {
 
-// The sound effects: slot, resource, voices.
-constexpr int kWaves[6][3] = {{0, 101, 3}, {1, 102, 3}, {2, 103, 2}, {3, 104, 2}, {4, 105, 2}, {5, 106, 2}};
+// The sound effects: slot, WAVE resource, voices.
+// clang-format off
+constexpr int kWaves[6][3] = {
+    {kContactSound, 101, 3},      {kLevelUpSound, 102, 3},      {kMissSound, 103, 2},
+    {kBombSound, 104, 2},         {kLaserWarningSound, 105, 2}, {kLevelUpSound2, 106, 2},
+};
+// clang-format on
 
 // Frame timing for the pacing benchmark, kept only when TOLVANE_TIMING_LOG names a file:
 // the start-up time, the start of every frame in microseconds, and the peak memory.
@@ -63,10 +69,9 @@ struct TimingLog {
 };
 
 struct Form1 {
-    World& w;
+    Session& game;
+    World& w = game.world();
     TimingLog timing{};
-    Joystick joy{};
-    TextPass text{};
     HWND window = nullptr;
     bool unloaded = false;
 
@@ -118,10 +123,7 @@ struct Form1 {
         ShowCursor(false);
         window = platform::createForm("Tolvane", 640, 480);
         platform::showForm(window, true);
-        if (w.replayMode == 0) {
-            probeJoystick(joy);
-            readInput(w, joy); // keys held at start do not count as newly pressed
-        }
+        if (w.replayMode == 0) game.prepareLive();
         DTInit(1, window);
         loadPaletteResource(101, 2);
         doEvents();
@@ -136,27 +138,19 @@ struct Form1 {
         for (const auto& wave : kWaves) loadWaveResource(wave[0], wave[1], "WAVE", wave[2]);
         if (!unloaded) w.running = 1;
         timeBeginPeriod(1);
-        buildStageScript(w);
-        newGame(w);
+        game.begin();
     }
 
-    // Waits for each frame on the millisecond clock, sleeping while much of the frame
-    // remains and polling for the last three milliseconds (a sleep may overrun by one or two), then runs it.
+    // Runs the frames, each when it is due, until the window is unloaded.
     void runMainLoop() {
         w.lastFrameTime = static_cast<i32>(timeGetTime());
         for (;;) {
             std::uint32_t now = 0;
-            for (;;) {
-                if (w.running == 0) return;
-                now = timeGetTime();
-                if (frameDue(now, w.lastFrameTime, w.playbackSpeed)) break;
-                double left = 17.0 / (w.playbackSpeed + 1) - double(now - std::uint32_t(w.lastFrameTime));
-                if (left > 3.0) platform::sleepMs(1);
-            }
+            if (!waitForFrame(w, now)) return;
             w.lastFrameTime = static_cast<i32>(now);
             timing.frame();
             w.frameSkip = nextFrameSkip(w.frameSkip, w.playbackSpeed);
-            runFrame(w, joy, text);
+            game.frame();
             if (w.frameSkip == 0) {
                 DTUpdate(0);
                 timing.presented();
@@ -169,8 +163,7 @@ struct Form1 {
 } // namespace
 
 int runGame(const std::string& commandLine) {
-    auto world = std::make_unique<World>(); // every field zero
-    World& w = *world;
+    Session game; // every field of the world zero
 
     std::string why;
     if (!platform::open(&why)) {
@@ -184,16 +177,15 @@ int runGame(const std::string& commandLine) {
     // A replay is read before anything is drawn, so that a file that cannot be used
     // only costs a message.
     if (!commandLine.empty()) {
-        if (!loadReplay(w, commandLine, &why)) {
+        if (!game.preparePlayback(commandLine, &why)) {
             platform::messageBox(why, "Tolvane");
             platform::close();
             return 2;
         }
-        w.replayMode = 1;
     }
     media::setDrawBackend(media::DrawBackend::Window);
 
-    Form1 form{w};
+    Form1 form{game};
     form.startUp();
     form.runMainLoop();
     form.unload();

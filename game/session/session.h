@@ -36,6 +36,9 @@ std::string timeText(i32 timeLeft);
 bool frameDue(std::uint32_t now, i32 lastFrameTime, u8 playbackSpeed);
 // Advances frameSkip; a frame is presented when the result is 0.
 u8 nextFrameSkip(u8 frameSkip, u8 playbackSpeed);
+// Waits on the millisecond clock until the next frame is due and leaves the clock
+// value in `now`. False, at once, when `running` is 0.
+bool waitForFrame(const World& w, std::uint32_t& now);
 
 // Steps 1 to 17 of one frame: everything but presenting it and running window events.
 // In live play the input comes from readInput, in playback from the replay buffer.

@@ -13,7 +13,8 @@
 #include <random>
 
 #include "media/dtools.h"
-#include "session/session.h"
+#include "records/records.h"
+#include "session/harness.h"
 
 using namespace tolvane;
 
@@ -28,17 +29,16 @@ struct Outcome {
 };
 
 // Plays `frames` frames of a copy of the world holding one input.
-Outcome tryMove(const World& from, World& scratch, u8 move, int frames) {
+Outcome tryMove(const World& from, Session& trial, u8 move, int frames) {
+    World& scratch = trial.world();
     std::memcpy(static_cast<void*>(&scratch), &from, sizeof(World));
-    Joystick joy{};
-    TextPass text{};
     Outcome o;
     for (int f = 0; f < frames && scratch.gameEnded == 0; ++f) {
         if (scratch.replayFrame >= 0 && scratch.replayFrame <= kLastReplayIndex) {
             scratch.replayInput[scratch.replayFrame] = move;
         }
         i16 entryBefore = scratch.entryTimer;
-        runFrame(scratch, joy, text);
+        trial.frame();
         if (entryBefore == 0 && scratch.entryTimer != 0) ++o.misses;
     }
     o.gained = static_cast<long>(scratch.score) - from.score;
@@ -65,15 +65,11 @@ int main(int argc, char** argv) {
             bombs = false;
     }
     media::setDrawBackend(media::DrawBackend::Null);
-    auto world = std::make_unique<World>();
-    auto scratch = std::make_unique<World>();
-    World& w = *world;
-    w.replayMode = 1; // the player writes each frame's byte before the frame decodes it
-    buildStageScript(w);
-    newGame(w);
+    Session game, trial;
+    World& w = game.world();
+    game.preparePlayback(); // the player writes each frame's byte before the frame decodes it
+    game.begin();
     std::mt19937 rng(seed);
-    Joystick joy{};
-    TextPass text{};
     u8 previous = 0;
     while (w.gameEnded == 0) {
         u8 best = 0;
@@ -81,7 +77,7 @@ int main(int argc, char** argv) {
         int start = static_cast<int>(rng() % 9);
         for (int k = 0; k < 9; ++k) {
             u8 move = kMoves[(start + k) % 9];
-            Outcome o = tryMove(w, *scratch, move, lookahead);
+            Outcome o = tryMove(w, trial, move, lookahead);
             bool better = o.misses < bestOutcome.misses ||
                           (o.misses == bestOutcome.misses &&
                            (o.gained * 4 - o.distance > bestOutcome.gained * 4 - bestOutcome.distance));
@@ -98,16 +94,14 @@ int main(int argc, char** argv) {
         }
         w.replayInput[w.replayFrame] = input;
         previous = input;
-        runFrame(w, joy, text);
+        game.frame();
     }
     // The file holds entries 0..N with N the frames played, the last entry 0.
     const std::int32_t n = w.replayFrame;
     w.replayInput[n] = 0;
+    const std::string bytes = replayFileBytes(w);
     std::ofstream out(argv[1], std::ios::binary);
-    unsigned char head[4] = {static_cast<unsigned char>(n), static_cast<unsigned char>(n >> 8),
-                             static_cast<unsigned char>(n >> 16), static_cast<unsigned char>(n >> 24)};
-    out.write(reinterpret_cast<char*>(head), 4);
-    out.write(reinterpret_cast<const char*>(w.replayInput), n + 1);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     std::printf("{\"frames\": %d, \"score\": %d, \"level\": %d, \"maxChain\": %d, \"timeLeft\": %d}\n", n,
                 w.score, w.level, w.maxChain, w.timeLeft);
     return out ? 0 : 1;
