@@ -24,7 +24,7 @@ template <std::size_t N> void runPhase(const PhaseStep (&phases)[N], World& w, i
 
 // The counters a phase starts with; a counter left out keeps the value it has.
 struct PhaseStart {
-    std::optional<i16> timer, paramA, paramB, paramC;
+    std::optional<i16> timer = {}, paramA = {}, paramB = {}, paramC = {};
 };
 
 // Moves the object on to `phase`, which runs from its next update on, and sets the
