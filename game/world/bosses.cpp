@@ -21,10 +21,7 @@ void bossLeaves(World& w, int i) {
     w.gaugePenalty = 0;
 }
 
-} // namespace
-
 // Kind 11, the first boss: created at x 320, y -240.
-namespace {
 namespace first_boss {
 
 void enterFromTop(World& w, int i) { descendTo(w, i, 1, 130, 1); }
@@ -90,12 +87,8 @@ constexpr PhaseStep kPhases[] = {
 };
 
 } // namespace first_boss
-} // namespace
-
-void behaveFirstBoss(World& w, int i) { runPhase(first_boss::kPhases, w, i); }
 
 // Kind 16, the second boss: created at x 320, y -96. Its two guns sit on its wings.
-namespace {
 namespace second_boss {
 
 double rightGunX(const World& w, int i) { return double(w.objX[i]) + 106; }
@@ -186,12 +179,8 @@ constexpr PhaseStep kPhases[] = {
 };
 
 } // namespace second_boss
-} // namespace
-
-void behaveSecondBoss(World& w, int i) { runPhase(second_boss::kPhases, w, i); }
 
 // Kind 17, the last boss: created at x 320, y -96.
-namespace {
 namespace last_boss {
 
 // Twelve large shots all round, turned by the timer.
@@ -354,8 +343,12 @@ constexpr PhaseStep kPhases[] = {
 };
 
 } // namespace last_boss
+
 } // namespace
 
+// Each boss runs the phase it is in.
+void behaveFirstBoss(World& w, int i) { runPhase(first_boss::kPhases, w, i); }
+void behaveSecondBoss(World& w, int i) { runPhase(second_boss::kPhases, w, i); }
 void behaveLastBoss(World& w, int i) { runPhase(last_boss::kPhases, w, i); }
 
 } // namespace tolvane

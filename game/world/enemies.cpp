@@ -94,12 +94,8 @@ constexpr PhaseStep kPhases[] = {
 };
 
 } // namespace twin_gun
-} // namespace
-
-void behaveTwinGunEnemy(World& w, int i) { runPhase(twin_gun::kPhases, w, i); }
 
 // Kind 5, the ring-firing enemy.
-namespace {
 namespace ring_enemy {
 
 void enterFromTop(World& w, int i) { descendTo(w, i, 1, 100, 1); }
@@ -129,14 +125,10 @@ constexpr PhaseStep kPhases[] = {
 };
 
 } // namespace ring_enemy
-} // namespace
-
-void behaveRingEnemy(World& w, int i) { runPhase(ring_enemy::kPhases, w, i); }
 
 // Kind 6, the swooping enemy. It always flies along its heading at its speed; the
 // phases change the speed and the heading. The one entering from the right flies the
 // mirror image of the one from the left.
-namespace {
 namespace swoop {
 
 bool fromRight(const World& w, int i) { return w.objParamC[i] == 1; }
@@ -188,15 +180,8 @@ constexpr PhaseStep kPhases[] = {
 };
 
 } // namespace swoop
-} // namespace
-
-void behaveSwoopEnemy(World& w, int i) {
-    swoop::flyOn(w, i);
-    runPhase(swoop::kPhases, w, i);
-}
 
 // Kind 7, the twin-shot enemy.
-namespace {
 namespace twin_shot {
 
 void enterFromTop(World& w, int i) {
@@ -245,12 +230,8 @@ constexpr PhaseStep kPhases[] = {
 };
 
 } // namespace twin_shot
-} // namespace
-
-void behaveTwinShotEnemy(World& w, int i) { runPhase(twin_shot::kPhases, w, i); }
 
 // Kind 12, the laser enemy.
-namespace {
 namespace laser_enemy {
 
 // A braking descent: 90/16 pixels in the first frame down to 1/16 in the last.
@@ -291,12 +272,8 @@ constexpr PhaseStep kPhases[] = {
 };
 
 } // namespace laser_enemy
-} // namespace
-
-void behaveLaserEnemy(World& w, int i) { runPhase(laser_enemy::kPhases, w, i); }
 
 // Kind 14, the side-entry gunship.
-namespace {
 namespace gunship {
 
 // A braking slide in from the side.
@@ -345,8 +322,18 @@ constexpr PhaseStep kPhases[] = {
 };
 
 } // namespace gunship
+
 } // namespace
 
+// Each of these runs the phase it is in; the swooping enemy flies on first.
+void behaveTwinGunEnemy(World& w, int i) { runPhase(twin_gun::kPhases, w, i); }
+void behaveRingEnemy(World& w, int i) { runPhase(ring_enemy::kPhases, w, i); }
+void behaveSwoopEnemy(World& w, int i) {
+    swoop::flyOn(w, i);
+    runPhase(swoop::kPhases, w, i);
+}
+void behaveTwinShotEnemy(World& w, int i) { runPhase(twin_shot::kPhases, w, i); }
+void behaveLaserEnemy(World& w, int i) { runPhase(laser_enemy::kPhases, w, i); }
 void behaveGunship(World& w, int i) { runPhase(gunship::kPhases, w, i); }
 
 } // namespace tolvane
