@@ -2,6 +2,7 @@
 // fills, outlines and glows, all on a cairo context.
 #pragma once
 #include "image.h"
+#include "presentation/sheets.h"
 
 #include <initializer_list>
 #include <vector>
@@ -41,6 +42,13 @@ template <typename F> void inCell(cairo_t* cr, double x, double y, double w, dou
     cairo_translate(cr, x, y);
     draw(cr);
     cairo_restore(cr);
+}
+template <typename F> void inCell(cairo_t* cr, const tolvane::sheet::Cell& c, F draw) {
+    inCell(cr, c.x, c.y, c.width, c.height, draw);
+}
+// A canvas of the size of a sheet's picture.
+inline Canvas sheetCanvas(int surface) {
+    return Canvas(tolvane::sheet::kSurfaceSize[surface].width, tolvane::sheet::kSurfaceSize[surface].height);
 }
 
 } // namespace art

@@ -188,34 +188,38 @@ void bombMark(cairo_t* cr) {
 } // namespace
 
 Indexed hudSheet() {
-    Canvas canvas(384, 145);
+    namespace sheet = tolvane::sheet;
+    Canvas canvas = sheetCanvas(sheet::kHudSheet);
     cairo_t* cr = canvas.cr();
-    inCell(cr, 0, 1, 64, 16, gaugeBar);
-    inCell(cr, 0, 17, 80, 80, sphere);
-    for (int f = 0; f < 3; ++f) inCell(cr, 80 + 48 * f, 16, 48, 48, [f](cairo_t* c) { speedRing(c, f); });
-    for (int a = 0; a < 8; ++a) inCell(cr, 80 + 16 * a, 64, 16, 16, [a](cairo_t* c) { spark(c, a); });
-    for (int f = 0; f < 8; ++f) inCell(cr, 48 * f, 97, 48, 48, [f](cairo_t* c) { wreck(c, f); });
+    inCell(cr, sheet::kGaugeBar, gaugeBar);
+    inCell(cr, sheet::kSphere, sphere);
+    for (int f = 0; f < sheet::kSpeedRingFrames; ++f)
+        inCell(cr, sheet::kSpeedRing.next(f), [f](cairo_t* c) { speedRing(c, f); });
+    for (int a = 0; a < sheet::kSparkFrames; ++a)
+        inCell(cr, sheet::kSpark.next(a), [a](cairo_t* c) { spark(c, a); });
+    for (int f = 0; f < sheet::kWreckFrames; ++f)
+        inCell(cr, sheet::kWreck.next(f), [f](cairo_t* c) { wreck(c, f); });
     for (int r = 0; r < 6; ++r)
         for (int c = 0; c < 6; ++c)
-            inCell(cr, 272 + 16 * c, 16 * r, 16, 16, [r, c](cairo_t* cc) { arrow(cc, 60 * r + 10 * c); });
-    inCell(cr, 368, 0, 16, 16, markerDisc);
-    inCell(cr, 232, 48, 8, 16, bombMark);
+            inCell(cr, sheet::kArrow.next(c).below(r), [r, c](cairo_t* cc) { arrow(cc, 60 * r + 10 * c); });
+    inCell(cr, sheet::kMarkerDisc, markerDisc);
+    inCell(cr, sheet::kBombMark, bombMark);
 
     // Lettering last, pixel by pixel: digits sit on rows 2..12 of their cells,
     // the letters share that baseline.
-    for (int d = 0; d < 10; ++d) drawDigit(canvas, 80 + 16 * d + 2, 2, d, kDigits);
+    for (int d = 0; d < 10; ++d) drawDigit(canvas, sheet::kDigit.next(d).x + 2, 2, d, kDigits);
     const int letterTop = 2 + kDigitHeight - kLetterHeight;
-    auto label = [&](int x, int y, const char* word) {
-        drawWord(canvas, x + 1, y + letterTop, word, kLabel);
+    auto label = [&](const sheet::Cell& c, const char* word) {
+        drawWord(canvas, c.x + 1, c.y + letterTop, word, kLabel);
     };
-    label(64, 0, "LV");
-    label(240, 0, "CHAIN");
-    label(224, 16, "MAX");
-    label(248, 16, "ALL");
-    label(224, 32, "BONUS");
-    label(224, 48, "B");
-    label(224, 64, "SCORE");
-    label(224, 80, "TIME");
+    label(sheet::kLevelLabel, "LV");
+    label(sheet::kContactLabel, "CHAIN");
+    label(sheet::kMaxLabel, "MAX");
+    label(sheet::kAllLabel, "ALL");
+    label(sheet::kBonusLabel, "BONUS");
+    label(sheet::kBombLabel, "B");
+    label(sheet::kScoreLabel, "SCORE");
+    label(sheet::kTimeLabel, "TIME");
     return quantise(canvas, gamePalette(), kHudKeyIndex, kKeyClearance);
 }
 

@@ -452,22 +452,24 @@ void lastBoss(cairo_t* cr) {
 } // namespace
 
 Indexed objectSheet() {
-    Canvas canvas(640, 480);
+    namespace sheet = tolvane::sheet;
+    Canvas canvas = sheetCanvas(sheet::kObjectSheet);
     cairo_t* cr = canvas.cr();
-    for (int f = 0; f < 4; ++f) inCell(cr, 12 * f, 0, 12, 12, [f](cairo_t* c) { roundBullet(c, f); });
-    inCell(cr, 0, 12, 48, 48, smallFighter);
-    inCell(cr, 48, 0, 160, 96, twinGunEnemy);
-    inCell(cr, 208, 0, 48, 64, twinShotEnemy);
-    inCell(cr, 256, 0, 240, 96, secondBoss);
+    for (int f = 0; f < sheet::kRoundBulletFrames; ++f)
+        inCell(cr, sheet::kRoundBullet.next(f), [f](cairo_t* c) { roundBullet(c, f); });
+    inCell(cr, sheet::kSmallEnemy, smallFighter);
+    inCell(cr, sheet::kTwinGunEnemy, twinGunEnemy);
+    inCell(cr, sheet::kTwinShotEnemy, twinShotEnemy);
+    inCell(cr, sheet::kSecondBoss, secondBoss);
     for (int a = 0; a < 360; ++a)
-        inCell(cr, (a % 40) * 16, 96 + (a / 40) * 16, 16, 16, [a](cairo_t* c) { headingBullet(c, a); });
-    inCell(cr, 0, 240, 80, 160, ringEnemy);
-    inCell(cr, 80, 240, 160, 240, firstBoss);
-    inCell(cr, 240, 240, 80, 160, laserEnemy);
-    inCell(cr, 240, 400, 32, 32, laserSegment);
-    inCell(cr, 240, 432, 32, 32, largeShot);
-    inCell(cr, 272, 400, 160, 80, sideGunship);
-    inCell(cr, 0, 400, 80, 80, lastBoss);
+        inCell(cr, sheet::headingBullet(a), [a](cairo_t* c) { headingBullet(c, a); });
+    inCell(cr, sheet::kRingEnemy, ringEnemy);
+    inCell(cr, sheet::kFirstBoss, firstBoss);
+    inCell(cr, sheet::kLaserEnemy, laserEnemy);
+    inCell(cr, sheet::kLaserSegment, laserSegment);
+    inCell(cr, sheet::kLargeShot, largeShot);
+    inCell(cr, sheet::kGunship, sideGunship);
+    inCell(cr, sheet::kLastBoss, lastBoss);
     return quantise(canvas, gamePalette(), kSpriteKeyIndex, kKeyClearance);
 }
 

@@ -49,7 +49,7 @@ void headline(cairo_t* cr, const char* text, const char* face, double size, doub
 } // namespace
 
 Indexed resultsPicture() {
-    Canvas canvas(640, 480);
+    Canvas canvas = sheetCanvas(tolvane::sheet::kResults);
     cairo_t* cr = canvas.cr();
     cairo_pattern_t* sky = cairo_pattern_create_linear(0, 0, 0, 480);
     addStop(sky, 0, {8, 10, 40});
@@ -108,7 +108,7 @@ Indexed stageCard(int stage) {
                           {255, 228, 40},  {255, 200, 0},   {255, 160, 0},   {240, 110, 0},
                           {220, 50, 20},   {170, 20, 20},   {110, 10, 20},   {70, 0, 20},
                           {255, 200, 200}, {150, 60, 0},    {90, 40, 10},    {255, 130, 110}};
-    Canvas canvas(320, 240);
+    Canvas canvas = sheetCanvas(tolvane::sheet::kStage1Card);
     cairo_t* cr = canvas.cr();
     const double cx = 160, cy = 120;
     const int points = 28;
