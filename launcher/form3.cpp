@@ -34,6 +34,7 @@ Form3::Form3(const QString& appDir, Form1* menu) : appDir_(appDir), menu_(menu) 
     // No key preview here: the list gets the keys, and its own Enter and Esc decide.
     File1->installEventFilter(this);
     setFocusProxy(File1);
+    File1->setToolTip(QStringLiteral("Tab --- 記録の一覧"));
 
     watcher_.addPath(appDir_);
     QObject::connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, [this] { Form_Load(); });
@@ -67,6 +68,9 @@ bool Form3::eventFilter(QObject* watched, QEvent* event) {
             if (!key->isAutoRepeat()) play();
             return true;
         case Qt::Key_Escape: close(); return true;
+        case Qt::Key_Tab:
+            if (menu_) menu_->showForm4();
+            return true;
         default: break;
         }
     }

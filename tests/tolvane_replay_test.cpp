@@ -108,9 +108,10 @@ TEST(VerifyMany, UnusableFilesSayWhyInTheirPlace) {
     ToolRun escaped = verify({odd, good});
     EXPECT_EQ(escaped.status, 0);
     ASSERT_EQ(escaped.lines.size(), 2u);
-    EXPECT_EQ(escaped.lines[0].rfind("{\"file\": \"" + dir.path().string() + "/say \\\"hi\\\" \\\\ there.rep\", "
-                                                                              "\"frames\": ",
-                                      0),
+    EXPECT_EQ(escaped.lines[0].rfind("{\"file\": \"" + dir.path().string() +
+                                         "/say \\\"hi\\\" \\\\ there.rep\", "
+                                         "\"frames\": ",
+                                     0),
               0u)
         << escaped.lines[0];
 }
