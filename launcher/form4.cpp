@@ -83,8 +83,10 @@ Form4::Form4(Form1* menu) : menu_(menu) {
     // to a point), measured once instead of over every row.
     int name = box.horizontalAdvance(QStringLiteral("NewReplay.rep"));
     for (int r = 0; r < list_->rowCount(); ++r)
-        name = std::max(name, box.horizontalAdvance(list_->data(list_->index(r, 0), Qt::DisplayRole).toString()));
-    const char* const widest[ReplayList::Status] = {"", "2000-00-00 00:00", "00:00", "4000000000", "999", "999999"};
+        name = std::max(name,
+                        box.horizontalAdvance(list_->data(list_->index(r, 0), Qt::DisplayRole).toString()));
+    const char* const widest[ReplayList::Status] = {"",      "2000-00-00 00:00", "00:00", "4000000000", "999",
+                                                    "999999"};
     for (int c = 0; c < ReplayList::Status; ++c) {
         const int sample = c == ReplayList::Name ? std::min(name, 320) : box.horizontalAdvance(widest[c]);
         const QString title = list_->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
@@ -92,7 +94,8 @@ Form4::Form4(Form1* menu) : menu_(menu) {
     }
     Table->installEventFilter(this);
     setFocusProxy(Table);
-    QObject::connect(Table, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& i) { play(i); });
+    QObject::connect(Table, &QAbstractItemView::doubleClicked, this,
+                     [this](const QModelIndex& i) { play(i); });
 
     auto* top = new QHBoxLayout;
     top->setContentsMargins(0, 0, 0, 0);

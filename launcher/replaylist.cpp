@@ -36,7 +36,9 @@ qint64 mtimeOf(const QFileInfo& info) { return info.lastModified().toMSecsSinceE
 
 QString minutesAndSeconds(qint64 frames) {
     const qint64 seconds = frames / 60;
-    return QStringLiteral("%1:%2").arg(seconds / 60, 2, 10, QChar(u'0')).arg(seconds % 60, 2, 10, QChar(u'0'));
+    return QStringLiteral("%1:%2")
+        .arg(seconds / 60, 2, 10, QChar(u'0'))
+        .arg(seconds % 60, 2, 10, QChar(u'0'));
 }
 
 QJsonObject toJson(const Verdict& v) {
@@ -122,7 +124,8 @@ VerdictCache::VerdictCache(const QString& file, const QString& toolStamp) : file
     }
 }
 
-std::optional<Verdict> VerdictCache::find(const QString& path, qint64 size, qint64 mtime, QByteArray* hash) const {
+std::optional<Verdict> VerdictCache::find(const QString& path, qint64 size, qint64 mtime,
+                                          QByteArray* hash) const {
     const auto it = byPath_.constFind(path);
     if (it == byPath_.constEnd() || it->size != size || it->mtime != mtime) return std::nullopt;
     if (hash) *hash = it->hash;
@@ -168,7 +171,8 @@ bool VerdictCache::save() {
         return true;
     }
     if (!warned_) { // once: the list works without its cache, only slower next time
-        std::fprintf(stderr, "kestrow: cannot write %s: %s\n", qPrintable(file_), qPrintable(out.errorString()));
+        std::fprintf(stderr, "kestrow: cannot write %s: %s\n", qPrintable(file_),
+                     qPrintable(out.errorString()));
         warned_ = true;
     }
     return false;
@@ -176,7 +180,8 @@ bool VerdictCache::save() {
 
 // ---- The list ----
 
-ReplayList::ReplayList(const QString& folder, const QString& toolDir, const QString& cacheFile, QObject* parent)
+ReplayList::ReplayList(const QString& folder, const QString& toolDir, const QString& cacheFile,
+                       QObject* parent)
     : QAbstractTableModel(parent), folder_(folder), tool_(QDir(toolDir).filePath(kVerifyProgram)),
       cache_(cacheFile, toolStamp(tool_)) {
     pumpTimer_.setSingleShot(true);
@@ -193,7 +198,8 @@ ReplayList::ReplayList(const QString& folder, const QString& toolDir, const QStr
         process_->kill();
     });
     if (QFileInfo(folder_).isDir()) watcher_.addPath(folder_);
-    QObject::connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, [this] { rescanTimer_.start(); });
+    QObject::connect(&watcher_, &QFileSystemWatcher::directoryChanged, this,
+                     [this] { rescanTimer_.start(); });
     rescan();
 }
 
@@ -303,7 +309,8 @@ void ReplayList::pump() {
         queue_.pop_front();
         const int r = rowOf(path);
         if (r < 0 || rows_[r].verdict.state != Verdict::Pending) continue;
-        if (std::any_of(asked_.begin(), asked_.end(), [&](const Asked& a) { return a.path == path; })) continue;
+        if (std::any_of(asked_.begin(), asked_.end(), [&](const Asked& a) { return a.path == path; }))
+            continue;
         Row& row = rows_[r];
         if (row.hash.isEmpty()) row.hash = replayHash(path);
         if (const auto v = cache_.findContent(row.hash)) {
@@ -377,20 +384,24 @@ void ReplayList::toolFinished(int exitCode, QProcess::ExitStatus status) {
         if (asked_.size() == 1 && status == QProcess::NormalExit && exitCode == 2) {
             // One file is answered the old way: the reason on stderr, after the file's name.
             QString reason = errors;
-            const QString prefix = kVerifyProgram + QStringLiteral(": \"") + asked_[0].path + QStringLiteral("\": ");
+            const QString prefix =
+                kVerifyProgram + QStringLiteral(": \"") + asked_[0].path + QStringLiteral("\": ");
             if (reason.startsWith(prefix)) reason = reason.mid(prefix.size());
             failed.state = Verdict::Unusable;
             failed.reason = reason;
             settle(asked_[0], failed, true);
         } else {
             if (timedOut) {
-                failed.reason = QStringLiteral("the check gave no answer within %1 s").arg(answerTimeout_ / 1000.0);
+                failed.reason =
+                    QStringLiteral("the check gave no answer within %1 s").arg(answerTimeout_ / 1000.0);
             } else if (exitCode == -1) {
                 failed.reason = QStringLiteral("%1 cannot be started").arg(kVerifyProgram);
             } else if (status == QProcess::CrashExit) {
                 failed.reason = QStringLiteral("%1 stopped during the check").arg(kVerifyProgram);
             } else {
-                failed.reason = QStringLiteral("%1 ended without an answer (status %2)").arg(kVerifyProgram).arg(exitCode);
+                failed.reason = QStringLiteral("%1 ended without an answer (status %2)")
+                                    .arg(kVerifyProgram)
+                                    .arg(exitCode);
             }
             // The first file without an answer is the one the tool was busy with (it
             // answers in order); the others are asked again, unless the tool never
@@ -439,7 +450,8 @@ QVariant ReplayList::data(const QModelIndex& index, int role) const {
         case Level: return number(v.level);
         case MaxChain: return number(v.maxChain);
         case Status:
-            if (role == SortRole) return int(v.state == Verdict::Ok ? 0 : v.state == Verdict::Pending ? 1 : 2);
+            if (role == SortRole)
+                return int(v.state == Verdict::Ok ? 0 : v.state == Verdict::Pending ? 1 : 2);
             return ok ? QStringLiteral("ok") : v.state == Verdict::Pending ? QStringLiteral("…") : v.reason;
         }
         return {};
@@ -459,7 +471,8 @@ QVariant ReplayList::data(const QModelIndex& index, int role) const {
 
 QVariant ReplayList::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-    static const char* const kTitles[ColumnCount] = {"ファイル", "日付", "長さ", "スコア", "レベル", "最大チェイン", "状態"};
+    static const char* const kTitles[ColumnCount] = {"ファイル", "日付",         "長さ", "スコア",
+                                                     "レベル",   "最大チェイン", "状態"};
     return section >= 0 && section < ColumnCount ? QString::fromUtf8(kTitles[section]) : QVariant();
 }
 

@@ -66,7 +66,8 @@ class VerdictCache {
     std::optional<Verdict> find(const QString& path, qint64 size, qint64 mtime, QByteArray* hash) const;
     // The verdict of any file with this content.
     std::optional<Verdict> findContent(const QByteArray& hash) const;
-    void store(const QString& path, qint64 size, qint64 mtime, const QByteArray& hash, const Verdict& verdict);
+    void store(const QString& path, qint64 size, qint64 mtime, const QByteArray& hash,
+               const Verdict& verdict);
 
     // Writes the file (whole or not at all) when something changed, leaving out files
     // that are gone. False, with a line on stderr, when it cannot be written.
@@ -97,7 +98,8 @@ class ReplayList : public QAbstractTableModel {
 
     // Lists `folder`, verifying with the tool in `toolDir`; the cache is read from and
     // written to `cacheFile`.
-    ReplayList(const QString& folder, const QString& toolDir, const QString& cacheFile, QObject* parent = nullptr);
+    ReplayList(const QString& folder, const QString& toolDir, const QString& cacheFile,
+               QObject* parent = nullptr);
     ~ReplayList() override;
 
     int rowCount(const QModelIndex& parent = {}) const override;
