@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "presentation/sheets.h"
+#include "world/presets.h"
 
 #include <algorithm>
 #include <cmath>
@@ -178,27 +179,19 @@ TEST(Sheets, EveryCellHoldsArt) {
 TEST(Sheets, HitboxesLieOnTheArt) {
     // What the barrier and the core collide with must be visible: most of each
     // kind's hitbox, centred in its cell, is covered by its picture.
-    struct Kind {
-        int kind, x, y, w, h, left, right, top, bottom;
-    };
-    const Kind kinds[] = {
-        {1, 0, 12, 48, 48, -18, 18, -18, 18},        {2, 0, 0, 12, 12, -1, 2, -1, 2},
-        {3, 48, 0, 160, 96, -70, 70, -40, 40},       {4, 0, 96, 16, 16, -1, 2, -1, 2},
-        {5, 0, 240, 80, 160, -30, 30, -75, 75},      {7, 208, 0, 48, 64, -12, 12, -28, 28},
-        {11, 80, 240, 160, 240, -70, 70, -120, 120}, {12, 240, 240, 80, 160, -30, 30, -70, 70},
-        {13, 240, 400, 32, 32, -16, 16, -16, 16},    {14, 272, 400, 160, 80, -80, 80, -40, 40},
-        {15, 240, 432, 32, 32, -8, 8, -8, 8},        {16, 256, 0, 240, 96, -100, 100, -40, 40},
-        {17, 0, 400, 80, 80, -30, 30, -30, 30}};
     const Picture& pic = picture(1);
-    for (const Kind& k : kinds) {
-        const int cx = k.x + k.w / 2, cy = k.y + k.h / 2;
+    for (int kind = 1; kind < 18; ++kind) {
+        const tolvane::KindPreset& p = tolvane::kKindPresets[kind];
+        const tolvane::sheet::Cell& c = p.cell;
+        if (c.width == 0) continue; // the invisible marker kinds
+        const int cx = c.x + c.width / 2, cy = c.y + c.height / 2;
         int inside = 0, ink = 0;
-        for (int y = std::max(k.y, cy + k.top); y <= std::min(k.y + k.h - 1, cy + k.bottom); ++y)
-            for (int x = std::max(k.x, cx + k.left); x <= std::min(k.x + k.w - 1, cx + k.right); ++x) {
+        for (int y = std::max(c.y, cy + p.top); y <= std::min(c.y + c.height - 1, cy + p.bottom); ++y)
+            for (int x = std::max(c.x, cx + p.left); x <= std::min(c.x + c.width - 1, cx + p.right); ++x) {
                 ++inside;
                 ink += !(pic.at(x, y) == kSpriteKey);
             }
-        EXPECT_GE(ink * 10, inside * 6) << "kind " << k.kind << ": " << ink << " of " << inside;
+        EXPECT_GE(ink * 10, inside * 6) << "kind " << kind << ": " << ink << " of " << inside;
     }
 }
 

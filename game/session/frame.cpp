@@ -79,15 +79,19 @@ void takeInput(World& w, Joystick& joy) {
 }
 
 void drawTime(World& w, TextPass& text) {
-    beginText(text, 0);
+    beginText(text, sheet::kBackBuffer);
     selectFont(text, "2", 20, 0, 4, 0, 0, 0);
     setTextColors(text, 16777215, 0, 0);
     drawText(text, timeText(w.timeLeft), 280, 32);
     endText(text);
 }
 
+// How long a bomb lasts, in frames; while it runs the barrier is wider by the frames
+// left and the background flashes.
+constexpr i16 kBombFrames = 60;
+
 void fireBomb(World& w) {
-    w.bombTimer = 60;
+    w.bombTimer = kBombFrames;
     w.bombStock = wrap16(w.bombStock - 1);
     STPlay(kBombSound);
     int n = 0;

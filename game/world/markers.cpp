@@ -50,44 +50,37 @@ void behaveSpeedMarker(World& w, int i) {
 
 namespace {
 
-struct Label {
-    int x, y;
-    sheet::Cell cell;
+// A line of the results screen: one or two labels and a number of `places` digits.
+struct ResultLine {
+    struct Label {
+        int x, y;
+        sheet::Cell cell;
+    } first, second;
+    i32 (*value)(const World&);
+    int places, x, y;
 };
 
-// The labels of the results screen, top to bottom.
+// The lines of the results screen, top to bottom.
 // clang-format off
-constexpr Label kResultLabels[] = {
-    {256, 120, sheet::kLevelLabel},
-    {256, 160, sheet::kMaxLabel},   {280, 160, sheet::kContactLabel},
-    {256, 200, sheet::kAllLabel},   {280, 200, sheet::kContactLabel},
-    {256, 240, sheet::kTimeLabel},  {296, 240, sheet::kBonusLabel},
-    {256, 320, sheet::kBonusLabel},
-    {256, 400, sheet::kScoreLabel},
+constexpr ResultLine kResultLines[] = {
+    {{256, 120, sheet::kLevelLabel}, {},                                [](const World& w) -> i32 { return w.level; },         3, 360, 140},
+    {{256, 160, sheet::kMaxLabel},   {280, 160, sheet::kContactLabel}, [](const World& w) { return w.maxChain; },      5, 340, 180},
+    {{256, 200, sheet::kAllLabel},   {280, 200, sheet::kContactLabel}, [](const World& w) { return w.totalContacts; }, 5, 340, 220},
+    {{256, 240, sheet::kTimeLabel},  {296, 240, sheet::kBonusLabel},   [](const World& w) { return w.timeBonus; },     8, 301, 260},
+    {{256, 320, sheet::kBonusLabel}, {},                                [](const World& w) { return w.finalBonus; },    8, 301, 340},
+    {{256, 400, sheet::kScoreLabel}, {},                                [](const World& w) { return w.score; },         9, 290, 420},
 };
 // clang-format on
-
-void drawLabel(const Label& l) { drawCell(l.x, l.y, l.cell); }
 
 } // namespace
 
 void behaveGameEnd(World& w, int) {
     drawCell(0, 0, sheet::kResultsScreen, 1);
-    drawLabel(kResultLabels[0]);
-    drawNumber(w.level, 3, 360, 140);
-    drawLabel(kResultLabels[1]);
-    drawLabel(kResultLabels[2]);
-    drawNumber(w.maxChain, 5, 340, 180);
-    drawLabel(kResultLabels[3]);
-    drawLabel(kResultLabels[4]);
-    drawNumber(w.totalContacts, 5, 340, 220);
-    drawLabel(kResultLabels[5]);
-    drawLabel(kResultLabels[6]);
-    drawNumber(w.timeBonus, 8, 301, 260);
-    drawLabel(kResultLabels[7]);
-    drawNumber(w.finalBonus, 8, 301, 340);
-    drawLabel(kResultLabels[8]);
-    drawNumber(w.score, 9, 290, 420);
+    for (const ResultLine& line : kResultLines) {
+        drawCell(line.first.x, line.first.y, line.first.cell);
+        if (line.second.cell.width != 0) drawCell(line.second.x, line.second.y, line.second.cell);
+        drawNumber(line.value(w), line.places, line.x, line.y);
+    }
     // The ship stays out of sight.
     w.shipX = 320;
     w.shipY = 540;

@@ -10,39 +10,11 @@
 #include "presentation/presentation.h"
 #include "records/records.h"
 #include "session/arith.h"
+#include "world/presets.h"
 #include "world/world.h"
 
 namespace tolvane {
 namespace {
-
-struct Preset {
-    sheet::Cell cell; // on the object sheet; none for the invisible marker kinds
-    i16 left, right, top, bottom;
-};
-
-// Sprite cell, size and hit box of each kind (index = kind).
-// clang-format off
-constexpr Preset kPresets[18] = {
-    {{}, 0, 0, 0, 0},                              // 0 (never spawned)
-    {sheet::kSmallEnemy, -18, 18, -18, 18},        // 1 fan enemy
-    {sheet::kRoundBullet, -1, 2, -1, 2},           // 2 round bullet
-    {sheet::kTwinGunEnemy, -70, 70, -40, 40},      // 3 twin-gun enemy
-    {sheet::kHeadingBullet, -1, 2, -1, 2},         // 4 heading bullet
-    {sheet::kRingEnemy, -30, 30, -75, 75},         // 5 ring enemy
-    {sheet::kSmallEnemy, -18, 18, -18, 18},        // 6 swoop enemy
-    {sheet::kTwinShotEnemy, -12, 12, -28, 28},     // 7 twin-shot enemy
-    {{}, 0, 0, 0, 0},                              // 8 end of game
-    {{}, 0, 0, 0, 0},                              // 9 stage banner
-    {{}, 0, 0, 0, 0},                              // 10 speed marker
-    {sheet::kFirstBoss, -70, 70, -120, 120},       // 11 first boss
-    {sheet::kLaserEnemy, -30, 30, -70, 70},        // 12 laser enemy
-    {sheet::kLaserSegment, -16, 16, -16, 16},      // 13 laser segment
-    {sheet::kGunship, -80, 80, -40, 40},           // 14 gunship
-    {sheet::kLargeShot, -8, 8, -8, 8},             // 15 large shot
-    {sheet::kSecondBoss, -100, 100, -40, 40},      // 16 second boss
-    {sheet::kLastBoss, -30, 30, -30, 30},          // 17 last boss
-};
-// clang-format on
 
 // Starts a song of the application directory from its beginning.
 void playSong(const std::string& file) {
@@ -116,7 +88,7 @@ void spawnObject(World& w, i16 kind, f32 x, f32 y, f32 vx, f32 vy, i16& heading)
     w.objParamC[s] = 0;
     w.objContactWait[s] = 0;
 
-    const Preset& p = kPresets[kind >= 0 && kind <= 17 ? kind : 0];
+    const KindPreset& p = kKindPresets[kind >= 0 && kind <= 17 ? kind : 0];
     w.objCellX[s] = static_cast<f32>(p.cell.x);
     w.objCellY[s] = static_cast<f32>(p.cell.y);
     w.objWidth[s] = static_cast<f32>(p.cell.width);

@@ -13,6 +13,18 @@ struct Pt {
     double x, y;
 };
 
+// Adds a closed path through n points, point(k) for k = 0 .. n - 1, to the current path.
+template <typename F> void closedPath(cairo_t* cr, int n, F point) {
+    for (int k = 0; k < n; ++k) {
+        const Pt p = point(k);
+        if (k == 0)
+            cairo_move_to(cr, p.x, p.y);
+        else
+            cairo_line_to(cr, p.x, p.y);
+    }
+    cairo_close_path(cr);
+}
+
 // Path through the points, closed.
 void polygon(cairo_t* cr, const std::vector<Pt>& pts);
 // Closed path symmetric about x = cx: the given points describe the right half
