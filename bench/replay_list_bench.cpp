@@ -16,10 +16,10 @@ using namespace kestrow;
 namespace {
 
 struct Opening {
-    qint64 windowMs = 0;   // from the key to the window shown on screen
-    qint64 firstMs = -1;   // until the first result
-    qint64 halfMs = -1;    // until half of them
-    qint64 allMs = -1;     // until the last
+    qint64 windowMs = 0; // from the key to the window shown on screen
+    qint64 firstMs = -1; // until the first result
+    qint64 halfMs = -1;  // until half of them
+    qint64 allMs = -1;   // until the last
     int rows = 0;
     int settledAtOnce = 0; // known when the window came up
 };

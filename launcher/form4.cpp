@@ -148,6 +148,14 @@ bool Form4::eventFilter(QObject* watched, QEvent* event) {
             if (!key->isAutoRepeat()) play(Table->currentIndex());
             return true;
         case Qt::Key_Escape: close(); return true;
+        case Qt::Key_Home: // whole rows are selected: the first and the last replay
+        case Qt::Key_End:
+            if (sorted_->rowCount() > 0) {
+                const int row = key->key() == Qt::Key_Home ? 0 : sorted_->rowCount() - 1;
+                Table->setCurrentIndex(sorted_->index(
+                    row, Table->currentIndex().isValid() ? Table->currentIndex().column() : 0));
+            }
+            return true;
         default: break;
         }
     }

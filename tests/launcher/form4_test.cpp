@@ -45,12 +45,14 @@ class ListTest : public LauncherTest {
     // The tool beside the menu: a script that notes the files it was asked about, then
     // runs `body` (by default the real tolvane-replay).
     void useTool(const QString& body) const {
-        const QString script = QStringLiteral("#!/bin/sh\n"
-                                              "for a in \"$@\"; do printf '%s\\n' \"$a\"; done >> '%1/verify.log'\n")
-                                   .arg(runsDir_) +
-                               body + u'\n';
+        const QString script =
+            QStringLiteral("#!/bin/sh\n"
+                           "for a in \"$@\"; do printf '%s\\n' \"$a\"; done >> '%1/verify.log'\n")
+                .arg(runsDir_) +
+            body + u'\n';
         writeFile(kVerifyProgram, script.toUtf8());
-        QFile::setPermissions(appFile(kVerifyProgram), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(appFile(kVerifyProgram),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
     // The files the tool has been asked about so far.
     QStringList asked() const {
@@ -117,13 +119,16 @@ struct Golden {
     const char* chain;
 };
 const Golden kGoldens[] = {
-    {"autoplay", "06:46", "407192028", "262", "43148"}, {"zero", "02:15", "120690", "21", "304"},
-    {"boost", "02:12", "51532", "3", "184"},            {"wander", "02:06", "11008", "2", "28"},
+    {"autoplay", "06:46", "407192028", "262", "43148"},
+    {"zero", "02:15", "120690", "21", "304"},
+    {"boost", "02:12", "51532", "3", "184"},
+    {"wander", "02:06", "11008", "2", "28"},
     {"hunter", "02:21", "4830", "2", "18"},
 };
 
 TEST_F(ListTest, ColumnsShowWhatTheGameComputes) {
-    for (const Golden& g : kGoldens) copyGolden(QString::fromUtf8(g.name), QString::fromUtf8(g.name) + ".rep");
+    for (const Golden& g : kGoldens)
+        copyGolden(QString::fromUtf8(g.name), QString::fromUtf8(g.name) + ".rep");
     writeFile(QStringLiteral("short.rep"), QByteArray("\x01\0\0", 3));
     setTime(QStringLiteral("zero.rep"), kMay);
 
@@ -156,7 +161,8 @@ TEST_F(ListTest, ColumnsShowWhatTheGameComputes) {
         EXPECT_EQ(got, (QStringList{g.length, g.score, g.level, g.chain, "ok"}));
     }
     const int zero = rowNamed(list, QStringLiteral("zero.rep"));
-    EXPECT_EQ(list->sorted()->index(zero, ReplayList::Date).data().toString(), QStringLiteral("2024-05-06 07:08"));
+    EXPECT_EQ(list->sorted()->index(zero, ReplayList::Date).data().toString(),
+              QStringLiteral("2024-05-06 07:08"));
     const int bad = rowNamed(list, QStringLiteral("short.rep"));
     QStringList got;
     for (int c : cols) got << list->sorted()->index(bad, c).data().toString();
@@ -175,10 +181,12 @@ TEST_F(ListTest, SortsByAnyColumnNewestFirst) {
     setTime(QStringLiteral("bad.rep"), kMay.addDays(-9));
     Form4* list = open();
     ASSERT_TRUE(waitSettled(list));
-    EXPECT_EQ(names(list), (QStringList{"wander.rep", "autoplay.rep", "hunter.rep", "zero.rep", "boost.rep", "bad.rep"}));
+    EXPECT_EQ(names(list),
+              (QStringList{"wander.rep", "autoplay.rep", "hunter.rep", "zero.rep", "boost.rep", "bad.rep"}));
     EXPECT_EQ(list->Table->currentIndex().row(), 0) << "the newest is selected";
 
-    const QStringList byScoreUp{"bad.rep", "hunter.rep", "wander.rep", "boost.rep", "zero.rep", "autoplay.rep"};
+    const QStringList byScoreUp{"bad.rep",   "hunter.rep", "wander.rep",
+                                "boost.rep", "zero.rep",   "autoplay.rep"};
     const struct {
         int column;
         Qt::SortOrder order;
@@ -188,13 +196,27 @@ TEST_F(ListTest, SortsByAnyColumnNewestFirst) {
         {ReplayList::Score, Qt::AscendingOrder, byScoreUp},
         {ReplayList::Score, Qt::DescendingOrder, {byScoreUp.rbegin(), byScoreUp.rend()}},
         // Ties (hunter and wander are both level 2) stay in name order either way.
-        {ReplayList::Level, Qt::DescendingOrder, {"autoplay.rep", "zero.rep", "boost.rep", "hunter.rep", "wander.rep", "bad.rep"}},
-        {ReplayList::Level, Qt::AscendingOrder, {"bad.rep", "hunter.rep", "wander.rep", "boost.rep", "zero.rep", "autoplay.rep"}},
-        {ReplayList::Length, Qt::AscendingOrder, {"bad.rep", "wander.rep", "boost.rep", "zero.rep", "hunter.rep", "autoplay.rep"}},
-        {ReplayList::MaxChain, Qt::DescendingOrder, {"autoplay.rep", "zero.rep", "boost.rep", "wander.rep", "hunter.rep", "bad.rep"}},
-        {ReplayList::Name, Qt::AscendingOrder, {"autoplay.rep", "bad.rep", "boost.rep", "hunter.rep", "wander.rep", "zero.rep"}},
-        {ReplayList::Status, Qt::AscendingOrder, {"autoplay.rep", "boost.rep", "hunter.rep", "wander.rep", "zero.rep", "bad.rep"}},
-        {ReplayList::Date, Qt::AscendingOrder, {"bad.rep", "boost.rep", "zero.rep", "hunter.rep", "autoplay.rep", "wander.rep"}},
+        {ReplayList::Level,
+         Qt::DescendingOrder,
+         {"autoplay.rep", "zero.rep", "boost.rep", "hunter.rep", "wander.rep", "bad.rep"}},
+        {ReplayList::Level,
+         Qt::AscendingOrder,
+         {"bad.rep", "hunter.rep", "wander.rep", "boost.rep", "zero.rep", "autoplay.rep"}},
+        {ReplayList::Length,
+         Qt::AscendingOrder,
+         {"bad.rep", "wander.rep", "boost.rep", "zero.rep", "hunter.rep", "autoplay.rep"}},
+        {ReplayList::MaxChain,
+         Qt::DescendingOrder,
+         {"autoplay.rep", "zero.rep", "boost.rep", "wander.rep", "hunter.rep", "bad.rep"}},
+        {ReplayList::Name,
+         Qt::AscendingOrder,
+         {"autoplay.rep", "bad.rep", "boost.rep", "hunter.rep", "wander.rep", "zero.rep"}},
+        {ReplayList::Status,
+         Qt::AscendingOrder,
+         {"autoplay.rep", "boost.rep", "hunter.rep", "wander.rep", "zero.rep", "bad.rep"}},
+        {ReplayList::Date,
+         Qt::AscendingOrder,
+         {"bad.rep", "boost.rep", "zero.rep", "hunter.rep", "autoplay.rep", "wander.rep"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.column * 10 + c.order);
@@ -300,7 +322,8 @@ TEST_F(ListTest, CacheAnswersForUnchangedFilesOnly) {
     EXPECT_EQ(asked().mid(3), QStringList{appFile(QStringLiteral("zero.rep"))});
     const int copy = rowNamed(list, QStringLiteral("copy of hunter.rep"));
     const int hunter = rowNamed(list, QStringLiteral("hunter.rep"));
-    EXPECT_EQ(list->sorted()->index(copy, ReplayList::Score).data(), list->sorted()->index(hunter, ReplayList::Score).data());
+    EXPECT_EQ(list->sorted()->index(copy, ReplayList::Score).data(),
+              list->sorted()->index(hunter, ReplayList::Score).data());
     // The changed game's new result is the tool's own.
     QProcess tool;
     tool.start(kRealTool, {QStringLiteral("verify"), appFile(QStringLiteral("zero.rep"))});
@@ -314,7 +337,8 @@ TEST_F(ListTest, CacheAnswersForUnchangedFilesOnly) {
     // Another build of the tool: nothing of the old answers is used.
     QFile toolFile(appFile(kVerifyProgram));
     ASSERT_TRUE(toolFile.open(QIODevice::ReadWrite));
-    ASSERT_TRUE(toolFile.setFileTime(QDateTime::currentDateTime().addSecs(60), QFileDevice::FileModificationTime));
+    ASSERT_TRUE(
+        toolFile.setFileTime(QDateTime::currentDateTime().addSecs(60), QFileDevice::FileModificationTime));
     toolFile.close();
     list = open();
     EXPECT_EQ(list->list()->settled(), 0);
@@ -329,7 +353,10 @@ TEST_F(ListTest, FollowsTheFolderWhileOpen) {
 
     copyGolden(QStringLiteral("wander"), QStringLiteral("wander.rep"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return list->sorted()->rowCount() == 2 && allSettled(list); }, 30000));
-    EXPECT_EQ(list->sorted()->index(rowNamed(list, QStringLiteral("wander.rep")), ReplayList::Score).data().toString(),
+    EXPECT_EQ(list->sorted()
+                  ->index(rowNamed(list, QStringLiteral("wander.rep")), ReplayList::Score)
+                  .data()
+                  .toString(),
               QStringLiteral("11008"));
 
     // Replaced by another game under the same name: checked again.
@@ -341,7 +368,14 @@ TEST_F(ListTest, FollowsTheFolderWhileOpen) {
         },
         30000));
 
+    // One new file alone is one call of the tool with one file, answered the old way.
+    writeFile(QStringLiteral("broken.rep"), QByteArray("\x05\0\0\0\0", 5));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list->sorted()->rowCount() == 3 && allSettled(list); }, 30000));
+    EXPECT_EQ(list->sorted()->index(rowNamed(list, QStringLiteral("broken.rep")), ReplayList::Status).data(),
+              QStringLiteral("the file ends before its 6 input bytes (1 found)"));
+
     QFile::remove(appFile(QStringLiteral("wander.rep")));
+    QFile::remove(appFile(QStringLiteral("broken.rep")));
     ASSERT_TRUE(QTest::qWaitFor([&] { return list->sorted()->rowCount() == 1; }, 3000));
     EXPECT_EQ(names(list), QStringList{"hunter.rep"});
 }
@@ -354,8 +388,10 @@ TEST_F(ListTest, ToolTroubleIsShownAndNotKept) {
         QString status;
     } cases[] = {
         {"no tool", {}, QStringLiteral("tolvane-replay is not beside kestrow")},
-        {"silent tool", QStringLiteral("exec sleep 30"), QStringLiteral("the check gave no answer within 0.3 s")},
-        {"tool that crashes", QStringLiteral("kill -SEGV $$"), QStringLiteral("tolvane-replay stopped during the check")},
+        {"silent tool", QStringLiteral("exec sleep 30"),
+         QStringLiteral("the check gave no answer within 0.3 s")},
+        {"tool that crashes", QStringLiteral("kill -SEGV $$"),
+         QStringLiteral("tolvane-replay stopped during the check")},
         {"tool that says nothing", QStringLiteral("exit 0"),
          QStringLiteral("tolvane-replay ended without an answer (status 0)")},
         {"tool that talks nonsense", QStringLiteral("echo '{\"file\": 1'; echo nonsense"),
