@@ -38,7 +38,7 @@ class SortedReplays : public QSortFilterProxyModel {
 
 } // namespace
 
-QString replayListFolder(const Form1& menu) { return menu.applicationDirectory(); }
+QString replayListFolder(const Form1& menu) { return QString::fromStdString(menu.records().folder.string()); }
 
 Form4::Form4(Form1* menu) : menu_(menu) {
     setAttribute(Qt::WA_DeleteOnClose); // Esc closes; the next opening reads the folder anew

@@ -19,7 +19,7 @@ namespace kestrow {
 class Form1;
 class ReplayList;
 
-// The folder whose replays the list shows: the one the replay picker lists.
+// The folder whose replays the list shows: the records folder, as in the replay picker.
 QString replayListFolder(const Form1& menu);
 
 class Form4 : public QWidget {
