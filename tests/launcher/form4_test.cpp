@@ -421,6 +421,27 @@ TEST_F(ListTest, ToolTroubleIsShownAndNotKept) {
     EXPECT_EQ(shown(list, {ReplayList::Status}), (std::vector<QStringList>{{"ok"}, {"ok"}}));
 }
 
+// Records kept away from the programs: the list shows that folder, as the picker does,
+// and still finds the tool beside the menu program.
+TEST_F(ListTest, ShowsTheRecordsFolder) {
+    const QString records = base_.filePath(QStringLiteral("records"));
+    ASSERT_TRUE(QDir().mkpath(records));
+    ASSERT_TRUE(QFile::copy(kData + QStringLiteral("/wander.rep"), records + QStringLiteral("/kept.rep")));
+    copyGolden(QStringLiteral("zero"), QStringLiteral("beside the programs.rep"));
+    menu_ = std::make_unique<Form1>(appDir_.toStdString(),
+                                    common::RecordsPlace{records.toStdString(), appDir_.toStdString(), {}});
+    menu_->show();
+    Form4* list = open();
+    ASSERT_TRUE(waitSettled(list));
+    EXPECT_EQ(shown(list, {ReplayList::Name, ReplayList::Score}),
+              (std::vector<QStringList>{{"kept.rep", "11008"}}));
+    QTest::keyClick(menu_.get(), Qt::Key_R);
+    EXPECT_EQ(menu_->form3()->File1->count(), 1);
+    QTest::keyClick(list->Table, Qt::Key_Return);
+    ASSERT_TRUE(waitForRuns(1));
+    EXPECT_EQ(runs().front(), QStringList{records + QStringLiteral("/kept.rep")});
+}
+
 // L in the menu and Tab in the picker open one list; the picker tells of Tab; Esc closes.
 TEST_F(ListTest, LAndTabOpenItAndEscClosesIt) {
     Form4* list = open();
