@@ -40,3 +40,10 @@ echo "verify, $COPIES copies of autoplay.rep, $RUNS runs, $(nproc) cores:"
 echo "  one call with $COPIES files: median $m ms (runs: ${many[*]})"
 echo "  $COPIES calls with one file: median $s ms (runs: ${single[*]})"
 awk -v s="$s" -v m="$m" 'BEGIN { printf "  ratio single/many: %.2f\n", s / m }'
+# Processor time against wall time of one call: how many cores it kept busy (on a
+# machine that others share, the ratio above says little without it).
+TIMEFORMAT='%R %U %S'
+read -r wall user sys < <({ time "$TOOL" verify "${files[@]}" >/dev/null; } 2>&1)
+awk -v w="$wall" -v u="$user" -v s="$sys" \
+    'BEGIN { printf "  one call: %.2f s wall, %.2f s processor: %.2f cores busy\n", w, u + s, (u + s) / w }'
+echo "  load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
