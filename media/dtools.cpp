@@ -35,12 +35,16 @@ struct DrawState {
     SDL_Texture* texture = nullptr;
     std::array<FormOp, kMaxFormOps> formOps{};
     int formOpCount = 0;
-    double penX = 0, penY = 0;
     bool logging = false;
     std::vector<media::DrawCall> log;
 };
 
 DrawState g;
+
+// The window's pen. The game moves it even when nothing is drawn, so every thread has
+// its own: headless games simulated side by side must not share it. Everything else
+// above is set up once, before any game runs, and only read while games run headless.
+thread_local double penX = 0, penY = 0;
 
 bool pixelWork() { return g.backend != media::DrawBackend::Null; }
 
@@ -340,16 +344,16 @@ void DTEnd() {
 }
 
 void FormPSet(std::int32_t x, std::int32_t y) {
-    g.penX = x;
-    g.penY = y;
+    penX = x;
+    penY = y;
     addFormOp({FormOp::Point, double(x), double(y), 0, 0});
 }
 
 void FormLineStep(double dx, double dy) {
-    double x1 = g.penX + dx, y1 = g.penY + dy;
-    addFormOp({FormOp::Line, g.penX, g.penY, x1, y1});
-    g.penX = x1;
-    g.penY = y1;
+    double x1 = penX + dx, y1 = penY + dy;
+    addFormOp({FormOp::Line, penX, penY, x1, y1});
+    penX = x1;
+    penY = y1;
 }
 
 void FormCircle(std::int32_t x, std::int32_t y, std::int32_t radius) {
