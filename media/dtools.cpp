@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "media/png.h"
+#include "media/window_renderer.h"
 
 namespace {
 
@@ -34,13 +35,17 @@ struct DrawState {
     SDL_Texture* texture = nullptr;
     std::array<FormOp, kMaxFormOps> formOps{};
     int formOpCount = 0;
-    double penX = 0, penY = 0;
     bool composing = true;
     bool logging = false;
     std::vector<media::DrawCall> log;
 };
 
 DrawState g;
+
+// The window's pen. The game moves it even when nothing is drawn, so every thread has
+// its own: headless games simulated side by side must not share it. Everything else
+// above is set up once, before any game runs, and only read while games run headless.
+thread_local double penX = 0, penY = 0;
 
 bool pixelWork() { return g.backend != media::DrawBackend::Null; }
 // Pixel work into the back buffer: none headless, none for a frame nobody will see.
@@ -217,14 +222,8 @@ void DTInit(std::int32_t mode, HWND window) {
     g.surfaces[0] = newSurface(kScreenW, kScreenH);
     if (g.backend != media::DrawBackend::Window || !window) return;
     g.window = window;
-    SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
-    // The frame is composed in software anyway; presenting it in software too keeps a
-    // GL driver (and its memory) out of the process. SDL_RENDER_DRIVER still overrides.
-    SDL_SetHintWithPriority(SDL_HINT_RENDER_DRIVER, "software", SDL_HINT_DEFAULT);
-    SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
-    g.renderer = SDL_CreateRenderer(window, -1, 0);
-    if (!g.renderer) g.renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+    g.renderer = media::createWindowRenderer(window);
     if (!g.renderer) {
         std::fprintf(stderr, "tolvane: cannot draw in the window: %s\n", SDL_GetError());
         return;
@@ -352,16 +351,16 @@ void DTEnd() {
 }
 
 void FormPSet(std::int32_t x, std::int32_t y) {
-    g.penX = x;
-    g.penY = y;
+    penX = x;
+    penY = y;
     addFormOp({FormOp::Point, double(x), double(y), 0, 0});
 }
 
 void FormLineStep(double dx, double dy) {
-    double x1 = g.penX + dx, y1 = g.penY + dy;
-    addFormOp({FormOp::Line, g.penX, g.penY, x1, y1});
-    g.penX = x1;
-    g.penY = y1;
+    double x1 = penX + dx, y1 = penY + dy;
+    addFormOp({FormOp::Line, penX, penY, x1, y1});
+    penX = x1;
+    penY = y1;
 }
 
 void FormCircle(std::int32_t x, std::int32_t y, std::int32_t radius) {
@@ -370,12 +369,42 @@ void FormCircle(std::int32_t x, std::int32_t y, std::int32_t radius) {
 
 namespace media {
 
+SDL_Renderer* createWindowRenderer(SDL_Window* window) {
+    if (!window) return nullptr;
+    SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
+    // Never a framebuffer emulated through GL behind the software renderer: where the
+    // window has no framebuffer of its own, a GL renderer is better used directly.
+    SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
+    const char* asked = SDL_GetHint(SDL_HINT_RENDER_DRIVER);
+    if (asked && *asked) {
+        if (SDL_Renderer* r = SDL_CreateRenderer(window, -1, 0)) return r;
+    }
+    for (int i = 0; i < SDL_GetNumRenderDrivers(); ++i) {
+        SDL_RendererInfo info{};
+        if (SDL_GetRenderDriverInfo(i, &info) == 0 && std::string(info.name) == "software") {
+            if (SDL_Renderer* r = SDL_CreateRenderer(window, i, 0)) return r;
+            break;
+        }
+    }
+    return SDL_CreateRenderer(window, -1, 0);
+}
+
+std::string rendererName(SDL_Renderer* renderer) {
+    SDL_RendererInfo info{};
+    if (!renderer || SDL_GetRendererInfo(renderer, &info) != 0 || !info.name) return "";
+    return info.name;
+}
+
+std::string windowRendererName() { return rendererName(g.renderer); }
+
 void setDrawBackend(DrawBackend backend) {
     g.backend = backend;
     detail::drawing = composing() || g.logging;
 }
 DrawBackend drawBackend() { return g.backend; }
 void setComposing(bool on) {
+    // Written only when it changes: headless games run side by side all leave it on.
+    if (g.composing == on) return;
     g.composing = on;
     detail::drawing = composing() || g.logging;
 }

@@ -97,6 +97,10 @@ SDL_Surface* surface(int n);
 // (Window and Offscreen backends).
 SDL_Surface* presentedPicture();
 
+// The renderer that presents the game window's picture (see window_renderer.h), or ""
+// before DTInit and after DTEnd.
+std::string windowRendererName();
+
 // Writes the last presented picture as a PNG file. False on failure.
 bool savePresentedPng(const std::string& path);
 

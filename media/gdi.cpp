@@ -45,8 +45,11 @@ struct DcState {
 constexpr int kMaxFonts = 64;
 constexpr int kMaxDcs = 9;
 
-std::array<FontHandle, kMaxFonts + 1> fonts; // handle 0 is never used
-std::array<DcState, kMaxDcs + 1> dcs;        // HDC n+1 for surface n
+// Handles and device contexts belong to the thread that asks for them: every game's
+// text pass makes and deletes a font each frame, and headless games may run side by
+// side. The opened fonts are shared; only pixel work opens them, on one thread.
+thread_local std::array<FontHandle, kMaxFonts + 1> fonts; // handle 0 is never used
+thread_local std::array<DcState, kMaxDcs + 1> dcs;        // HDC n+1 for surface n
 std::map<std::string, OpenFont> openFonts;
 bool ttfReady = false;
 

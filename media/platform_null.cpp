@@ -18,6 +18,9 @@ struct NullState {
     std::uint32_t joyGeneration = 0;
     std::deque<std::pair<platform::FormEvent, std::uint32_t>> events;
     std::vector<std::pair<std::string, std::string>> boxes;
+    std::function<void()> onBox;
+    std::vector<platform::FormEvent> dropped;
+    bool terminate = false;
     int cursor = 0;
     std::deque<std::pair<std::uint32_t, std::function<void()>>> schedule; // by time
 };
@@ -74,7 +77,17 @@ bool nextEvent(FormEvent& event) {
     return true;
 }
 
-void messageBox(const std::string& text, const std::string& caption) { n.boxes.emplace_back(text, caption); }
+void messageBox(const std::string& text, const std::string& caption) {
+    if (n.terminate) return;
+    n.dropped.clear();
+    while (!n.events.empty() && n.events.front().second <= n.now) {
+        n.dropped.push_back(n.events.front().first);
+        n.events.pop_front();
+    }
+    n.boxes.emplace_back(text, caption);
+    if (n.onBox) n.onBox();
+}
+bool terminationRequested() { return n.terminate; }
 std::uint32_t joystickGeneration() { return n.joyGeneration; }
 
 void sleepMs(std::uint32_t ms) {
@@ -123,6 +136,10 @@ void scheduleAt(std::uint32_t ms, std::function<void()> action) {
 }
 std::vector<std::pair<std::string, std::string>>& messageBoxes() { return n.boxes; }
 int cursorShows() { return n.cursor; }
+void onMessageBox(std::function<void()> action) { n.onBox = std::move(action); }
+std::vector<FormEvent>& droppedByBox() { return n.dropped; }
+std::size_t pendingEvents() { return n.events.size(); }
+void requestTermination() { n.terminate = true; }
 
 } // namespace null
 } // namespace platform

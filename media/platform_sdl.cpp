@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -30,6 +31,25 @@ SDL_Joystick* joystick = nullptr;
 SDL_JoystickID joystickId = -1;
 std::uint32_t joyGeneration = 0;
 bool opened = false;
+volatile std::sig_atomic_t terminationSignal = 0;
+
+// SIGTERM and SIGINT only set a flag; the game looks at it where it handles its window's
+// events. SA_RESETHAND: a second signal ends the process at once, should the first one
+// not be answered. SA_RESTART: a save in progress carries on undisturbed. A signal that
+// the parent set to be ignored (a background job's SIGINT) stays ignored.
+extern "C" void onTerminationSignal(int signal) { terminationSignal = signal; }
+
+void catchTerminationSignals() {
+    for (int signal : {SIGTERM, SIGINT}) {
+        struct sigaction old {};
+        if (sigaction(signal, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) continue;
+        struct sigaction action {};
+        action.sa_handler = onTerminationSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESETHAND | SA_RESTART;
+        sigaction(signal, &action, nullptr);
+    }
+}
 
 SDL_Scancode scancodeOf(int vk) {
     switch (vk) {
@@ -173,6 +193,9 @@ bool open(std::string* why) {
         return false;
     }
     SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+    // SDL would turn SIGTERM and SIGINT into a quit event, which a message box could
+    // then wait on forever; the game handles them itself.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK | SDL_INIT_EVENTS) != 0) {
         if (why) *why = std::string("cannot open the display: ") + SDL_GetError();
         return false;
@@ -183,6 +206,7 @@ bool open(std::string* why) {
         SDL_Quit();
         return false;
     }
+    catchTerminationSignals();
     SDL_AddEventWatch(watchKeys, nullptr);
     for (int i = 0; i < SDL_NumJoysticks(); ++i) attachJoystick(i);
     opened = true;
@@ -240,6 +264,8 @@ bool nextEvent(FormEvent& event) {
 }
 
 std::uint32_t joystickGeneration() { return joyGeneration; }
+
+bool terminationRequested() { return terminationSignal != 0; }
 
 void sleepMs(std::uint32_t ms) { SDL_Delay(ms); }
 
