@@ -39,19 +39,6 @@ std::vector<std::string> drawNames() {
     return names;
 }
 
-// tolvane-replay verify on a file: its line, and its exit status in *status.
-std::string verify(const fs::path& replay, int* status) {
-    std::string out;
-    FILE* p = ::popen((std::string(TOLVANE_REPLAY_TOOL) + " verify '" + replay.string() + "'").c_str(), "r");
-    if (!p) return out;
-    char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    int st = ::pclose(p);
-    *status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return out;
-}
-
 std::string zeroReplay(const fs::path& dir, int n) {
     fs::path path = dir / "zero.rep";
     writeFile(path, replayBytes(n, std::string(static_cast<std::size_t>(n) + 1, '\0')));
