@@ -57,24 +57,14 @@ TEST(HiscoreBoxText, EveryLineAfterABreakAndOneBreakAtTheEnd) {
     EXPECT_EQ(hiscoreBoxText(table(1000000)), tableText(1000000));
 }
 
-class ScoresTest : public LauncherTest {
+class ScoresTest : public MenuOpenTest {
   protected:
-    void SetUp() override {
-        LauncherTest::SetUp();
-        menu_ = std::make_unique<Form1>(appDir_.toStdString());
-        menu_->show();
-    }
-    void TearDown() override {
-        menu_.reset();
-        LauncherTest::TearDown();
-    }
     // S in the menu; returns the error box, if any.
     BoxSeen open() {
         return catchMessageBox([&] { QTest::keyClick(menu_.get(), Qt::Key_S); });
     }
     Form2* form() const { return menu_->form2(); }
     QString shown() const { return form()->Text1->toPlainText(); }
-    std::unique_ptr<Form1> menu_;
 };
 
 TEST_F(ScoresTest, WindowLooksAsDesigned) {

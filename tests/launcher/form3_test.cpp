@@ -11,17 +11,8 @@
 namespace kestrow::test {
 namespace {
 
-class PickerTest : public LauncherTest {
+class PickerTest : public MenuOpenTest {
   protected:
-    void SetUp() override {
-        LauncherTest::SetUp();
-        menu_ = std::make_unique<Form1>(appDir_.toStdString());
-        menu_->show();
-    }
-    void TearDown() override {
-        menu_.reset();
-        LauncherTest::TearDown();
-    }
     Form3* open() {
         QTest::keyClick(menu_.get(), Qt::Key_R);
         return menu_->form3();
@@ -39,7 +30,6 @@ class PickerTest : public LauncherTest {
     void key(Qt::Key k) { QTest::keyClick(menu_->form3()->File1, k); }
 
   public:
-    std::unique_ptr<Form1> menu_;
 };
 
 const QString kOdd = QStringLiteral("a b; rm -rf x $(id) \"q\".rep");

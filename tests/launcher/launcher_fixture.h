@@ -3,6 +3,8 @@
 // started, and a catcher for the menu's error boxes.
 #pragma once
 
+#include "form1.h"
+
 #include <QByteArray>
 #include <QLabel>
 #include <QMessageBox>
@@ -12,6 +14,7 @@
 #include <QTemporaryDir>
 #include <functional>
 #include <gtest/gtest.h>
+#include <memory>
 #include <vector>
 
 namespace kestrow::test {
@@ -59,6 +62,23 @@ class LauncherTest : public ::testing::Test {
     QTemporaryDir base_;
     QString appDir_;
     QString runsDir_;
+};
+
+// A test with the menu open on the test's application folder.
+class MenuOpenTest : public LauncherTest {
+  protected:
+    void SetUp() override {
+        LauncherTest::SetUp();
+        menu_ = std::make_unique<Form1>(appDir_.toStdString());
+        menu_->show();
+    }
+    void TearDown() override {
+        menu_.reset();
+        LauncherTest::TearDown();
+    }
+
+  public:
+    std::unique_ptr<Form1> menu_;
 };
 
 } // namespace kestrow::test
