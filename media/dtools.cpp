@@ -7,7 +7,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include "media/png.h"
+#include "media/png_writer.h"
+#include "media/present.h"
 
 namespace {
 
@@ -37,11 +38,13 @@ struct DrawState {
     double penX = 0, penY = 0;
     bool logging = false;
     std::vector<media::DrawCall> log;
+    bool suspended = false;     // frames run without pixel work (the window's jumps)
+    bool windowSurface = false; // presenting into the window's own pixels, no renderer
 };
 
 DrawState g;
 
-bool pixelWork() { return g.backend != media::DrawBackend::Null; }
+bool pixelWork() { return g.backend != media::DrawBackend::Null && !g.suspended; }
 
 void logCall(const char* name, std::initializer_list<std::int64_t> args) {
     if (g.logging) g.log.push_back({name, std::vector<std::int64_t>(args)});
@@ -192,6 +195,13 @@ void composePresented() {
     g.formOpCount = 0;
 }
 
+void present() {
+    if (g.windowSurface)
+        media::presentToWindowSurface(g.window, g.presented);
+    else
+        media::presentPicture(g.renderer, g.texture, g.presented);
+}
+
 void destroyAll() {
     for (auto& s : g.surfaces) {
         SDL_FreeSurface(s);
@@ -202,6 +212,7 @@ void destroyAll() {
     g.texture = nullptr;
     g.renderer = nullptr;
     g.window = nullptr;
+    g.windowSurface = false;
     g.formOpCount = 0;
 }
 
@@ -220,14 +231,17 @@ void DTInit(std::int32_t mode, HWND window) {
     // GL driver (and its memory) out of the process. SDL_RENDER_DRIVER still overrides.
     SDL_SetHintWithPriority(SDL_HINT_RENDER_DRIVER, "software", SDL_HINT_DEFAULT);
     SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
+    g.windowSurface = media::useWindowSurface(window);
+    if (g.windowSurface) return;
     g.renderer = SDL_CreateRenderer(window, -1, 0);
     if (!g.renderer) g.renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
     if (!g.renderer) {
         std::fprintf(stderr, "tolvane: cannot draw in the window: %s\n", SDL_GetError());
         return;
     }
-    SDL_RenderSetLogicalSize(g.renderer, kScreenW, kScreenH);
-    g.texture = SDL_CreateTexture(g.renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, kScreenW,
+    // The format of the window's own pixels (no alpha), so that the renderer copies
+    // and scales without converting; where it is placed, see presentPicture.
+    g.texture = SDL_CreateTexture(g.renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, kScreenW,
                                   kScreenH);
 }
 
@@ -331,12 +345,7 @@ void DTUpdate(std::int32_t n) {
     logCall("DTUpdate", {n});
     if (!pixelWork()) return;
     composePresented();
-    if (!g.renderer || !g.texture || !g.presented) return;
-    SDL_UpdateTexture(g.texture, nullptr, g.presented->pixels, g.presented->pitch);
-    SDL_SetRenderDrawColor(g.renderer, 0, 0, 0, 255);
-    SDL_RenderClear(g.renderer);
-    SDL_RenderCopy(g.renderer, g.texture, nullptr, nullptr);
-    SDL_RenderPresent(g.renderer);
+    present();
 }
 
 void DTEnd() {
@@ -367,6 +376,12 @@ void setDrawBackend(DrawBackend backend) { g.backend = backend; }
 DrawBackend drawBackend() { return g.backend; }
 SDL_Surface* surface(int n) { return get(n); }
 SDL_Surface* presentedPicture() { return g.presented; }
+
+void presentAgain() {
+    if (g.backend == DrawBackend::Window) present();
+}
+
+void setPixelWorkSuspended(bool suspended) { g.suspended = suspended; }
 
 bool savePresentedPng(const std::string& path) {
     if (!g.presented) return false;

@@ -66,6 +66,14 @@ SDL_Surface* presentedPicture();
 // Writes the last presented picture as a PNG file. False on failure.
 bool savePresentedPng(const std::string& path);
 
+// Shows the last presented picture in the window again, with the window layer as it
+// is described now (media/overlay.h): a paused game, a window that changed size.
+void presentAgain();
+
+// While suspended, the drawing calls do no pixel work and DTUpdate presents nothing,
+// whatever the backend: frames run as cheaply as headless (the window's jumps ahead).
+void setPixelWorkSuspended(bool suspended);
+
 // Logging of drawing calls, for tests (any backend). Off by default.
 struct DrawCall {
     std::string name; // "DTBitBlt", "DTClear", ...

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   # build
   cmake ninja-build g++ pkg-config clang clang-format
-  libsdl2-dev libsdl2-mixer-dev libsdl2-ttf-dev libfontconfig-dev
+  libsdl2-dev libsdl2-mixer-dev libsdl2-ttf-dev libfontconfig-dev libpng-dev
   qt6-base-dev libcairo2-dev
   libbenchmark-dev googletest libgtest-dev libgmock-dev
   # fuzzing (the libFuzzer runtime for clang)
@@ -17,7 +17,7 @@ packages=(
   fonts-dejavu-extra
   timgm6mb-soundfont
   # window, sound and picture tests
-  xvfb xfonts-base xdotool x11-utils imagemagick sox zenity fluidsynth
+  xvfb openbox xfonts-base xdotool x11-utils imagemagick sox zenity fluidsynth
   # the independent model of the simulation (tools/model) and its CTest check
   python3
 )

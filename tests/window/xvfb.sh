@@ -28,7 +28,8 @@ display_taken() {
         grep -q "@/tmp/.X11-unix/X$1\$" /proc/net/unix 2>/dev/null
 }
 
-# Starts Xvfb on a free display number and waits until it answers.
+# Starts Xvfb on a free display number and waits until it answers. XVFB_SCREEN sets
+# the screen (default 1024x768x24).
 start_xvfb() {
     local n tries i
     n=$((100 + $$ % 800))
@@ -37,7 +38,7 @@ start_xvfb() {
         display_taken "$n" && continue
         # -noreset: a server that resets whenever its last client leaves refuses the
         # clients that arrive meanwhile, and the tests connect and leave all the time.
-        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp -noreset 2>"$WORK/xvfb.log" &
+        Xvfb ":$n" -screen 0 "${XVFB_SCREEN:-1024x768x24}" -nolisten tcp -noreset 2>"$WORK/xvfb.log" &
         XVFB_PID=$!
         for i in $(seq 200); do
             kill -0 "$XVFB_PID" 2>/dev/null || break # lost the race for this number

@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# What presenting the picture costs: plays tests/data/autoplay.rep back at normal speed
+# (every frame presented) in windows of several sizes and with several renderers, and
+# reports the CPU time of the game and of the X server per presented frame. Give one or
+# more `tolvane` binaries to compare them in the same run; the runs take turns, and
+# each figure is the median of the repetitions.
+#   usage: bench/present.sh [-r REPEATS] [-s SECONDS] BIN [BIN ...]
+#   PRESENT_SIZES="640x480 1280x960"  PRESENT_RENDERERS="software opengl"  to choose
+set -euo pipefail
+repeats=3
+seconds=8
+while getopts "r:s:" opt; do
+    case $opt in
+    r) repeats=$OPTARG ;;
+    s) seconds=$OPTARG ;;
+    *) exit 1 ;;
+    esac
+done
+shift $((OPTIND - 1))
+[ $# -ge 1 ] || { echo "usage: $0 [-r REPEATS] [-s SECONDS] BIN [BIN ...]" >&2; exit 1; }
+bins=()
+for b in "$@"; do bins+=("$(realpath "$b")"); done
+top=$(cd "$(dirname "$0")/.." && pwd)
+replay=$top/tests/data/autoplay.rep
+sizes=${PRESENT_SIZES:-640x480 1280x960 1000x700}
+renderers=${PRESENT_RENDERERS:-software opengl}
+
+XVFB_SCREEN=1920x1200x24
+. "$top/tests/window/xvfb.sh"
+start_xvfb
+ticks=$(getconf CLK_TCK)
+results=$WORK/results
+: >"$results"
+
+cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+
+# One run: prints "frames cpu_game_ticks cpu_xvfb_ticks" over the measured seconds.
+run_one() {
+    local bin=$1 size=$2 renderer=$3 pid win g0 g1 x0 x1 log f0 f1
+    log=$WORK/timing.$$.log
+    local env=(SDL_AUDIODRIVER=dummy TOLVANE_TIMING_LOG="$log")
+    [ "$renderer" = software ] || env+=(SDL_RENDER_DRIVER="$renderer")
+    env "${env[@]}" "$bin" "$replay" >"$WORK/game.log" 2>&1 &
+    pid=$!
+    STARTED_PIDS+=("$pid")
+    win=$(wait_window '^Tolvane$') || { cat "$WORK/game.log" >&2; echo "0 0 0"; return; }
+    xdotool windowsize "$win" "${size%x*}" "${size#*x}"
+    sleep 2
+    g0=$(cpu_ticks "$pid")
+    x0=$(cpu_ticks "$XVFB_PID")
+    f0=$(date +%s%N)
+    sleep "$seconds"
+    g1=$(cpu_ticks "$pid")
+    x1=$(cpu_ticks "$XVFB_PID")
+    f1=$(date +%s%N)
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+    # The game presents every frame at normal speed: one frame in 17 ms.
+    echo "$(((f1 - f0) / 17000000)) $((g1 - g0)) $((x1 - x0))"
+}
+
+for rep in $(seq "$repeats"); do
+    for renderer in $renderers; do
+        for size in $sizes; do
+            for i in "${!bins[@]}"; do
+                read -r frames game xsrv < <(run_one "${bins[$i]}" "$size" "$renderer")
+                echo "$i $renderer $size $frames $game $xsrv" >>"$results"
+                echo "run $rep: ${bins[$i]} $renderer $size: $frames frames, game $game, X $xsrv ticks" >&2
+            done
+        done
+    done
+done
+
+python3 - "$results" "$ticks" "${bins[@]}" <<'PY'
+import statistics, sys
+results, ticks, bins = sys.argv[1], int(sys.argv[2]), sys.argv[3:]
+rows = {}
+for line in open(results):
+    i, renderer, size, frames, game, xsrv = line.split()
+    frames = int(frames)
+    if frames == 0:
+        continue
+    us = lambda t: int(t) / ticks / frames * 1e6
+    rows.setdefault((renderer, size, int(i)), []).append((us(game), us(xsrv)))
+print("CPU per presented frame (median), microseconds; a frame is 17000 us")
+print(f"{'renderer':10} {'window':10} {'binary':40} {'game':>8} {'X server':>9} {'game %':>7}")
+for (renderer, size, i), v in sorted(rows.items()):
+    g = statistics.median(a for a, _ in v)
+    x = statistics.median(b for _, b in v)
+    print(f"{renderer:10} {size:10} {bins[i][-40:]:40} {g:8.0f} {x:9.0f} {100 * g / 17000:6.1f}%")
+PY
