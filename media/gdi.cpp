@@ -8,6 +8,7 @@
 #include <map>
 #include <string>
 #include <unordered_map>
+#include <utility>
 
 #include "common/cp932.h"
 #include "common/fontmap.h"
@@ -161,29 +162,16 @@ bool DeleteObject(HFONT font) {
     return true;
 }
 
-int SetBkMode(HDC dc, int mode) {
+// Sets one field of a device context's state and returns what it held (0 for a
+// context that does not exist).
+template <typename T> T exchangeState(HDC dc, T DcState::*field, T value) {
     DcState* d = dcOf(dc);
-    if (!d) return 0;
-    int old = d->bkMode;
-    d->bkMode = mode;
-    return old;
+    return d ? std::exchange(d->*field, value) : T{};
 }
 
-COLORREF SetBkColor(HDC dc, COLORREF colour) {
-    DcState* d = dcOf(dc);
-    if (!d) return 0;
-    COLORREF old = d->bkColor;
-    d->bkColor = colour;
-    return old;
-}
-
-COLORREF SetTextColor(HDC dc, COLORREF colour) {
-    DcState* d = dcOf(dc);
-    if (!d) return 0;
-    COLORREF old = d->textColor;
-    d->textColor = colour;
-    return old;
-}
+int SetBkMode(HDC dc, int mode) { return exchangeState(dc, &DcState::bkMode, mode); }
+COLORREF SetBkColor(HDC dc, COLORREF colour) { return exchangeState(dc, &DcState::bkColor, colour); }
+COLORREF SetTextColor(HDC dc, COLORREF colour) { return exchangeState(dc, &DcState::textColor, colour); }
 
 bool TextOutA(HDC dc, int x, int y, const char* text, int length) {
     DcState* d = dcOf(dc);

@@ -62,8 +62,11 @@ class TempDir {
 // A fresh folder that the records are read from and written to during a test.
 class RecordsDir : public TempDir {
   public:
-    RecordsDir() { tolvane::setRecordsDirectory(path()); }
-    ~RecordsDir() { tolvane::setRecordsDirectory({}); }
+    RecordsDir() : previous_(tolvane::recordsDirectory()) { tolvane::setRecordsDirectory(path()); }
+    ~RecordsDir() { tolvane::setRecordsDirectory(previous_); }
+
+  private:
+    fs::path previous_;
 };
 
 // The bytes of a string literal, embedded zeros included.

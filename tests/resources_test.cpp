@@ -11,6 +11,9 @@
 #include <cairo.h>
 #include <gtest/gtest.h>
 
+#include "presentation/sheets.h"
+#include "world/presets.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -85,44 +88,49 @@ struct Cell {
     std::string what;
 };
 
-// Every cell the game copies from the ship, object and display sheets.
+// Every cell the game copies from the ship, object and display sheets, from the
+// game's own layout.
 std::vector<Cell> allCells() {
+    namespace sheet = tolvane::sheet;
     std::vector<Cell> cells;
-    for (int n = 0; n < 20; ++n) cells.push_back({0, 32 * n, 0, 32, 32, "ship " + std::to_string(n)});
-    for (int f = 0; f < 4; ++f)
-        cells.push_back({1, 12 * f, 0, 12, 12, "round bullet frame " + std::to_string(f)});
-    const Cell kinds[] = {
-        {1, 0, 12, 48, 48, "kind 1/6 small enemy"},     {1, 48, 0, 160, 96, "kind 3 twin-gun enemy"},
-        {1, 0, 240, 80, 160, "kind 5 ring enemy"},      {1, 208, 0, 48, 64, "kind 7 twin-shot enemy"},
-        {1, 80, 240, 160, 240, "kind 11 first boss"},   {1, 240, 240, 80, 160, "kind 12 laser enemy"},
-        {1, 240, 400, 32, 32, "kind 13 laser segment"}, {1, 272, 400, 160, 80, "kind 14 gunship"},
-        {1, 240, 432, 32, 32, "kind 15 large shot"},    {1, 256, 0, 240, 96, "kind 16 second boss"},
-        {1, 0, 400, 80, 80, "kind 17 last boss"}};
-    cells.insert(cells.end(), std::begin(kinds), std::end(kinds));
-    for (int a = 0; a < 360; ++a)
-        cells.push_back(
-            {1, (a % 40) * 16, 96 + (a / 40) * 16, 16, 16, "heading bullet " + std::to_string(a)});
-    const Cell hud[] = {{2, 0, 1, 64, 16, "gauge bar"},
-                        {2, 64, 0, 16, 16, "LV"},
-                        {2, 240, 0, 32, 16, "contact label"},
-                        {2, 368, 0, 16, 16, "marker disc"},
-                        {2, 0, 17, 80, 80, "sphere"},
-                        {2, 224, 16, 24, 16, "MAX"},
-                        {2, 248, 16, 24, 16, "ALL"},
-                        {2, 224, 32, 40, 16, "BONUS"},
-                        {2, 224, 48, 8, 16, "B"},
-                        {2, 232, 48, 8, 16, "bomb mark"},
-                        {2, 224, 64, 40, 16, "SCORE"},
-                        {2, 224, 80, 40, 16, "TIME"}};
-    cells.insert(cells.end(), std::begin(hud), std::end(hud));
-    for (int d = 0; d < 10; ++d) cells.push_back({2, 80 + 16 * d, 0, 16, 16, "digit " + std::to_string(d)});
+    auto add = [&](const sheet::Cell& c, const std::string& what) {
+        cells.push_back({c.surface - 1, c.x, c.y, c.width, c.height, what});
+    };
+    for (int n = 0; n < sheet::kShipPictures; ++n) add(sheet::kShip.next(n), "ship " + std::to_string(n));
+    for (int f = 0; f < sheet::kRoundBulletFrames; ++f)
+        add(sheet::kRoundBullet.next(f), "round bullet frame " + std::to_string(f));
+    add(sheet::kSmallEnemy, "kind 1/6 small enemy");
+    add(sheet::kTwinGunEnemy, "kind 3 twin-gun enemy");
+    add(sheet::kRingEnemy, "kind 5 ring enemy");
+    add(sheet::kTwinShotEnemy, "kind 7 twin-shot enemy");
+    add(sheet::kFirstBoss, "kind 11 first boss");
+    add(sheet::kLaserEnemy, "kind 12 laser enemy");
+    add(sheet::kLaserSegment, "kind 13 laser segment");
+    add(sheet::kGunship, "kind 14 gunship");
+    add(sheet::kLargeShot, "kind 15 large shot");
+    add(sheet::kSecondBoss, "kind 16 second boss");
+    add(sheet::kLastBoss, "kind 17 last boss");
+    for (int a = 0; a < 360; ++a) add(sheet::headingBullet(a), "heading bullet " + std::to_string(a));
+    add(sheet::kGaugeBar, "gauge bar");
+    add(sheet::kLevelLabel, "LV");
+    add(sheet::kContactLabel, "contact label");
+    add(sheet::kMarkerDisc, "marker disc");
+    add(sheet::kSphere, "sphere");
+    add(sheet::kMaxLabel, "MAX");
+    add(sheet::kAllLabel, "ALL");
+    add(sheet::kBonusLabel, "BONUS");
+    add(sheet::kBombLabel, "B");
+    add(sheet::kBombMark, "bomb mark");
+    add(sheet::kScoreLabel, "SCORE");
+    add(sheet::kTimeLabel, "TIME");
+    for (int d = 0; d < 10; ++d) add(sheet::kDigit.next(d), "digit " + std::to_string(d));
     for (int r = 0; r < 6; ++r)
         for (int c = 0; c < 6; ++c)
-            cells.push_back({2, 272 + 16 * c, 16 * r, 16, 16, "arrow " + std::to_string(60 * r + 10 * c)});
-    for (int f = 0; f < 3; ++f)
-        cells.push_back({2, 80 + 48 * f, 16, 48, 48, "speed ring " + std::to_string(f)});
-    for (int a = 0; a < 8; ++a) cells.push_back({2, 80 + 16 * a, 64, 16, 16, "spark " + std::to_string(a)});
-    for (int f = 0; f < 8; ++f) cells.push_back({2, 48 * f, 97, 48, 48, "wreck " + std::to_string(f)});
+            add(sheet::kArrow.next(c).below(r), "arrow " + std::to_string(60 * r + 10 * c));
+    for (int f = 0; f < sheet::kSpeedRingFrames; ++f)
+        add(sheet::kSpeedRing.next(f), "speed ring " + std::to_string(f));
+    for (int a = 0; a < sheet::kSparkFrames; ++a) add(sheet::kSpark.next(a), "spark " + std::to_string(a));
+    for (int f = 0; f < sheet::kWreckFrames; ++f) add(sheet::kWreck.next(f), "wreck " + std::to_string(f));
     return cells;
 }
 
@@ -171,27 +179,19 @@ TEST(Sheets, EveryCellHoldsArt) {
 TEST(Sheets, HitboxesLieOnTheArt) {
     // What the barrier and the core collide with must be visible: most of each
     // kind's hitbox, centred in its cell, is covered by its picture.
-    struct Kind {
-        int kind, x, y, w, h, left, right, top, bottom;
-    };
-    const Kind kinds[] = {
-        {1, 0, 12, 48, 48, -18, 18, -18, 18},        {2, 0, 0, 12, 12, -1, 2, -1, 2},
-        {3, 48, 0, 160, 96, -70, 70, -40, 40},       {4, 0, 96, 16, 16, -1, 2, -1, 2},
-        {5, 0, 240, 80, 160, -30, 30, -75, 75},      {7, 208, 0, 48, 64, -12, 12, -28, 28},
-        {11, 80, 240, 160, 240, -70, 70, -120, 120}, {12, 240, 240, 80, 160, -30, 30, -70, 70},
-        {13, 240, 400, 32, 32, -16, 16, -16, 16},    {14, 272, 400, 160, 80, -80, 80, -40, 40},
-        {15, 240, 432, 32, 32, -8, 8, -8, 8},        {16, 256, 0, 240, 96, -100, 100, -40, 40},
-        {17, 0, 400, 80, 80, -30, 30, -30, 30}};
     const Picture& pic = picture(1);
-    for (const Kind& k : kinds) {
-        const int cx = k.x + k.w / 2, cy = k.y + k.h / 2;
+    for (int kind = 1; kind < 18; ++kind) {
+        const tolvane::KindPreset& p = tolvane::kKindPresets[kind];
+        const tolvane::sheet::Cell& c = p.cell;
+        if (c.width == 0) continue; // the invisible marker kinds
+        const int cx = c.x + c.width / 2, cy = c.y + c.height / 2;
         int inside = 0, ink = 0;
-        for (int y = std::max(k.y, cy + k.top); y <= std::min(k.y + k.h - 1, cy + k.bottom); ++y)
-            for (int x = std::max(k.x, cx + k.left); x <= std::min(k.x + k.w - 1, cx + k.right); ++x) {
+        for (int y = std::max(c.y, cy + p.top); y <= std::min(c.y + c.height - 1, cy + p.bottom); ++y)
+            for (int x = std::max(c.x, cx + p.left); x <= std::min(c.x + c.width - 1, cx + p.right); ++x) {
                 ++inside;
                 ink += !(pic.at(x, y) == kSpriteKey);
             }
-        EXPECT_GE(ink * 10, inside * 6) << "kind " << k.kind << ": " << ink << " of " << inside;
+        EXPECT_GE(ink * 10, inside * 6) << "kind " << kind << ": " << ink << " of " << inside;
     }
 }
 

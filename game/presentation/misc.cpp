@@ -129,14 +129,20 @@ void endText(TextPass& t) {
 // ---- Sprite sheets ----
 
 void createSpriteSheets() {
-    // The sizes of the eight pictures of Picture1.
-    static constexpr int kPictureSize[8][2] = {{640, 32},  {640, 480}, {384, 145}, {640, 480},
-                                               {320, 240}, {320, 240}, {320, 240}, {1, 480}};
-    for (int i = 0; i < 8; ++i) {
+    for (int i = 0; i < sheet::kPictures; ++i) {
         res::Blob b = res::find("PICTURE", i);
-        DTCreateSprite(i + 1, Bitmap{b.data, b.size}, kPictureSize[i][0], kPictureSize[i][1]);
+        const sheet::Size size = sheet::kSurfaceSize[i + 1];
+        DTCreateSprite(i + 1, Bitmap{b.data, b.size}, size.width, size.height);
     }
-    for (int n = 1; n <= 8; ++n) DTSetColorKey(n, -1);
+    for (int n = 1; n <= sheet::kPictures; ++n) DTSetColorKey(n, -1);
+}
+
+void drawCell(int x, int y, const sheet::Cell& c, int mode) {
+    DTBitBlt(sheet::kBackBuffer, x, y, c.width, c.height, c.surface, c.x, c.y, mode);
+}
+
+void drawCellPart(int x, int y, int width, int height, const sheet::Cell& c, int mode) {
+    DTBitBlt(sheet::kBackBuffer, x, y, width, height, c.surface, c.x, c.y, mode);
 }
 
 // ---- Sound resources ----

@@ -5,9 +5,30 @@
 #include <string>
 
 #include "media/gdi.h"
+#include "presentation/sheets.h"
 #include "session/world_state.h"
 
 namespace tolvane {
+
+// The sound effects, by wave slot.
+enum Sound : int {
+    kContactSound = 0,
+    kLevelUpSound = 1, // with kLevelUpSound2, two voices of one fanfare
+    kMissSound = 2,
+    kBombSound = 3,
+    kLaserWarningSound = 4,
+    kLevelUpSound2 = 5,
+};
+
+// The songs, files of the application directory (the stages' own are "stage<n>.mid").
+inline constexpr const char* kBossSong = "boss.mid";
+inline constexpr const char* kLastBossSong = "lastboss.mid";
+inline constexpr const char* kResultsSong = "CLEAR.mid";
+
+// Copies a whole cell into the back buffer at (x, y); mode 0 leaves out the key colour.
+void drawCell(int x, int y, const sheet::Cell& c, int mode = 0);
+// The left `width` × `height` of a cell.
+void drawCellPart(int x, int y, int width, int height, const sheet::Cell& c, int mode = 0);
 
 // Draws and advances the star streaks.
 void drawBackground(World& w);

@@ -14,7 +14,8 @@ void drawBackground(World& w) {
         if (w.starActive[i] == 0) continue;
         // A white line as long as the streak moves in one frame, cut from the 480-pixel column.
         auto h = static_cast<std::int32_t>(roundToInt(w.starSpeed / 10.0));
-        DTBitBlt(0, w.starX[i], static_cast<std::int32_t>(roundToInt(w.starY[i])), 1, h, 8, 0, h, 1);
+        DTBitBlt(sheet::kBackBuffer, w.starX[i], static_cast<std::int32_t>(roundToInt(w.starY[i])), 1, h,
+                 sheet::kStreakColumn, 0, h, 1);
         w.starY[i] = static_cast<f32>(double(w.starY[i]) + double(w.starSpeed) / 10);
         if (w.starY[i] > 480) w.starActive[i] = 0;
     }
@@ -42,8 +43,9 @@ void drawBurst(World& w) {
         double f = w.burstTimer / (w.burstToggle + 1.0);
         DTStretchBlt(0, static_cast<std::int32_t>(roundToInt(w.shipX - f / 2)),
                      static_cast<std::int32_t>(roundToInt(w.shipY - f / 2)),
-                     static_cast<std::int32_t>(roundToInt(f)), static_cast<std::int32_t>(roundToInt(f)), 3, 0,
-                     17, 80, 80, 0);
+                     static_cast<std::int32_t>(roundToInt(f)), static_cast<std::int32_t>(roundToInt(f)),
+                     sheet::kSphere.surface, sheet::kSphere.x, sheet::kSphere.y, sheet::kSphere.width,
+                     sheet::kSphere.height, 0);
     }
     w.burstTimer = wrap16(w.burstTimer - 2);
     w.burstToggle = wrap16(1 - w.burstToggle);
@@ -54,9 +56,9 @@ void drawSparks(World& w) {
         if (w.sparkActive[i] == 0) continue;
         // A trail of eight pictures crowding toward the spark.
         for (int j = 1; j <= 15; j += 2) {
-            DTBitBlt(0, static_cast<std::int32_t>(roundToInt(2.0 * w.sparkVx[i] / j + w.sparkX[i] - 8)),
-                     static_cast<std::int32_t>(roundToInt(2.0 * w.sparkVy[i] / j + w.sparkY[i] - 8)), 16, 16,
-                     3, (w.sparkAge[i] + 5) * 16, 64, 0);
+            drawCell(static_cast<std::int32_t>(roundToInt(2.0 * w.sparkVx[i] / j + w.sparkX[i] - 8)),
+                     static_cast<std::int32_t>(roundToInt(2.0 * w.sparkVy[i] / j + w.sparkY[i] - 8)),
+                     sheet::kSpark.next(w.sparkAge[i]));
         }
         w.sparkX[i] = round16(w.sparkX[i] + double(w.sparkVx[i]));
         w.sparkY[i] = round16(w.sparkY[i] + double(w.sparkVy[i]));
@@ -69,10 +71,10 @@ void drawPopups(World& w) {
     if (w.chainPopupTimer != 0) {
         w.chainPopupTimer = wrap16(w.chainPopupTimer - 1);
         if (w.chainPopupTimer % 2 != 0) {
-            DTBitBlt(0, w.chainPopupX, w.chainPopupY, 32, 16, 3, 240, 0, 0);
+            drawCell(w.chainPopupX, w.chainPopupY, sheet::kContactLabel);
             drawNumber(w.chainPopupValue, 5, w.chainPopupX + 34, w.chainPopupY);
             if (w.levelPopupTimer != 0) {
-                DTBitBlt(0, w.chainPopupX, w.chainPopupY - 20, 16, 16, 3, 64, 0, 0);
+                drawCell(w.chainPopupX, w.chainPopupY - 20, sheet::kLevelLabel);
                 drawNumber(w.levelPopupValue, 3, w.chainPopupX + 18, w.chainPopupY - 20);
                 w.levelPopupTimer = add32(w.levelPopupTimer, -1);
             }
@@ -80,7 +82,7 @@ void drawPopups(World& w) {
     }
     if (w.bombBonusTimer != 0) {
         if (w.frameSkip == 0 && w.bombBonusTimer % 2 != 0) {
-            DTBitBlt(0, 256, 48, 40, 16, 3, 224, 32, 0);
+            drawCell(256, 48, sheet::kBonusLabel);
             drawNumber(w.bombBonus, 5, 298, 48);
         }
         w.bombBonusTimer = wrap16(w.bombBonusTimer - 1);
@@ -93,23 +95,24 @@ void drawFrame(World& w) {
     if (w.burstTimer != 0) drawBurst(w);
     drawSparks(w);
     // Level gauge, 64 pixels when full.
-    DTBitBlt(0, 8, 8, static_cast<std::int32_t>(roundToInt(w.gauge / 10.0)), 16, 3, 0, 1, 0);
+    drawCellPart(8, 8, static_cast<std::int32_t>(roundToInt(w.gauge / 10.0)), sheet::kGaugeBar.height,
+                 sheet::kGaugeBar);
     // Bombs in stock.
-    DTBitBlt(0, 16, 448, 8, 16, 3, 224, 48, 0);
-    for (int n = 1; n <= w.bombStock; ++n) DTBitBlt(0, 9 * n + 18, 448, 8, 16, 3, 232, 48, 0);
+    drawCell(16, 448, sheet::kBombLabel);
+    for (int n = 1; n <= w.bombStock; ++n) drawCell(9 * n + 18, 448, sheet::kBombMark);
     if (w.shakeBoost != 0) {
-        DTBitBlt(0, w.shipX - 24, w.shipY - 24, 48, 48, 3, 80 + 48 * w.shakeBoostFrame, 16, 0);
+        drawCell(w.shipX - 24, w.shipY - 24, sheet::kSpeedRing.next(w.shakeBoostFrame));
         w.shakeBoostFrame = wrap16((w.shakeBoostFrame + 1) % 3);
     }
     if (w.wreckTimer != 0) {
         auto frame = static_cast<std::int32_t>(intPart((80 - w.wreckTimer) / 10.0));
-        DTBitBlt(0, w.wreckX - 24, w.wreckY - 24, 48, 48, 3, 48 * frame, 97, 0);
+        drawCell(w.wreckX - 24, w.wreckY - 24, sheet::kWreck.next(frame));
         w.wreckTimer = wrap16(w.wreckTimer - 4);
     }
-    DTBitBlt(0, 83, 8, 16, 16, 3, 64, 0, 0);
+    drawCell(83, 8, sheet::kLevelLabel);
     drawNumber(w.level, 3, 100, 8);
     drawPopups(w);
-    DTBitBlt(0, 246, 8, 40, 16, 3, 224, 64, 0);
+    drawCell(246, 8, sheet::kScoreLabel);
     drawNumber(w.score, 9, 290, 8);
 }
 

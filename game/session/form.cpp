@@ -27,8 +27,13 @@ std::string rankMessage(i16 hiscoreRank, bool recordNotSaved) {
 
 namespace {
 
-// The sound effects: slot, resource, voices.
-constexpr int kWaves[6][3] = {{0, 101, 3}, {1, 102, 3}, {2, 103, 2}, {3, 104, 2}, {4, 105, 2}, {5, 106, 2}};
+// The sound effects: slot, WAVE resource, voices.
+// clang-format off
+constexpr int kWaves[6][3] = {
+    {kContactSound, 101, 3},      {kLevelUpSound, 102, 3},      {kMissSound, 103, 2},
+    {kBombSound, 104, 2},         {kLaserWarningSound, 105, 2}, {kLevelUpSound2, 106, 2},
+};
+// clang-format on
 
 // Frame timing for the pacing benchmark, kept only when TOLVANE_TIMING_LOG names a file:
 // the start-up time, the start of every frame in microseconds, and the peak memory.

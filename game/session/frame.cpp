@@ -79,17 +79,21 @@ void takeInput(World& w, Joystick& joy) {
 }
 
 void drawTime(World& w, TextPass& text) {
-    beginText(text, 0);
+    beginText(text, sheet::kBackBuffer);
     selectFont(text, "2", 20, 0, 4, 0, 0, 0);
     setTextColors(text, 16777215, 0, 0);
     drawText(text, timeText(w.timeLeft), 280, 32);
     endText(text);
 }
 
+// How long a bomb lasts, in frames; while it runs the barrier is wider by the frames
+// left and the background flashes.
+constexpr i16 kBombFrames = 60;
+
 void fireBomb(World& w) {
-    w.bombTimer = 60;
+    w.bombTimer = kBombFrames;
     w.bombStock = wrap16(w.bombStock - 1);
-    STPlay(3);
+    STPlay(kBombSound);
     int n = 0;
     for (int i = 0; i < kObjectSlots; ++i) n += w.objKind[i] != kFree ? 1 : 0;
     w.bombBonusTimer = 120;
@@ -103,15 +107,15 @@ void drawOffscreenMarker(World& w) {
     int dx = std::abs(320 - w.shipX) - 320;
     int dy = std::abs(240 - w.shipY) - 240;
     double d = static_cast<double>(roundToInt((dy > dx ? dy : dx) / 2.0));
-    DTBitBlt(0, 312, 232, 16, 16, 3, 368, 0, 0);
+    drawCell(312, 232, sheet::kMarkerDisc);
     int a = w.aimAngle;
     double s = std::sin(radians(a));
     double c = std::cos(radians(a));
     auto x = static_cast<std::int32_t>(roundToInt(312 - d * s));
     auto y = static_cast<std::int32_t>(roundToInt(d * c + 232));
-    auto cellX = static_cast<std::int32_t>(intPart((a % 60) / 10.0) * 16 + 272);
-    auto cellY = static_cast<std::int32_t>(intPart(a / 60.0) * 16);
-    DTBitBlt(0, x, y, 16, 16, 3, cellX, cellY, 0);
+    auto column = static_cast<int>(intPart((a % 60) / 10.0));
+    auto row = static_cast<int>(intPart(a / 60.0));
+    drawCell(x, y, sheet::kArrow.next(column).below(row));
 }
 
 void controlShip(World& w) {
@@ -182,7 +186,7 @@ void runFrame(World& w, Joystick& joy, TextPass& text) {
     if (w.gameEnded == 0) drawBackground(w);
     // 8, 9. The ship, blinking while invulnerable.
     if (w.frameSkip == 0 && w.blinkTimer % 2 == 0) {
-        DTBitBlt(0, w.shipX - 16, w.shipY - 16, 32, 32, 1, w.shipCellX, w.shipCellY, 0);
+        drawCell(w.shipX - 16, w.shipY - 16, {sheet::kShipSheet, w.shipCellX, w.shipCellY, 32, 32});
     }
     if (w.blinkTimer > 0) w.blinkTimer = wrap16(w.blinkTimer - 1);
     // 10. Every object.

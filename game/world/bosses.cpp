@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "media/stools.h"
+#include "presentation/presentation.h"
 #include "session/arith.h"
 #include "world/firing.h"
 #include "world/world.h"
@@ -135,7 +136,7 @@ void behaveSecondBoss(World& w, int i) {
             // A laser warning: the laser falls where the ship is now.
             w.objParamC[i] = 90;
             w.objParamB[i] = w.shipX;
-            STPlay(4);
+            STPlay(kLaserWarningSound);
         }
         if (w.objParamC[i] != 0) {
             if (w.objParamC[i] < 60) laserColumn(w, w.objParamB[i]);
@@ -280,7 +281,7 @@ void behaveLastBoss(World& w, int i) {
             w.objParamB[i] = 120;
             const double u = randomDraw(w.rng);
             w.objParamC[i] = round16(320 * u + w.shipX - 160);
-            STPlay(4);
+            STPlay(kLaserWarningSound);
             // Two falling lines of bullets flank the laser.
             for (int k = 0; k <= 15; ++k) {
                 launch(w, kHeadingBullet, w.objParamC[i] - 16, -4, 0, k + 1);

@@ -5,6 +5,7 @@
 
 #include "media/dtools.h"
 #include "media/stools.h"
+#include "presentation/presentation.h"
 #include "session/arith.h"
 #include "world/world.h"
 
@@ -14,8 +15,8 @@ namespace {
 void levelUp(World& w) {
     w.level = wrap16(w.level + 1);
     w.gauge = wrap16(w.gauge - 640);
-    STPlay(1);
-    STPlay(5);
+    STPlay(kLevelUpSound);
+    STPlay(kLevelUpSound2);
     w.levelPopupTimer = 60;
     w.levelPopupValue = w.level;
     if (w.level % 8 != 0) {
@@ -36,7 +37,7 @@ void levelUp(World& w) {
 }
 
 void contact(World& w, int i) {
-    STPlay(0);
+    STPlay(kContactSound);
     w.objContactWait[i] = 20;
     w.gauge = wrap16(w.gauge + 20 - w.gaugePenalty);
     w.chain = add32(w.chain, 1);
@@ -66,7 +67,7 @@ void miss(World& w) {
     w.shipY = 540;
     w.entryTimer = 80;
     w.blinkTimer = 160;
-    STPlay(2);
+    STPlay(kMissSound);
     w.timeLeft = add32(w.timeLeft, -300);
     if (w.timeLeft < 0) w.timeLeft = 0;
     if (w.maxChain < w.chain) w.maxChain = w.chain;
@@ -129,7 +130,7 @@ void updateWorld(World& w) {
         DTBitBlt(0, static_cast<std::int32_t>(roundToInt(double(w.objX[i]) - double(w.objWidth[i]) / 2)),
                  static_cast<std::int32_t>(roundToInt(double(w.objY[i]) - double(w.objHeight[i]) / 2)),
                  static_cast<std::int32_t>(roundToInt(w.objWidth[i])),
-                 static_cast<std::int32_t>(roundToInt(w.objHeight[i])), 2,
+                 static_cast<std::int32_t>(roundToInt(w.objHeight[i])), sheet::kObjectSheet,
                  static_cast<std::int32_t>(roundToInt(double(w.objCellX[i]) + double(w.objFrameX[i]))),
                  static_cast<std::int32_t>(roundToInt(double(w.objCellY[i]) + double(w.objFrameY[i]))), 0);
 

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "media/stools.h"
+#include "presentation/presentation.h"
 #include "session/arith.h"
 #include "world/firing.h"
 #include "world/world.h"
@@ -202,7 +203,7 @@ void behaveLaserEnemy(World& w, int i) {
         if (w.objTimer[i] == 100) {
             w.objPhase[i] = 2;
             w.objTimer[i] = 0;
-            STPlay(4);
+            STPlay(kLaserWarningSound);
         }
         break;
     case 2:

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "media/dtools.h"
+#include "presentation/presentation.h"
 #include "session/arith.h"
 #include "world/world.h"
 
@@ -16,12 +17,13 @@ void drawNumber(i32 value, int places, int x0, int y) {
         const int below = places - 1 - k;
         if (intPart(double(value) / double(power[below])) == 0 && k != places - 1) continue;
         double d = intPart(double(value % power[places - k]) / double(power[below]));
-        DTBitBlt(0, x0 + 13 * k, y, 16, 16, 3, 80 + 16 * static_cast<std::int32_t>(d), 0, 0);
+        drawCell(x0 + 13 * k, y, sheet::kDigit.next(static_cast<int>(d)));
     }
 }
 
 void behaveStageBanner(World& w, int i) {
-    DTBitBlt(0, 160, 100, 320, 240, w.objParamC[i], 0, 0, 0);
+    // The banner keeps the surface of its title card in objParamC.
+    drawCell(160, 100, {w.objParamC[i], 0, 0, sheet::kStageCard.width, sheet::kStageCard.height});
     // The streaks brake to slow stars while the title card shows.
     if (w.starSpeed > 10) {
         w.starSpeed = static_cast<f32>(w.starSpeed - 10.0);
@@ -48,41 +50,37 @@ void behaveSpeedMarker(World& w, int i) {
 
 namespace {
 
-struct Label {
-    int x, y, sourceX, sourceY, width;
+// A line of the results screen: one or two labels and a number of `places` digits.
+struct ResultLine {
+    struct Label {
+        int x, y;
+        sheet::Cell cell;
+    } first, second;
+    i32 (*value)(const World&);
+    int places, x, y;
 };
 
-// The labels of the results screen, top to bottom (all 16 pixels high).
-constexpr Label kResultLabels[] = {
-    {256, 120, 64, 0, 16},                            // LV
-    {256, 160, 224, 16, 24}, {280, 160, 240, 0, 32},  // MAX, contacts
-    {256, 200, 248, 16, 24}, {280, 200, 240, 0, 32},  // ALL, contacts
-    {256, 240, 224, 80, 40}, {296, 240, 224, 32, 40}, // TIME BONUS
-    {256, 320, 224, 32, 40},                          // BONUS
-    {256, 400, 224, 64, 40},                          // SCORE
+// The lines of the results screen, top to bottom.
+// clang-format off
+constexpr ResultLine kResultLines[] = {
+    {{256, 120, sheet::kLevelLabel}, {},                                [](const World& w) -> i32 { return w.level; },         3, 360, 140},
+    {{256, 160, sheet::kMaxLabel},   {280, 160, sheet::kContactLabel}, [](const World& w) { return w.maxChain; },      5, 340, 180},
+    {{256, 200, sheet::kAllLabel},   {280, 200, sheet::kContactLabel}, [](const World& w) { return w.totalContacts; }, 5, 340, 220},
+    {{256, 240, sheet::kTimeLabel},  {296, 240, sheet::kBonusLabel},   [](const World& w) { return w.timeBonus; },     8, 301, 260},
+    {{256, 320, sheet::kBonusLabel}, {},                                [](const World& w) { return w.finalBonus; },    8, 301, 340},
+    {{256, 400, sheet::kScoreLabel}, {},                                [](const World& w) { return w.score; },         9, 290, 420},
 };
-
-void drawLabel(const Label& l) { DTBitBlt(0, l.x, l.y, l.width, 16, 3, l.sourceX, l.sourceY, 0); }
+// clang-format on
 
 } // namespace
 
 void behaveGameEnd(World& w, int) {
-    DTBitBlt(0, 0, 0, 640, 480, 4, 0, 0, 1);
-    drawLabel(kResultLabels[0]);
-    drawNumber(w.level, 3, 360, 140);
-    drawLabel(kResultLabels[1]);
-    drawLabel(kResultLabels[2]);
-    drawNumber(w.maxChain, 5, 340, 180);
-    drawLabel(kResultLabels[3]);
-    drawLabel(kResultLabels[4]);
-    drawNumber(w.totalContacts, 5, 340, 220);
-    drawLabel(kResultLabels[5]);
-    drawLabel(kResultLabels[6]);
-    drawNumber(w.timeBonus, 8, 301, 260);
-    drawLabel(kResultLabels[7]);
-    drawNumber(w.finalBonus, 8, 301, 340);
-    drawLabel(kResultLabels[8]);
-    drawNumber(w.score, 9, 290, 420);
+    drawCell(0, 0, sheet::kResultsScreen, 1);
+    for (const ResultLine& line : kResultLines) {
+        drawCell(line.first.x, line.first.y, line.first.cell);
+        if (line.second.cell.width != 0) drawCell(line.second.x, line.second.y, line.second.cell);
+        drawNumber(line.value(w), line.places, line.x, line.y);
+    }
     // The ship stays out of sight.
     w.shipX = 320;
     w.shipY = 540;

@@ -7,46 +7,26 @@
 
 #include "common/appdir.h"
 #include "media/stools.h"
+#include "presentation/presentation.h"
 #include "records/records.h"
 #include "session/arith.h"
+#include "world/presets.h"
 #include "world/world.h"
 
 namespace tolvane {
 namespace {
 
-struct Preset {
-    f32 cellX, cellY, width, height;
-    i16 left, right, top, bottom;
-};
-
-// Sprite cell on the object sheet, size and hit box of each kind (index = kind).
-constexpr Preset kPresets[18] = {
-    {0, 0, 0, 0, 0, 0, 0, 0},                // 0 (never spawned)
-    {0, 12, 48, 48, -18, 18, -18, 18},       // 1 fan enemy
-    {0, 0, 12, 12, -1, 2, -1, 2},            // 2 round bullet
-    {48, 0, 160, 96, -70, 70, -40, 40},      // 3 twin-gun enemy
-    {0, 96, 16, 16, -1, 2, -1, 2},           // 4 heading bullet
-    {0, 240, 80, 160, -30, 30, -75, 75},     // 5 ring enemy
-    {0, 12, 48, 48, -18, 18, -18, 18},       // 6 swoop enemy
-    {208, 0, 48, 64, -12, 12, -28, 28},      // 7 twin-shot enemy
-    {0, 0, 0, 0, 0, 0, 0, 0},                // 8 end of game
-    {0, 0, 0, 0, 0, 0, 0, 0},                // 9 stage banner
-    {0, 0, 0, 0, 0, 0, 0, 0},                // 10 speed marker
-    {80, 240, 160, 240, -70, 70, -120, 120}, // 11 first boss
-    {240, 240, 80, 160, -30, 30, -70, 70},   // 12 laser enemy
-    {240, 400, 32, 32, -16, 16, -16, 16},    // 13 laser segment
-    {272, 400, 160, 80, -80, 80, -40, 40},   // 14 gunship
-    {240, 432, 32, 32, -8, 8, -8, 8},        // 15 large shot
-    {256, 0, 240, 96, -100, 100, -40, 40},   // 16 second boss
-    {0, 400, 80, 80, -30, 30, -30, 30},      // 17 last boss
-};
-
-// A song from the application directory replaces the one playing.
-void changeMusic(const char* file) {
-    MTStop();
+// Starts a song of the application directory from its beginning.
+void playSong(const std::string& file) {
     std::string path = (common::applicationDirectory() / file).string();
     MTReadFile(path.c_str());
     MTPlay();
+}
+
+// A song replaces the one playing.
+void changeMusic(const char* file) {
+    MTStop();
+    playSong(file);
 }
 
 void placeMarker(World& w, int s) {
@@ -66,7 +46,7 @@ void endGame(World& w) {
     w.finalBonus =
         add32(add32(w.timeBonus, w.totalContacts), static_cast<std::int64_t>(w.level) * w.maxChain);
     w.score = add32(w.score, w.finalBonus);
-    changeMusic("CLEAR.mid");
+    changeMusic(kResultsSong);
     w.gameEnded = 1;
     if (w.replayMode == 0) {
         saveReplay(w, "New");
@@ -78,13 +58,10 @@ void startStage(World& w, int s, f32 x) {
     w.objParamC[s] = round16(x);
     placeMarker(w, s);
     MTStop();
+    // Stage n shows the title card of surface n + 4 and plays "stage<n>.mid"; the final
+    // stage has no song of its own (its last boss brings one).
     int picture = w.objParamC[s];
-    if (picture != 7) {
-        std::string file = "stage" + std::to_string(picture - 4) + ".mid";
-        std::string path = (common::applicationDirectory() / file).string();
-        MTReadFile(path.c_str());
-        MTPlay();
-    }
+    if (picture != sheet::kFinalCard) playSong("stage" + std::to_string(picture - 4) + ".mid");
     w.chainBase = w.chain;
 }
 
@@ -111,11 +88,11 @@ void spawnObject(World& w, i16 kind, f32 x, f32 y, f32 vx, f32 vy, i16& heading)
     w.objParamC[s] = 0;
     w.objContactWait[s] = 0;
 
-    const Preset& p = kPresets[kind >= 0 && kind <= 17 ? kind : 0];
-    w.objCellX[s] = p.cellX;
-    w.objCellY[s] = p.cellY;
-    w.objWidth[s] = p.width;
-    w.objHeight[s] = p.height;
+    const KindPreset& p = kKindPresets[kind >= 0 && kind <= 17 ? kind : 0];
+    w.objCellX[s] = static_cast<f32>(p.cell.x);
+    w.objCellY[s] = static_cast<f32>(p.cell.y);
+    w.objWidth[s] = static_cast<f32>(p.cell.width);
+    w.objHeight[s] = static_cast<f32>(p.cell.height);
     w.objHitLeft[s] = p.left;
     w.objHitRight[s] = p.right;
     w.objHitTop[s] = p.top;
@@ -125,8 +102,9 @@ void spawnObject(World& w, i16 kind, f32 x, f32 y, f32 vx, f32 vy, i16& heading)
     case kHeadingBullet:
         // The sheet holds one picture per degree, 40 to a row.
         if (heading < 0) heading = wrap16(heading + 360);
-        w.objFrameX[s] = static_cast<f32>((heading % 40) * 16);
-        w.objFrameY[s] = static_cast<f32>(intPart((heading % 360) / 40.0) * 16);
+        w.objFrameX[s] = static_cast<f32>((heading % sheet::kHeadingColumns) * sheet::kHeadingBullet.width);
+        w.objFrameY[s] = static_cast<f32>(intPart((heading % 360) / double(sheet::kHeadingColumns)) *
+                                          sheet::kHeadingBullet.height);
         break;
     case kSwoopEnemy:
         w.objTimer[s] = 280;
@@ -144,7 +122,7 @@ void spawnObject(World& w, i16 kind, f32 x, f32 y, f32 vx, f32 vy, i16& heading)
         break;
     case kFirstBoss:
     case kSecondBoss:
-        changeMusic("boss.mid");
+        changeMusic(kBossSong);
         w.gaugePenalty = 16;
         break;
     case kLaserEnemy: w.objTimer[s] = 90; break;
@@ -153,7 +131,7 @@ void spawnObject(World& w, i16 kind, f32 x, f32 y, f32 vx, f32 vy, i16& heading)
         w.objParamA[s] = x >= 320 ? -1 : 1;
         break;
     case kLastBoss:
-        changeMusic("lastboss.mid");
+        changeMusic(kLastBossSong);
         w.gaugePenalty = 19;
         break;
     default: break;

@@ -3,17 +3,12 @@
 writes it (a 32-bit little-endian count N, then N + 1 input bytes, the last one 0).
 The counts are the frames the games really last, so each file is what a live game
 with that input would have saved."""
+import os
 import random
-import struct
 import sys
 
-UP, DOWN, LEFT, RIGHT, BOMB = 1, 2, 4, 8, 16
-
-
-def write(name, inputs, frames):
-    data = bytes(inputs[:frames]) + b"\0"
-    with open(name, "wb") as f:
-        f.write(struct.pack("<i", frames) + data)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "model"))
+from make_replays import BOMB, DOWN, LEFT, RIGHT, UP, write  # noqa: E402
 
 
 def zero():
@@ -67,8 +62,14 @@ def hunter():
     return out[:30000]
 
 
+PATTERNS = [("zero", zero), ("wander", wander), ("boost", boost), ("hunter", hunter)]
+
 if __name__ == "__main__":
-    # name: (pattern, frames the game lasts), the frames filled in by regenerate.sh
+    if sys.argv[1:] == ["--names"]:
+        print(" ".join(name for name, _ in PATTERNS))
+        sys.exit(0)
+    # name=frames the game lasts, filled in by regenerate.sh; the file holds entries 0..N, the last 0
     lengths = dict(arg.split("=") for arg in sys.argv[1:])
-    for name, make in [("zero", zero), ("wander", wander), ("boost", boost), ("hunter", hunter)]:
-        write(f"{name}.rep", make(), int(lengths.get(name, 24401)))
+    for name, make in PATTERNS:
+        frames = int(lengths.get(name, 24401))
+        write(f"{name}.rep", bytes(make()[:frames]) + b"\0")

@@ -7,17 +7,10 @@
 #include <string>
 #include <string_view>
 
+#include "fuzz_check.h"
 #include "records/records.h"
 
 using namespace tolvane;
-
-namespace {
-
-void check(bool ok) {
-    if (!ok) std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);

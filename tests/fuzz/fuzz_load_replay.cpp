@@ -7,17 +7,10 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include "fuzz_check.h"
 #include "records/records.h"
 
 using namespace tolvane;
-
-namespace {
-
-void check(bool ok) {
-    if (!ok) std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // One in-memory file, rewritten for every input and opened through its path.

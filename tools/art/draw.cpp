@@ -7,13 +7,7 @@ namespace art {
 
 void polygon(cairo_t* cr, const std::vector<Pt>& pts) {
     cairo_new_path(cr);
-    for (size_t i = 0; i < pts.size(); ++i) {
-        if (i == 0)
-            cairo_move_to(cr, pts[i].x, pts[i].y);
-        else
-            cairo_line_to(cr, pts[i].x, pts[i].y);
-    }
-    cairo_close_path(cr);
+    closedPath(cr, static_cast<int>(pts.size()), [&](int k) { return pts[k]; });
 }
 
 void mirrored(cairo_t* cr, double cx, const std::vector<Pt>& rightHalf) {
@@ -25,21 +19,13 @@ void mirrored(cairo_t* cr, double cx, const std::vector<Pt>& rightHalf) {
 }
 
 void fillGradient(cairo_t* cr, Rgb light, Rgb dark, double x0, double y0, double x1, double y1) {
-    cairo_pattern_t* p = cairo_pattern_create_linear(x0, y0, x1, y1);
-    addStop(p, 0, light);
-    addStop(p, 1, dark);
-    cairo_set_source(cr, p);
+    useGradient(cr, cairo_pattern_create_linear(x0, y0, x1, y1), {{0, light}, {1, dark}});
     cairo_fill_preserve(cr);
-    cairo_pattern_destroy(p);
 }
 
 void fillRadial(cairo_t* cr, Rgb centre, Rgb edge, double cx, double cy, double r) {
-    cairo_pattern_t* p = cairo_pattern_create_radial(cx, cy, 0, cx, cy, r);
-    addStop(p, 0, centre);
-    addStop(p, 1, edge);
-    cairo_set_source(cr, p);
+    useGradient(cr, cairo_pattern_create_radial(cx, cy, 0, cx, cy, r), {{0, centre}, {1, edge}});
     cairo_fill_preserve(cr);
-    cairo_pattern_destroy(p);
 }
 
 void stroke(cairo_t* cr, Rgb colour, double width) {
@@ -66,13 +52,9 @@ void ellipse(cairo_t* cr, double cx, double cy, double rx, double ry) {
 }
 
 void glow(cairo_t* cr, double cx, double cy, double r, Rgb colour, double alpha) {
-    cairo_pattern_t* p = cairo_pattern_create_radial(cx, cy, 0, cx, cy, r);
-    addStop(p, 0, colour, alpha);
-    addStop(p, 1, colour, 0);
-    cairo_set_source(cr, p);
+    useGradient(cr, cairo_pattern_create_radial(cx, cy, 0, cx, cy, r), {{0, colour, alpha}, {1, colour, 0}});
     disc(cr, cx, cy, r);
     cairo_fill(cr);
-    cairo_pattern_destroy(p);
 }
 
 void rimLight(cairo_t* cr, Rgb colour, double width, double dx, double dy) {

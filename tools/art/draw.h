@@ -2,6 +2,7 @@
 // fills, outlines and glows, all on a cairo context.
 #pragma once
 #include "image.h"
+#include "presentation/sheets.h"
 
 #include <initializer_list>
 #include <vector>
@@ -11,6 +12,18 @@ namespace art {
 struct Pt {
     double x, y;
 };
+
+// Adds a closed path through n points, point(k) for k = 0 .. n - 1, to the current path.
+template <typename F> void closedPath(cairo_t* cr, int n, F point) {
+    for (int k = 0; k < n; ++k) {
+        const Pt p = point(k);
+        if (k == 0)
+            cairo_move_to(cr, p.x, p.y);
+        else
+            cairo_line_to(cr, p.x, p.y);
+    }
+    cairo_close_path(cr);
+}
 
 // Path through the points, closed.
 void polygon(cairo_t* cr, const std::vector<Pt>& pts);
@@ -41,6 +54,13 @@ template <typename F> void inCell(cairo_t* cr, double x, double y, double w, dou
     cairo_translate(cr, x, y);
     draw(cr);
     cairo_restore(cr);
+}
+template <typename F> void inCell(cairo_t* cr, const tolvane::sheet::Cell& c, F draw) {
+    inCell(cr, c.x, c.y, c.width, c.height, draw);
+}
+// A canvas of the size of a sheet's picture.
+inline Canvas sheetCanvas(int surface) {
+    return Canvas(tolvane::sheet::kSurfaceSize[surface].width, tolvane::sheet::kSurfaceSize[surface].height);
 }
 
 } // namespace art

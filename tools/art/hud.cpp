@@ -22,14 +22,10 @@ void gaugeBar(cairo_t* cr) {
     // 64x16 at (0, 1); the game shows its left part, so it fills from the left.
     cairo_new_path(cr);
     cairo_rectangle(cr, 0.5, 3.5, 62.5, 9);
-    cairo_pattern_t* p = cairo_pattern_create_linear(0, 0, 64, 0);
-    addStop(p, 0.0, {40, 200, 255});
-    addStop(p, 0.5, {120, 255, 120});
-    addStop(p, 0.85, {255, 230, 60});
-    addStop(p, 1.0, {255, 120, 40});
-    cairo_set_source(cr, p);
+    useGradient(
+        cr, cairo_pattern_create_linear(0, 0, 64, 0),
+        {{0.0, {40, 200, 255}}, {0.5, {120, 255, 120}}, {0.85, {255, 230, 60}}, {1.0, {255, 120, 40}}});
     cairo_fill_preserve(cr);
-    cairo_pattern_destroy(p);
     stroke(cr, kInkOutline, 1.0);
     cairo_rectangle(cr, 1, 5, 62, 2);
     setRgb(cr, kWhite, 0.75);
@@ -60,16 +56,14 @@ void markerDisc(cairo_t* cr) {
 
 void sphere(cairo_t* cr) {
     // 80x80 glowing sphere of the level-up burst (drawn stretched).
-    cairo_pattern_t* p = cairo_pattern_create_radial(34, 34, 0, 40, 40, 39.5);
-    addStop(p, 0.0, kWhite);
-    addStop(p, 0.35, {255, 250, 190});
-    addStop(p, 0.7, {255, 200, 60});
-    addStop(p, 0.9, {255, 120, 40});
-    addStop(p, 1.0, {230, 60, 60});
-    cairo_set_source(cr, p);
+    useGradient(cr, cairo_pattern_create_radial(34, 34, 0, 40, 40, 39.5),
+                {{0.0, kWhite},
+                 {0.35, {255, 250, 190}},
+                 {0.7, {255, 200, 60}},
+                 {0.9, {255, 120, 40}},
+                 {1.0, {230, 60, 60}}});
     disc(cr, 40, 40, 39.5);
     cairo_fill(cr);
-    cairo_pattern_destroy(p);
 }
 
 void speedRing(cairo_t* cr, int frame) {
@@ -104,15 +98,10 @@ void spark(cairo_t* cr, int age) {
     const double r = 7.5 - 3.0 * t, w = 2.4 - 0.6 * t;
     const Rgb hot = mix({255, 255, 255}, {255, 150, 40}, t), edge = mix({255, 220, 80}, {230, 60, 40}, t);
     cairo_new_path(cr);
-    for (int k = 0; k < 8; ++k) {
+    closedPath(cr, 8, [&](int k) {
         const double a = k * M_PI / 4 + age * 0.2, rr = (k % 2 == 0) ? r : w;
-        const double x = 8 + std::cos(a) * rr, y = 8 + std::sin(a) * rr;
-        if (k == 0)
-            cairo_move_to(cr, x, y);
-        else
-            cairo_line_to(cr, x, y);
-    }
-    cairo_close_path(cr);
+        return Pt{8 + std::cos(a) * rr, 8 + std::sin(a) * rr};
+    });
     fillRadial(cr, hot, edge, 8, 8, r);
     cairo_new_path(cr);
     disc(cr, 8, 8, w * 0.8);
@@ -124,16 +113,11 @@ void spark(cairo_t* cr, int age) {
 void fireball(cairo_t* cr, double r, double turn, Rgb inner, Rgb outer) {
     if (r <= 0.5) return;
     cairo_new_path(cr);
-    for (int k = 0; k < 18; ++k) {
+    closedPath(cr, 18, [&](int k) {
         const double a = k * M_PI / 9 + turn;
         const double rr = r * ((k % 2 == 0) ? 1.0 : 0.74);
-        const double x = 24 + std::cos(a) * rr, y = 24 + std::sin(a) * rr;
-        if (k == 0)
-            cairo_move_to(cr, x, y);
-        else
-            cairo_line_to(cr, x, y);
-    }
-    cairo_close_path(cr);
+        return Pt{24 + std::cos(a) * rr, 24 + std::sin(a) * rr};
+    });
     fillRadial(cr, inner, outer, 24, 24, r);
     cairo_new_path(cr);
 }
@@ -188,34 +172,38 @@ void bombMark(cairo_t* cr) {
 } // namespace
 
 Indexed hudSheet() {
-    Canvas canvas(384, 145);
+    namespace sheet = tolvane::sheet;
+    Canvas canvas = sheetCanvas(sheet::kHudSheet);
     cairo_t* cr = canvas.cr();
-    inCell(cr, 0, 1, 64, 16, gaugeBar);
-    inCell(cr, 0, 17, 80, 80, sphere);
-    for (int f = 0; f < 3; ++f) inCell(cr, 80 + 48 * f, 16, 48, 48, [f](cairo_t* c) { speedRing(c, f); });
-    for (int a = 0; a < 8; ++a) inCell(cr, 80 + 16 * a, 64, 16, 16, [a](cairo_t* c) { spark(c, a); });
-    for (int f = 0; f < 8; ++f) inCell(cr, 48 * f, 97, 48, 48, [f](cairo_t* c) { wreck(c, f); });
+    inCell(cr, sheet::kGaugeBar, gaugeBar);
+    inCell(cr, sheet::kSphere, sphere);
+    for (int f = 0; f < sheet::kSpeedRingFrames; ++f)
+        inCell(cr, sheet::kSpeedRing.next(f), [f](cairo_t* c) { speedRing(c, f); });
+    for (int a = 0; a < sheet::kSparkFrames; ++a)
+        inCell(cr, sheet::kSpark.next(a), [a](cairo_t* c) { spark(c, a); });
+    for (int f = 0; f < sheet::kWreckFrames; ++f)
+        inCell(cr, sheet::kWreck.next(f), [f](cairo_t* c) { wreck(c, f); });
     for (int r = 0; r < 6; ++r)
         for (int c = 0; c < 6; ++c)
-            inCell(cr, 272 + 16 * c, 16 * r, 16, 16, [r, c](cairo_t* cc) { arrow(cc, 60 * r + 10 * c); });
-    inCell(cr, 368, 0, 16, 16, markerDisc);
-    inCell(cr, 232, 48, 8, 16, bombMark);
+            inCell(cr, sheet::kArrow.next(c).below(r), [r, c](cairo_t* cc) { arrow(cc, 60 * r + 10 * c); });
+    inCell(cr, sheet::kMarkerDisc, markerDisc);
+    inCell(cr, sheet::kBombMark, bombMark);
 
     // Lettering last, pixel by pixel: digits sit on rows 2..12 of their cells,
     // the letters share that baseline.
-    for (int d = 0; d < 10; ++d) drawDigit(canvas, 80 + 16 * d + 2, 2, d, kDigits);
+    for (int d = 0; d < 10; ++d) drawDigit(canvas, sheet::kDigit.next(d).x + 2, 2, d, kDigits);
     const int letterTop = 2 + kDigitHeight - kLetterHeight;
-    auto label = [&](int x, int y, const char* word) {
-        drawWord(canvas, x + 1, y + letterTop, word, kLabel);
+    auto label = [&](const sheet::Cell& c, const char* word) {
+        drawWord(canvas, c.x + 1, c.y + letterTop, word, kLabel);
     };
-    label(64, 0, "LV");
-    label(240, 0, "CHAIN");
-    label(224, 16, "MAX");
-    label(248, 16, "ALL");
-    label(224, 32, "BONUS");
-    label(224, 48, "B");
-    label(224, 64, "SCORE");
-    label(224, 80, "TIME");
+    label(sheet::kLevelLabel, "LV");
+    label(sheet::kContactLabel, "CHAIN");
+    label(sheet::kMaxLabel, "MAX");
+    label(sheet::kAllLabel, "ALL");
+    label(sheet::kBonusLabel, "BONUS");
+    label(sheet::kBombLabel, "B");
+    label(sheet::kScoreLabel, "SCORE");
+    label(sheet::kTimeLabel, "TIME");
     return quantise(canvas, gamePalette(), kHudKeyIndex, kKeyClearance);
 }
 

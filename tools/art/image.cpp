@@ -234,4 +234,10 @@ void addStop(cairo_pattern_t* p, double offset, Rgb c, double alpha) {
     cairo_pattern_add_color_stop_rgba(p, offset, c.r / 255.0, c.g / 255.0, c.b / 255.0, alpha);
 }
 
+void useGradient(cairo_t* cr, cairo_pattern_t* p, std::initializer_list<Stop> stops) {
+    for (const Stop& s : stops) addStop(p, s.offset, s.colour, s.alpha);
+    cairo_set_source(cr, p);
+    cairo_pattern_destroy(p);
+}
+
 } // namespace art

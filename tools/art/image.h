@@ -4,6 +4,7 @@
 #include <cairo.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -76,5 +77,15 @@ void setRgb(cairo_t* cr, Rgb c, double alpha = 1.0);
 Rgb mix(Rgb a, Rgb b, double t);
 Rgb hsv(double hueDegrees, double s, double v);
 void addStop(cairo_pattern_t* p, double offset, Rgb c, double alpha = 1.0);
+
+// A colour stop of a gradient.
+struct Stop {
+    double offset;
+    Rgb colour;
+    double alpha = 1.0;
+};
+// Gives the gradient `p` its stops and makes it the source of `cr`, which keeps it
+// alive from then on; the caller fills or paints.
+void useGradient(cairo_t* cr, cairo_pattern_t* p, std::initializer_list<Stop> stops);
 
 } // namespace art

@@ -24,13 +24,8 @@ const Paint kOlive{hsv(80, 0.4, 0.92), hsv(80, 0.88, 0.72), hsv(80, 0.92, 0.34),
 const Paint kBronze{hsv(40, 0.4, 1.0), hsv(40, 0.88, 0.86), hsv(40, 0.92, 0.44), hsv(40, 0.9, 0.2)};
 
 void paintHull(cairo_t* cr, const Paint& p, double x0, double y0, double x1, double y1, double line = 1.2) {
-    cairo_pattern_t* g = cairo_pattern_create_linear(x0, y0, x1, y1);
-    addStop(g, 0, p.light);
-    addStop(g, 0.45, p.mid);
-    addStop(g, 1, p.dark);
-    cairo_set_source(cr, g);
+    useGradient(cr, cairo_pattern_create_linear(x0, y0, x1, y1), {{0, p.light}, {0.45, p.mid}, {1, p.dark}});
     cairo_fill_preserve(cr);
-    cairo_pattern_destroy(g);
     stroke(cr, p.line, line);
 }
 
@@ -123,13 +118,9 @@ void laserSegment(cairo_t* cr) {
         const double wob = std::sin(y * 2 * M_PI / 32) * 1.2;
         const double halfGlow = 11 + wob, halfBeam = 6.5 - wob * 0.5, halfCore = 2.5;
         cairo_rectangle(cr, 16 - halfGlow, y, halfGlow * 2, 1);
-        cairo_pattern_t* p = cairo_pattern_create_linear(16 - halfGlow, 0, 16 + halfGlow, 0);
-        addStop(p, 0.0, {150, 40, 255});
-        addStop(p, 0.5, {230, 170, 255});
-        addStop(p, 1.0, {150, 40, 255});
-        cairo_set_source(cr, p);
+        useGradient(cr, cairo_pattern_create_linear(16 - halfGlow, 0, 16 + halfGlow, 0),
+                    {{0.0, {150, 40, 255}}, {0.5, {230, 170, 255}}, {1.0, {150, 40, 255}}});
         cairo_fill(cr);
-        cairo_pattern_destroy(p);
         cairo_rectangle(cr, 16 - halfBeam, y, halfBeam * 2, 1);
         setRgb(cr, {240, 200, 255});
         cairo_fill(cr);
@@ -143,15 +134,10 @@ void largeShot(cairo_t* cr) {
     // 32x32 fireball with a spiked corona.
     glow(cr, 16, 16, 15.5, {255, 120, 0}, 0.8);
     cairo_new_path(cr);
-    for (int k = 0; k < 16; ++k) {
+    closedPath(cr, 16, [](int k) {
         const double a = k * M_PI / 8, r = (k % 2 == 0) ? 14.5 : 9.5;
-        const double x = 16 + std::cos(a) * r, y = 16 + std::sin(a) * r;
-        if (k == 0)
-            cairo_move_to(cr, x, y);
-        else
-            cairo_line_to(cr, x, y);
-    }
-    cairo_close_path(cr);
+        return Pt{16 + std::cos(a) * r, 16 + std::sin(a) * r};
+    });
     fillRadial(cr, {255, 240, 120}, {255, 80, 0}, 16, 16, 14);
     stroke(cr, {150, 30, 0}, 1.0);
     disc(cr, 16, 16, 8.5);
@@ -421,15 +407,10 @@ void lastBoss(cairo_t* cr) {
     const double cx = 40, cy = 40;
     glow(cr, cx, cy, 39, {160, 60, 255}, 0.5);
     cairo_new_path(cr);
-    for (int k = 0; k < 24; ++k) {
+    closedPath(cr, 24, [&](int k) {
         const double a = k * M_PI / 12 + M_PI / 24, r = (k % 3 == 0) ? 38.5 : (k % 3 == 1 ? 24 : 28);
-        const double x = cx + std::cos(a) * r, y = cy + std::sin(a) * r;
-        if (k == 0)
-            cairo_move_to(cr, x, y);
-        else
-            cairo_line_to(cr, x, y);
-    }
-    cairo_close_path(cr);
+        return Pt{cx + std::cos(a) * r, cy + std::sin(a) * r};
+    });
     fillRadial(cr, {240, 210, 255}, {60, 10, 120}, cx - 8, cy - 8, 40);
     stroke(cr, {30, 0, 60}, 1.4);
     disc(cr, cx, cy, 20);
@@ -452,22 +433,24 @@ void lastBoss(cairo_t* cr) {
 } // namespace
 
 Indexed objectSheet() {
-    Canvas canvas(640, 480);
+    namespace sheet = tolvane::sheet;
+    Canvas canvas = sheetCanvas(sheet::kObjectSheet);
     cairo_t* cr = canvas.cr();
-    for (int f = 0; f < 4; ++f) inCell(cr, 12 * f, 0, 12, 12, [f](cairo_t* c) { roundBullet(c, f); });
-    inCell(cr, 0, 12, 48, 48, smallFighter);
-    inCell(cr, 48, 0, 160, 96, twinGunEnemy);
-    inCell(cr, 208, 0, 48, 64, twinShotEnemy);
-    inCell(cr, 256, 0, 240, 96, secondBoss);
+    for (int f = 0; f < sheet::kRoundBulletFrames; ++f)
+        inCell(cr, sheet::kRoundBullet.next(f), [f](cairo_t* c) { roundBullet(c, f); });
+    inCell(cr, sheet::kSmallEnemy, smallFighter);
+    inCell(cr, sheet::kTwinGunEnemy, twinGunEnemy);
+    inCell(cr, sheet::kTwinShotEnemy, twinShotEnemy);
+    inCell(cr, sheet::kSecondBoss, secondBoss);
     for (int a = 0; a < 360; ++a)
-        inCell(cr, (a % 40) * 16, 96 + (a / 40) * 16, 16, 16, [a](cairo_t* c) { headingBullet(c, a); });
-    inCell(cr, 0, 240, 80, 160, ringEnemy);
-    inCell(cr, 80, 240, 160, 240, firstBoss);
-    inCell(cr, 240, 240, 80, 160, laserEnemy);
-    inCell(cr, 240, 400, 32, 32, laserSegment);
-    inCell(cr, 240, 432, 32, 32, largeShot);
-    inCell(cr, 272, 400, 160, 80, sideGunship);
-    inCell(cr, 0, 400, 80, 80, lastBoss);
+        inCell(cr, sheet::headingBullet(a), [a](cairo_t* c) { headingBullet(c, a); });
+    inCell(cr, sheet::kRingEnemy, ringEnemy);
+    inCell(cr, sheet::kFirstBoss, firstBoss);
+    inCell(cr, sheet::kLaserEnemy, laserEnemy);
+    inCell(cr, sheet::kLaserSegment, laserSegment);
+    inCell(cr, sheet::kLargeShot, largeShot);
+    inCell(cr, sheet::kGunship, sideGunship);
+    inCell(cr, sheet::kLastBoss, lastBoss);
     return quantise(canvas, gamePalette(), kSpriteKeyIndex, kKeyClearance);
 }
 

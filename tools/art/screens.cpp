@@ -38,26 +38,18 @@ void headline(cairo_t* cr, const char* text, const char* face, double size, doub
     cairo_set_line_width(cr, outlineWidth);
     cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
     cairo_stroke_preserve(cr);
-    cairo_pattern_t* p = cairo_pattern_create_linear(0, y + ext.y_bearing, 0, y);
-    addStop(p, 0, top);
-    addStop(p, 1, bottom);
-    cairo_set_source(cr, p);
+    useGradient(cr, cairo_pattern_create_linear(0, y + ext.y_bearing, 0, y), {{0, top}, {1, bottom}});
     cairo_fill(cr);
-    cairo_pattern_destroy(p);
 }
 
 } // namespace
 
 Indexed resultsPicture() {
-    Canvas canvas(640, 480);
+    Canvas canvas = sheetCanvas(tolvane::sheet::kResults);
     cairo_t* cr = canvas.cr();
-    cairo_pattern_t* sky = cairo_pattern_create_linear(0, 0, 0, 480);
-    addStop(sky, 0, {8, 10, 40});
-    addStop(sky, 0.6, {30, 14, 60});
-    addStop(sky, 1, {70, 20, 60});
-    cairo_set_source(cr, sky);
+    useGradient(cr, cairo_pattern_create_linear(0, 0, 0, 480),
+                {{0, {8, 10, 40}}, {0.6, {30, 14, 60}}, {1, {70, 20, 60}}});
     cairo_paint(cr);
-    cairo_pattern_destroy(sky);
 
     Scatter rnd(20261207);
     for (int i = 0; i < 260; ++i) {
@@ -108,30 +100,20 @@ Indexed stageCard(int stage) {
                           {255, 228, 40},  {255, 200, 0},   {255, 160, 0},   {240, 110, 0},
                           {220, 50, 20},   {170, 20, 20},   {110, 10, 20},   {70, 0, 20},
                           {255, 200, 200}, {150, 60, 0},    {90, 40, 10},    {255, 130, 110}};
-    Canvas canvas(320, 240);
+    Canvas canvas = sheetCanvas(tolvane::sheet::kStage1Card);
     cairo_t* cr = canvas.cr();
     const double cx = 160, cy = 120;
     const int points = 28;
     cairo_new_path(cr);
-    for (int k = 0; k < points * 2; ++k) {
+    closedPath(cr, points * 2, [&](int k) {
         const double a = k * M_PI / points - M_PI / 2;
         const double wobble = (k * 37 % 11) / 11.0;
         const double r = (k % 2 == 0) ? 1.0 + 0.12 * wobble : 0.76 + 0.05 * wobble;
-        const double x = cx + std::cos(a) * 152 * r, y = cy + std::sin(a) * 112 * r;
-        if (k == 0)
-            cairo_move_to(cr, x, y);
-        else
-            cairo_line_to(cr, x, y);
-    }
-    cairo_close_path(cr);
-    cairo_pattern_t* p = cairo_pattern_create_radial(cx, cy, 10, cx, cy, 170);
-    addStop(p, 0, {255, 255, 230});
-    addStop(p, 0.45, {255, 236, 90});
-    addStop(p, 0.8, {255, 190, 0});
-    addStop(p, 1, {240, 110, 0});
-    cairo_set_source(cr, p);
+        return Pt{cx + std::cos(a) * 152 * r, cy + std::sin(a) * 112 * r};
+    });
+    useGradient(cr, cairo_pattern_create_radial(cx, cy, 10, cx, cy, 170),
+                {{0, {255, 255, 230}}, {0.45, {255, 236, 90}}, {0.8, {255, 190, 0}}, {1, {240, 110, 0}}});
     cairo_fill_preserve(cr);
-    cairo_pattern_destroy(p);
     // Alternate rays of a lighter yellow, clipped to the burst.
     cairo_save(cr);
     cairo_clip_preserve(cr);

@@ -152,16 +152,11 @@ void drawShip(cairo_t* cr, int n) {
 }
 
 Indexed shipSheet() {
-    Canvas canvas(640, 32);
+    namespace sheet = tolvane::sheet;
+    Canvas canvas = sheetCanvas(sheet::kShipSheet);
     cairo_t* cr = canvas.cr();
-    for (int n = 0; n < 20; ++n) {
-        cairo_save(cr);
-        cairo_rectangle(cr, n * 32, 0, 32, 32);
-        cairo_clip(cr);
-        cairo_translate(cr, n * 32, 0);
-        drawShip(cr, n);
-        cairo_restore(cr);
-    }
+    for (int n = 0; n < sheet::kShipPictures; ++n)
+        inCell(cr, sheet::kShip.next(n), [n](cairo_t* c) { drawShip(c, n); });
     return quantise(canvas, gamePalette(), kSpriteKeyIndex, kKeyClearance);
 }
 

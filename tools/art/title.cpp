@@ -12,14 +12,9 @@ namespace art {
 void writeTitlePicture(const std::string& pngPath) {
     Canvas canvas(270, 180);
     cairo_t* cr = canvas.cr();
-    cairo_pattern_t* sky = cairo_pattern_create_linear(0, 0, 0, 180);
-    addStop(sky, 0, {2, 2, 20});
-    addStop(sky, 0.55, {24, 10, 70});
-    addStop(sky, 0.8, {10, 4, 70});
-    addStop(sky, 1, {0, 0, 64});
-    cairo_set_source(cr, sky);
+    useGradient(cr, cairo_pattern_create_linear(0, 0, 0, 180),
+                {{0, {2, 2, 20}}, {0.55, {24, 10, 70}}, {0.8, {10, 4, 70}}, {1, {0, 0, 64}}});
     cairo_paint(cr);
-    cairo_pattern_destroy(sky);
 
     uint32_t seed = 1207;
     auto rnd = [&seed] {
@@ -33,21 +28,15 @@ void writeTitlePicture(const std::string& pngPath) {
         cairo_fill(cr);
     }
     // A planet's rim glowing under the horizon.
-    cairo_pattern_t* rim = cairo_pattern_create_radial(135, 405, 250, 135, 405, 300);
-    addStop(rim, 0, {255, 170, 80}, 0.9);
-    addStop(rim, 0.12, {255, 90, 120}, 0.6);
-    addStop(rim, 0.45, {90, 40, 160}, 0.25);
-    addStop(rim, 1, {0, 0, 64}, 0);
-    cairo_set_source(cr, rim);
+    useGradient(cr, cairo_pattern_create_radial(135, 405, 250, 135, 405, 300),
+                {{0, {255, 170, 80}, 0.9},
+                 {0.12, {255, 90, 120}, 0.6},
+                 {0.45, {90, 40, 160}, 0.25},
+                 {1, {0, 0, 64}, 0}});
     cairo_paint(cr);
-    cairo_pattern_destroy(rim);
     disc(cr, 135, 405, 252);
-    cairo_pattern_t* planet = cairo_pattern_create_linear(0, 168, 0, 180);
-    addStop(planet, 0, {30, 10, 60});
-    addStop(planet, 1, {0, 0, 64});
-    cairo_set_source(cr, planet);
+    useGradient(cr, cairo_pattern_create_linear(0, 168, 0, 180), {{0, {30, 10, 60}}, {1, {0, 0, 64}}});
     cairo_fill(cr);
-    cairo_pattern_destroy(planet);
 
     // The ship's light trail and the ship itself, scaled up.
     for (int k = 0; k < 3; ++k) {
@@ -68,13 +57,9 @@ void writeTitlePicture(const std::string& pngPath) {
     cairo_restore(cr);
 
     // The lower edge melts into the menu window's dark blue.
-    cairo_pattern_t* fade = cairo_pattern_create_linear(0, 158, 0, 179);
-    addStop(fade, 0, {0, 0, 64}, 0);
-    addStop(fade, 1, {0, 0, 64}, 1);
     cairo_rectangle(cr, 0, 158, 270, 22);
-    cairo_set_source(cr, fade);
+    useGradient(cr, cairo_pattern_create_linear(0, 158, 0, 179), {{0, {0, 0, 64}, 0}, {1, {0, 0, 64}, 1}});
     cairo_fill(cr);
-    cairo_pattern_destroy(fade);
 
     // Title lettering.
     auto text = [cr](const char* s, const char* face, cairo_font_slant_t slant, double size, double x,
@@ -96,12 +81,8 @@ void writeTitlePicture(const std::string& pngPath) {
         cairo_new_path(cr);
         cairo_move_to(cr, left, y);
         cairo_text_path(cr, s);
-        cairo_pattern_t* p = cairo_pattern_create_linear(0, y + e.y_bearing, 0, y);
-        addStop(p, 0, top);
-        addStop(p, 1, bottom);
-        cairo_set_source(cr, p);
+        useGradient(cr, cairo_pattern_create_linear(0, y + e.y_bearing, 0, y), {{0, top}, {1, bottom}});
         cairo_fill_preserve(cr);
-        cairo_pattern_destroy(p);
         cairo_set_source_rgba(cr, 0.1, 0.05, 0.25, 0.9);
         cairo_set_line_width(cr, 0.8);
         cairo_stroke(cr);
