@@ -290,7 +290,7 @@ void DTClear(std::int32_t n, std::int32_t colour, std::int32_t flags) {
     logCall("DTClear", {n, colour, flags});
     // Plain stores: SDL_FillRect streams past the cache, and the frame's copies that
     // follow would then read the whole back buffer from memory again.
-    if (SDL_Surface* s = get(n)) {
+    if (SDL_Surface* s = pixelWork() ? get(n) : nullptr) {
         const std::uint32_t c = argbFromColorRef(colour);
         for (int y = 0; y < s->h; ++y) std::fill(row(s, y), row(s, y) + s->w, c);
     }
@@ -374,7 +374,7 @@ namespace media {
 
 void setDrawBackend(DrawBackend backend) { g.backend = backend; }
 DrawBackend drawBackend() { return g.backend; }
-SDL_Surface* surface(int n) { return get(n); }
+SDL_Surface* surface(int n) { return g.suspended ? nullptr : get(n); }
 SDL_Surface* presentedPicture() { return g.presented; }
 
 void presentAgain() {

@@ -56,7 +56,7 @@ enum class DrawBackend { Window, Offscreen, Null };
 void setDrawBackend(DrawBackend backend);
 DrawBackend drawBackend();
 
-// Surface n, or nullptr (Null backend, or not made yet).
+// Surface n for pixel work, or nullptr (Null backend, suspended, or not made yet).
 SDL_Surface* surface(int n);
 
 // The picture the window showed at the last DTUpdate, window drawing included

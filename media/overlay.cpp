@@ -134,8 +134,8 @@ void text(const Target& t, const Step& s) {
         for (int j = 0; j < g->h; ++j) {
             const int y = s.y + j;
             if (y < 0 || y >= t.height) continue;
-            const auto* src = reinterpret_cast<const std::uint32_t*>(static_cast<const std::uint8_t*>(g->pixels) +
-                                                                     j * g->pitch);
+            const auto* src = reinterpret_cast<const std::uint32_t*>(
+                static_cast<const std::uint8_t*>(g->pixels) + j * g->pitch);
             std::uint32_t* dst = t.row(y);
             for (int i = 0; i < g->w; ++i) {
                 const int px = x + i;
@@ -171,6 +171,18 @@ int overlayTextWidth(std::string_view text, int size) {
 }
 
 bool overlayEmpty() { return steps.empty(); }
+
+std::vector<std::string> overlayTexts() {
+    std::vector<std::string> texts;
+    for (const Step& s : steps) {
+        if (s.kind == Step::Text) texts.push_back(s.text);
+    }
+    return texts;
+}
+
+bool overlayDimmed() {
+    return std::any_of(steps.begin(), steps.end(), [](const Step& s) { return s.kind == Step::Dim; });
+}
 
 void drawOverlay(std::uint32_t* pixels, int pitchPixels, int width, int height) {
     if (!pixels) return;

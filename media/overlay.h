@@ -6,7 +6,9 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace media {
 
@@ -23,6 +25,10 @@ void overlayText(int x, int y, std::string_view text, int size, std::uint32_t rg
 int overlayTextWidth(std::string_view text, int size);
 
 bool overlayEmpty();
+// The texts described now, in order (tests read the panel through them).
+std::vector<std::string> overlayTexts();
+// Whether the picture is darkened now.
+bool overlayDimmed();
 // Draws the layer into a picture of 0x??RRGGBB words (`pitchPixels` apart), clipped to
 // width x height. The presentation calls it on the copy of the picture it shows.
 void drawOverlay(std::uint32_t* pixels, int pitchPixels, int width, int height);

@@ -28,7 +28,8 @@ PictureRect pictureRect(int outputWidth, int outputHeight, int pictureWidth, int
         h = std::max(1, static_cast<int>(static_cast<long long>(outputWidth) * pictureHeight / pictureWidth));
     } else {
         h = outputHeight;
-        w = std::max(1, static_cast<int>(static_cast<long long>(outputHeight) * pictureWidth / pictureHeight));
+        w = std::max(1,
+                     static_cast<int>(static_cast<long long>(outputHeight) * pictureWidth / pictureHeight));
     }
     return {(outputWidth - w) / 2, (outputHeight - h) / 2, w, h};
 }
@@ -75,7 +76,8 @@ void scaleInto(SDL_Surface* dst, const PictureRect& r, const SDL_Surface* src) {
         return;
     }
     ws.columns.resize(static_cast<std::size_t>(r.width));
-    for (int x = 0; x < r.width; ++x) ws.columns[x] = static_cast<int>(static_cast<long long>(x) * src->w / r.width);
+    for (int x = 0; x < r.width; ++x)
+        ws.columns[x] = static_cast<int>(static_cast<long long>(x) * src->w / r.width);
     for (int y = 0; y < r.height; ++y) {
         const std::uint32_t* s = rowOf(src, static_cast<int>(static_cast<long long>(y) * src->h / r.height));
         std::uint32_t* d = rowOf(dst, r.y + y) + r.x;
@@ -91,7 +93,8 @@ bool useWindowSurface(SDL_Window* window) {
     SDL_Surface* s = SDL_GetWindowSurface(window);
     if (!s || s->format->BytesPerPixel != 4) return false;
     // The picture's words are 0xAARRGGBB; the window must read them the same way.
-    return s->format->Rmask == 0x00FF0000u && s->format->Gmask == 0x0000FF00u && s->format->Bmask == 0x000000FFu;
+    return s->format->Rmask == 0x00FF0000u && s->format->Gmask == 0x0000FF00u &&
+           s->format->Bmask == 0x000000FFu;
 }
 
 void presentToWindowSurface(SDL_Window* window, const SDL_Surface* picture) {
@@ -110,11 +113,13 @@ void presentToWindowSurface(SDL_Window* window, const SDL_Surface* picture) {
     if (!overlayEmpty()) {
         if (!ws.scratch || ws.scratch->w != picture->w || ws.scratch->h != picture->h) {
             SDL_FreeSurface(ws.scratch);
-            ws.scratch = SDL_CreateRGBSurfaceWithFormat(0, picture->w, picture->h, 32, SDL_PIXELFORMAT_RGB888);
+            ws.scratch =
+                SDL_CreateRGBSurfaceWithFormat(0, picture->w, picture->h, 32, SDL_PIXELFORMAT_RGB888);
         }
         if (ws.scratch) {
             for (int y = 0; y < picture->h; ++y)
-                std::memcpy(rowOf(ws.scratch, y), rowOf(picture, y), static_cast<std::size_t>(picture->w) * 4);
+                std::memcpy(rowOf(ws.scratch, y), rowOf(picture, y),
+                            static_cast<std::size_t>(picture->w) * 4);
             drawOverlay(static_cast<std::uint32_t*>(ws.scratch->pixels), ws.scratch->pitch / 4, picture->w,
                         picture->h);
             src = ws.scratch;
@@ -137,7 +142,8 @@ void presentPicture(SDL_Renderer* renderer, SDL_Texture* texture, const SDL_Surf
         const std::size_t bytes = static_cast<std::size_t>(picture->w) * 4;
         for (int y = 0; y < picture->h; ++y) {
             std::memcpy(static_cast<std::uint8_t*>(pixels) + static_cast<std::ptrdiff_t>(y) * pitch,
-                        static_cast<const std::uint8_t*>(picture->pixels) + static_cast<std::ptrdiff_t>(y) * picture->pitch,
+                        static_cast<const std::uint8_t*>(picture->pixels) +
+                            static_cast<std::ptrdiff_t>(y) * picture->pitch,
                         bytes);
         }
         drawOverlay(static_cast<std::uint32_t*>(pixels), pitch / 4, picture->w, picture->h);
