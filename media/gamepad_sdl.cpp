@@ -73,7 +73,8 @@ void open() {
     // SDL reads SDL_GAMECONTROLLERCONFIG itself; the file is ours to load.
     if (const char* file = std::getenv("SDL_GAMECONTROLLERCONFIG_FILE"); file && *file) {
         if (SDL_GameControllerAddMappingsFromFile(file) < 0)
-            std::fprintf(stderr, "tolvane: game controller mappings in %s not read: %s\n", file, SDL_GetError());
+            std::fprintf(stderr, "tolvane: game controller mappings in %s not read: %s\n", file,
+                         SDL_GetError());
     }
     for (int i = 0; i < SDL_NumJoysticks() && !d.joystick; ++i) added(i);
 }

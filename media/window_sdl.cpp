@@ -12,7 +12,8 @@ void setFullscreen(HWND window, bool fullscreen) {
 }
 
 bool isFullscreen(HWND window) {
-    return window && (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN_DESKTOP) == SDL_WINDOW_FULLSCREEN_DESKTOP;
+    return window &&
+           (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN_DESKTOP) == SDL_WINDOW_FULLSCREEN_DESKTOP;
 }
 
 } // namespace platform

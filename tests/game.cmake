@@ -19,3 +19,11 @@ add_test(NAME tolvane_window COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/window/tolvane_
 set_tests_properties(tolvane_window PROPERTIES LABELS window TIMEOUT 120)
 add_test(NAME tolvane_no_display COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/window/no_display_test.sh $<TARGET_FILE:tolvane>)
 set_tests_properties(tolvane_no_display PROPERTIES LABELS unit)
+
+# The window's own keys under a window manager (fullscreen, pause), and the playback
+# controls checked against the headless tool's pictures.
+add_test(NAME tolvane_window_keys COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/window/tolvane_live_keys_test.sh $<TARGET_FILE:tolvane>)
+set_tests_properties(tolvane_window_keys PROPERTIES LABELS window TIMEOUT 120)
+add_test(NAME tolvane_window_playback COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/window/tolvane_playback_test.sh
+         $<TARGET_FILE:tolvane> $<TARGET_FILE:tolvane-replay>)
+set_tests_properties(tolvane_window_playback PROPERTIES LABELS window TIMEOUT 180)

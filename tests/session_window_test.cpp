@@ -28,7 +28,9 @@ using platform::FormEvent;
 
 namespace {
 
-FormEvent key(int code, bool alt = false, bool repeat = false) { return {FormEvent::KeyDown, code, alt, repeat}; }
+FormEvent key(int code, bool alt = false, bool repeat = false) {
+    return {FormEvent::KeyDown, code, alt, repeat};
+}
 
 // The frame number the playback panel shows, or -1.
 long panelFrame() {
@@ -120,8 +122,8 @@ TEST(WindowKeys, WhatEachKeyAsksForInLivePlayAndPlayback) {
         {key(VK_END), true, true, false, false, false, true, true, 0},
         {key(VK_H), true, true, false, false, false, false, false, 0},
         {key(VK_H), false, false, false, false, false, true, false, 0},
-        {key(VK_OEM_PERIOD), true, true, false, false, false, true, false, 0}, // not paused: nothing
-        {key(VK_F1), true, false, false, false, false, true, false, 0},        // the game's own
+        {key(VK_OEM_PERIOD), true, true, false, false, false, true, false, 0},        // not paused: nothing
+        {key(VK_F1), true, false, false, false, false, true, false, 0},               // the game's own
         {key(VK_F11, false, true), false, true, false, false, false, true, false, 0}, // a held key repeats
         {key(VK_P, false, true), false, true, false, false, false, true, false, 0},
     };
@@ -276,8 +278,8 @@ TEST(WindowScreenshot, HoldsThePresentedPictureInTheRecordsFolder) {
         const SDL_Surface* p = media::presentedPicture();
         ASSERT_NE(p, nullptr);
         for (int y = 0; y < p->h; ++y) {
-            const auto* row = reinterpret_cast<const std::uint32_t*>(static_cast<const std::uint8_t*>(p->pixels) +
-                                                                     y * p->pitch);
+            const auto* row = reinterpret_cast<const std::uint32_t*>(
+                static_cast<const std::uint8_t*>(p->pixels) + y * p->pitch);
             for (int x = 0; x < p->w; ++x) expected.push_back(row[x] & 0xFFFFFFu);
         }
     });

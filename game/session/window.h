@@ -18,7 +18,7 @@ struct WindowControls {
     bool toResults = false; // run until the game has ended and show the results
     bool screenshot = false;
     bool toggleFullscreen = false;
-    bool repaint = false;     // show the last picture again (paused, window uncovered)
+    bool repaint = false;      // show the last picture again (paused, window uncovered)
     bool restartClock = false; // the next frame is due a whole period from now
 };
 

@@ -130,3 +130,28 @@ count_colour() {
     c=$(echo "$6" | tr 'a-f' 'A-F')
     convert "$1" -crop "$4x$5+$2+$3" +repage txt:- | grep -c " $c " || true
 }
+
+# Starts openbox on the display and waits until it manages windows (fullscreen and
+# window activation need a window manager).
+start_wm() {
+    local i
+    openbox --sm-disable >"$WORK/openbox.log" 2>&1 &
+    STARTED_PIDS+=("$!")
+    for i in $(seq 200); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && return 0
+        sleep 0.05
+    done
+    fail "openbox did not start: $(cat "$WORK/openbox.log")"
+}
+
+# Activates a window through the window manager, then types one key (or a chord such
+# as alt+Return) into it.
+key_to() {
+    xdotool windowactivate --sync "$1" 2>/dev/null || true
+    xdotool key --clearmodifiers "$2"
+}
+
+# True when two pictures have exactly the same pixels.
+same_pixels() {
+    [ "$(compare -metric AE "$1" "$2" null: 2>&1)" = "0" ]
+}
