@@ -3,16 +3,21 @@
 # (every frame presented) in windows of several sizes and with several renderers, and
 # reports the CPU time of the game and of the X server per presented frame. Give one or
 # more `tolvane` binaries to compare them in the same run; the runs take turns, and
-# each figure is the median of the repetitions.
-#   usage: bench/present.sh [-r REPEATS] [-s SECONDS] BIN [BIN ...]
-#   PRESENT_SIZES="640x480 1280x960"  PRESENT_RENDERERS="software opengl"  to choose
+# each figure is the median of the repetitions. "default" is the game without
+# SDL_RENDER_DRIVER; any other name is given to it as SDL_RENDER_DRIVER.
+# With -b, build/bin/present_bench (the steps of one presentation, in-process) runs
+# under the same display afterwards.
+#   usage: bench/present.sh [-r REPEATS] [-s SECONDS] [-b PRESENT_BENCH] BIN [BIN ...]
+#   PRESENT_SIZES="640x480 1280x960"  PRESENT_RENDERERS="default opengl"  to choose
 set -euo pipefail
 repeats=3
 seconds=8
-while getopts "r:s:" opt; do
+steps=""
+while getopts "r:s:b:" opt; do
     case $opt in
     r) repeats=$OPTARG ;;
     s) seconds=$OPTARG ;;
+    b) steps=$(realpath "$OPTARG") ;;
     *) exit 1 ;;
     esac
 done
@@ -23,7 +28,7 @@ for b in "$@"; do bins+=("$(realpath "$b")"); done
 top=$(cd "$(dirname "$0")/.." && pwd)
 replay=$top/tests/data/autoplay.rep
 sizes=${PRESENT_SIZES:-640x480 1280x960 1000x700}
-renderers=${PRESENT_RENDERERS:-software opengl}
+renderers=${PRESENT_RENDERERS:-default software opengl}
 
 XVFB_SCREEN=1920x1200x24
 . "$top/tests/window/xvfb.sh"
@@ -39,7 +44,7 @@ run_one() {
     local bin=$1 size=$2 renderer=$3 pid win g0 g1 x0 x1 log f0 f1
     log=$WORK/timing.$$.log
     local env=(SDL_AUDIODRIVER=dummy TOLVANE_TIMING_LOG="$log")
-    [ "$renderer" = software ] || env+=(SDL_RENDER_DRIVER="$renderer")
+    [ "$renderer" = default ] || env+=(SDL_RENDER_DRIVER="$renderer")
     env "${env[@]}" "$bin" "$replay" >"$WORK/game.log" 2>&1 &
     pid=$!
     STARTED_PIDS+=("$pid")
@@ -89,3 +94,8 @@ for (renderer, size, i), v in sorted(rows.items()):
     x = statistics.median(b for _, b in v)
     print(f"{renderer:10} {size:10} {bins[i][-40:]:40} {g:8.0f} {x:9.0f} {100 * g / 17000:6.1f}%")
 PY
+
+if [ -n "$steps" ]; then
+    echo
+    "$steps" --benchmark_counters_tabular=true
+fi

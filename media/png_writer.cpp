@@ -67,7 +67,7 @@ bool writeRows(std::string* out, int width, int height, const png_color* colours
         return false;
     }
     png_set_write_fn(png, out, appendToString, flushNothing);
-    png_set_compression_level(png, 9);
+    png_set_compression_level(png, 6); // 9 takes eight times as long for 4 % less
     if (colours) {
         png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE,
                      PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);

@@ -53,6 +53,17 @@ std::uint32_t* rowOf(SDL_Surface* s, int y) {
                                             static_cast<std::ptrdiff_t>(y) * s->pitch);
 }
 
+// Each of n pixels k times; the usual factors are known to the compiler, which then
+// writes whole vectors.
+template <int K> void widen(std::uint32_t* d, const std::uint32_t* s, int n) {
+    for (int x = 0; x < n; ++x)
+        for (int i = 0; i < K; ++i) d[x * K + i] = s[x];
+}
+void widen(std::uint32_t* d, const std::uint32_t* s, int n, int k) {
+    for (int x = 0; x < n; ++x)
+        for (int i = 0; i < k; ++i) d[x * k + i] = s[x];
+}
+
 // Nearest-neighbour scaling of `src` into the rectangle `r` of `dst`. Whole multiples
 // write each source row once, widened, and copy it for the other k - 1 rows.
 void scaleInto(SDL_Surface* dst, const PictureRect& r, const SDL_Surface* src) {
@@ -67,9 +78,11 @@ void scaleInto(SDL_Surface* dst, const PictureRect& r, const SDL_Surface* src) {
                 std::memcpy(d, s, rowBytes);
                 continue;
             }
-            for (int x = 0; x < src->w; ++x) {
-                const std::uint32_t p = s[x];
-                for (int i = 0; i < k; ++i) d[x * k + i] = p;
+            switch (k) {
+            case 2: widen<2>(d, s, src->w); break;
+            case 3: widen<3>(d, s, src->w); break;
+            case 4: widen<4>(d, s, src->w); break;
+            default: widen(d, s, src->w, k); break;
             }
             for (int i = 1; i < k; ++i) std::memcpy(rowOf(dst, r.y + y * k + i) + r.x, d, rowBytes);
         }

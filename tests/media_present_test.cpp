@@ -34,8 +34,8 @@ std::vector<std::uint32_t> decodePng(const std::string& bytes, int* w, int* h) {
 std::vector<std::uint32_t> rgbOf(const SDL_Surface* s) {
     std::vector<std::uint32_t> out;
     for (int y = 0; y < s->h; ++y) {
-        const auto* row =
-            reinterpret_cast<const std::uint32_t*>(static_cast<const std::uint8_t*>(s->pixels) + y * s->pitch);
+        const auto* row = reinterpret_cast<const std::uint32_t*>(static_cast<const std::uint8_t*>(s->pixels) +
+                                                                 y * s->pitch);
         for (int x = 0; x < s->w; ++x) out.push_back(row[x] & 0xFFFFFFu);
     }
     return out;
@@ -48,12 +48,15 @@ TEST(PictureRect, WholeMultiplesCentredAndShrunkWhenTooSmall) {
         int w, h;
         media::PictureRect expected;
     } cases[] = {
-        {640, 480, {0, 0, 640, 480}},        {1280, 960, {0, 0, 1280, 960}},
-        {1000, 700, {180, 110, 640, 480}},   // 1.56 x 1.46: scale 1, never 1.46
-        {1920, 1080, {320, 60, 1280, 960}},  // 2.25 vertical room: scale 2
-        {1920, 1440, {0, 0, 1920, 1440}},    {2560, 1440, {320, 0, 1920, 1440}},
-        {639, 480, {0, 0, 639, 479}},        // below 1: the largest size that fits
-        {320, 480, {0, 120, 320, 240}},      {640, 240, {160, 0, 320, 240}},
+        {640, 480, {0, 0, 640, 480}},
+        {1280, 960, {0, 0, 1280, 960}},
+        {1000, 700, {180, 110, 640, 480}},  // 1.56 x 1.46: scale 1, never 1.46
+        {1920, 1080, {320, 60, 1280, 960}}, // 2.25 vertical room: scale 2
+        {1920, 1440, {0, 0, 1920, 1440}},
+        {2560, 1440, {320, 0, 1920, 1440}},
+        {639, 480, {0, 0, 639, 479}}, // below 1: the largest size that fits
+        {320, 480, {0, 120, 320, 240}},
+        {640, 240, {160, 0, 320, 240}},
         {0, 480, {0, 0, 0, 0}},
     };
     for (const Case& c : cases) {
@@ -139,8 +142,8 @@ TEST(PngWriter, ABusyFrameIsSmallAndExact) {
     const SDL_Surface* picture = media::presentedPicture();
     ASSERT_NE(picture, nullptr);
     std::string png;
-    ASSERT_TRUE(media::encodePng(png, static_cast<const std::uint32_t*>(picture->pixels), picture->w, picture->h,
-                                 picture->pitch / 4));
+    ASSERT_TRUE(media::encodePng(png, static_cast<const std::uint32_t*>(picture->pixels), picture->w,
+                                 picture->h, picture->pitch / 4));
     RecordProperty("bytes", static_cast<int>(png.size()));
     EXPECT_LT(png.size(), 100u * 1024);
     int w = 0, h = 0;

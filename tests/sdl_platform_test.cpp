@@ -189,7 +189,8 @@ TEST(SdlPresent, WholeNumberScalesCentredWithBlackBars) {
     }
     struct Case {
         int w, h;
-    } cases[] = {{640, 480}, {1280, 960}, {1000, 700}, {1920, 1080}, {500, 400}, {320, 480}};
+    } cases[] = {{640, 480},   {1280, 960},  {1000, 700}, {1920, 1080},
+                 {1920, 1440}, {2600, 1950}, {500, 400},  {320, 480}};
     for (const Case& c : cases) {
         SDL_SetWindowSize(window, c.w, c.h);
         drainEvents();
