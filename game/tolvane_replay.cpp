@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "common/version.h"
 #include "media/dtools.h"
 #include "presentation/presentation.h"
 #include "records/records.h"
@@ -30,6 +31,15 @@ int usage() {
                          "       tolvane-replay render FILE --frame N [--frame M ...] --out DIR\n");
     return 1;
 }
+
+constexpr const char* kHelp =
+    "Usage: tolvane-replay verify FILE\n"
+    "       tolvane-replay trace FILE [--objects] [--every K] [--until F]\n"
+    "       tolvane-replay render FILE --frame N [--frame M ...] --out DIR\n"
+    "Plays a Tolvane replay headless, as fast as it can, and reports: the end result as\n"
+    "one JSON line (verify), the world after every K-th frame as JSON lines (trace), or\n"
+    "the pictures the game window shows after the chosen frames as PNG files (render).\n"
+    "Exit status: 0 done, 2 the file cannot be used, 1 anything else.\n";
 
 // Starts the playback of a file headless, with the sheets when pictures are wanted.
 // False, with the reason on stderr, when the file cannot be used.
@@ -187,6 +197,14 @@ bool number(const char* s, long& out) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && !std::strcmp(argv[1], "--version")) {
+        std::printf("tolvane-replay %s\n", TOLVANE_VERSION);
+        return 0;
+    }
+    if (argc == 2 && (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h"))) {
+        std::fputs(kHelp, stdout);
+        return 0;
+    }
     if (argc < 3) return usage();
     const std::string command = argv[1];
     const std::string file = argv[2];

@@ -34,8 +34,11 @@ constexpr std::array<Caption, 6> kCaptions{{
 
 } // namespace
 
-Form1::Form1(const std::filesystem::path& appDir)
-    : appDir_(QDir(QString::fromStdString(appDir.string())).absolutePath()), title_(titlePicture()) {
+Form1::Form1(const std::filesystem::path& appDir) : Form1(appDir, common::recordsPlace(appDir)) {}
+
+Form1::Form1(const std::filesystem::path& appDir, const common::RecordsPlace& records)
+    : appDir_(QDir(QString::fromStdString(appDir.string())).absolutePath()), records_(records),
+      title_(titlePicture()) {
     setUpWindow(this, QStringLiteral("Velmora Kestrow"), kWidth, kHeight);
     for (size_t i = 0; i < kCaptions.size(); ++i) {
         Label1[i] = addCaption(this, QString::fromUtf8(kCaptions[i].text), 8, kCaptions[i].top, 257);
@@ -70,12 +73,16 @@ void Form1::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_R: showForm3(); break;
     case Qt::Key_N: // the key the caption names
     case Qt::Key_B: // and the one the menu has always answered to
-        ShellExe(QDir(appDir_).filePath(QStringLiteral("NewReplay.rep")));
+        ShellExe(recordFile("NewReplay.rep"));
         break;
-    case Qt::Key_H: ShellExe(QDir(appDir_).filePath(QStringLiteral("HiReplay.rep"))); break;
+    case Qt::Key_H: ShellExe(recordFile("HiReplay.rep")); break;
     case Qt::Key_Escape: close(); break;
     default: QWidget::keyPressEvent(event);
     }
+}
+
+QString Form1::recordFile(const char* name) const {
+    return QString::fromStdString(common::recordToRead(records_, name).string());
 }
 
 void Form1::paintEvent(QPaintEvent*) {
@@ -92,7 +99,7 @@ void Form1::paintEvent(QPaintEvent*) {
 
 void Form1::showForm2() {
     if (!form2_) {
-        form2_ = new Form2(appDir_);
+        form2_ = new Form2(records_);
         form2_->show();
         form2_->Form_Load();
     }
@@ -102,7 +109,7 @@ void Form1::showForm2() {
 }
 
 void Form1::showForm3() {
-    if (!form3_) form3_ = new Form3(appDir_, this);
+    if (!form3_) form3_ = new Form3(QString::fromStdString(records_.folder.string()), this);
     form3_->show();
     form3_->raise();
     form3_->activateWindow();

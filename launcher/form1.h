@@ -20,8 +20,10 @@ class Form3;
 
 class Form1 : public QWidget {
   public:
-    // `appDir` is where the game, the high-score file and the replays are found.
+    // `appDir` is where the game is found; the high-score file and the replays are in
+    // the records folder of that directory (common::recordsPlace), or in `records`.
     explicit Form1(const std::filesystem::path& appDir = common::applicationDirectory());
+    Form1(const std::filesystem::path& appDir, const common::RecordsPlace& records);
     ~Form1() override;
 
     // Starts the game: a live game for an empty `rep`, else the playback of the replay
@@ -30,6 +32,7 @@ class Form1 : public QWidget {
     bool ShellExe(const QString& rep);
 
     const QString& applicationDirectory() const { return appDir_; }
+    const common::RecordsPlace& records() const { return records_; }
 
     // The high-score view and the replay picker, while they are open.
     Form2* form2() const;
@@ -45,7 +48,11 @@ class Form1 : public QWidget {
     void showForm2();
     void showForm3();
 
+    // Full path of the record `name` to read (see common::recordToRead).
+    QString recordFile(const char* name) const;
+
     QString appDir_;
+    common::RecordsPlace records_;
     QPixmap title_;
     QPointer<Form2> form2_;
     QPointer<Form3> form3_;

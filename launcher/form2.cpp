@@ -32,7 +32,7 @@ QString hiscoreBoxText(const QByteArray& cp932) {
     return box;
 }
 
-Form2::Form2(const QString& appDir) : appDir_(appDir) {
+Form2::Form2(const common::RecordsPlace& records) : records_(records) {
     setAttribute(Qt::WA_DeleteOnClose); // Esc unloads: the next S starts with an empty box
     setUpWindow(this, QStringLiteral("遺産"), 233, 305);
     Label1[0] = addCaption(this, QStringLiteral("ESC   --- もどる"), 8, 8, 217);
@@ -51,7 +51,7 @@ Form2::Form2(const QString& appDir) : appDir_(appDir) {
 }
 
 void Form2::Form_Load() {
-    QFile file(QDir(appDir_).filePath(QStringLiteral("Hiscore.txt")));
+    QFile file(QString::fromStdString(common::recordToRead(records_, "Hiscore.txt").string()));
     if (!file.open(QIODevice::ReadOnly)) {
         showError(this, kNoTableText);
         return;

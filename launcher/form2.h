@@ -5,6 +5,8 @@
 #include <QWidget>
 #include <array>
 
+#include "common/appdir.h"
+
 class QLabel;
 class QPlainTextEdit;
 
@@ -12,7 +14,8 @@ namespace kestrow {
 
 class Form2 : public QWidget {
   public:
-    explicit Form2(const QString& appDir);
+    // Shows the Hiscore.txt of the records folder (or its seed's while it has none).
+    explicit Form2(const common::RecordsPlace& records);
 
     // Reads Hiscore.txt into the box, replacing what it showed. A missing or unreadable
     // file shows the error box and leaves the box as it was.
@@ -29,7 +32,7 @@ class Form2 : public QWidget {
   private:
     bool handleKey(QKeyEvent* event);
 
-    QString appDir_;
+    common::RecordsPlace records_;
 };
 
 // The box's text for the bytes of a high-score file: every line (CP932, any line end)

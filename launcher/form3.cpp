@@ -4,6 +4,7 @@
 #include "look.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
@@ -21,7 +22,7 @@ QStringList replayFiles(const QString& dir) {
     return names;
 }
 
-Form3::Form3(const QString& appDir, Form1* menu) : appDir_(appDir), menu_(menu) {
+Form3::Form3(const QString& folder, Form1* menu) : folder_(folder), menu_(menu) {
     setAttribute(Qt::WA_DeleteOnClose); // Esc unloads: the next R reads the folder anew
     setUpWindow(this, QStringLiteral("さまざまな一生"), 177, 241);
     Label1[0] = addCaption(this, QStringLiteral("ESC   --- もどる"), 8, 8, 161);
@@ -35,15 +36,24 @@ Form3::Form3(const QString& appDir, Form1* menu) : appDir_(appDir), menu_(menu) 
     File1->installEventFilter(this);
     setFocusProxy(File1);
 
-    watcher_.addPath(appDir_);
     QObject::connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, [this] { Form_Load(); });
     Form_Load();
 }
 
+void Form3::watch() {
+    QString dir = folder_;
+    while (!QFileInfo(dir).isDir() && !QFileInfo(dir).isRoot()) dir = QFileInfo(dir).absolutePath();
+    const QStringList watched = watcher_.directories();
+    if (watched.size() == 1 && watched.front() == dir) return;
+    if (!watched.isEmpty()) watcher_.removePaths(watched);
+    watcher_.addPath(dir);
+}
+
 void Form3::Form_Load() {
+    watch();
     const QString selected = File1->currentItem() ? File1->currentItem()->text() : QString();
     const int row = File1->currentRow();
-    const QStringList names = replayFiles(appDir_);
+    const QStringList names = replayFiles(folder_);
     File1->clear();
     File1->addItems(names);
     if (names.isEmpty()) return;
@@ -54,7 +64,7 @@ void Form3::Form_Load() {
 void Form3::play() {
     // With nothing selected the path is the folder itself, which the menu refuses.
     const QString name = File1->currentItem() ? File1->currentItem()->text() : QString();
-    const QString path = appDir_ + u'/' + name;
+    const QString path = folder_ + u'/' + name;
     if (menu_) menu_->ShellExe(path);
 }
 

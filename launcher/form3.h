@@ -1,4 +1,4 @@
-// The replay picker: every *.rep file beside the programs, by name; Enter plays the
+// The replay picker: every *.rep file of the records folder, by name; Enter plays the
 // selected one through the menu.
 #pragma once
 
@@ -18,7 +18,8 @@ class Form1;
 
 class Form3 : public QWidget {
   public:
-    Form3(const QString& appDir, Form1* menu);
+    // Lists the replays in `folder` (the records folder, which may not exist yet).
+    Form3(const QString& folder, Form1* menu);
 
     // Lists the replay files again, keeping the selected name when it is still there.
     void Form_Load();
@@ -32,10 +33,13 @@ class Form3 : public QWidget {
 
   private:
     void play();
+    void watch();
 
-    QString appDir_;
+    QString folder_;
     QPointer<Form1> menu_;
-    QFileSystemWatcher watcher_; // so replays written while the list is open show up
+    // So replays written while the list is open show up: the folder, or while it does
+    // not exist yet the nearest folder above it.
+    QFileSystemWatcher watcher_;
 };
 
 // Names (without folder) of the replay files in `dir`: regular files whose names end in

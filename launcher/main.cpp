@@ -1,10 +1,49 @@
 // kestrow: the menu program. Starts the game, plays replays, shows the high scores.
 #include "form1.h"
+#include "titlepicture.h"
+
+#include "common/version.h"
 
 #include <QApplication>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr const char* kHelp =
+    "Usage: kestrow [--help] [--version]\n"
+    "The menu of Tolvane, a 180-second score attack.\n"
+    "\n"
+    "  Enter   play a game\n"
+    "  N, B    replay the last game\n"
+    "  H       replay the best game\n"
+    "  S       the high scores\n"
+    "  R       pick any replay\n"
+    "  Esc     close the window\n"
+    "\n"
+    "The game (tolvane) is started from kestrow's own folder. The high scores and\n"
+    "replays are kept beside the programs when that folder is writable and holds the\n"
+    "songs, otherwise in $XDG_DATA_HOME/tolvane (~/.local/share/tolvane).\n";
+
+} // namespace
 
 int main(int argc, char** argv) {
+    // Answered before Qt starts, so they work without a display.
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
+            std::fputs(kHelp, stdout);
+            return 0;
+        }
+        if (!std::strcmp(argv[i], "--version")) {
+            std::printf("kestrow %s\n", TOLVANE_VERSION);
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
+    QApplication::setApplicationVersion(QStringLiteral(TOLVANE_VERSION));
+    QApplication::setWindowIcon(kestrow::programIcon());
+    // The desktop entry that launches the menu, for the task list's icon under Wayland.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.tolvane.Tolvane"));
     kestrow::Form1 menu;
     menu.show();
     return app.exec(); // ends when the last window of the menu closes

@@ -16,4 +16,16 @@ QPixmap titlePicture() {
     return picture;
 }
 
+QIcon programIcon() {
+    QIcon icon;
+#ifdef KESTROW_HAVE_RESOURCES
+    for (int size : {64, 128, 256}) {
+        QPixmap pixmap;
+        const res::Blob blob = res::find("ICON", size);
+        if (blob && pixmap.loadFromData(blob.data, uint(blob.size), "PNG")) icon.addPixmap(pixmap);
+    }
+#endif
+    return icon;
+}
+
 } // namespace kestrow

@@ -14,6 +14,7 @@
 
 #include "common/fontmap.h"
 #include "media/gamepad_sdl.h"
+#include "media/window_icon_sdl.h"
 
 namespace {
 
@@ -148,8 +149,10 @@ void close() {
 }
 
 HWND createForm(const char* title, int width, int height) {
-    return SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height,
-                            SDL_WINDOW_RESIZABLE | SDL_WINDOW_SHOWN);
+    SDL_Window* window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width,
+                                          height, SDL_WINDOW_RESIZABLE | SDL_WINDOW_SHOWN);
+    setFormIcon(window);
+    return window;
 }
 
 void showForm(HWND window, bool visible) {

@@ -13,7 +13,8 @@ add_executable(kestrow_ui_test
   launcher/launcher_fixture.cpp launcher/launcher_fixture.h
   launcher/form1_test.cpp
   launcher/form2_test.cpp
-  launcher/form3_test.cpp)
+  launcher/form3_test.cpp
+  launcher/records_test.cpp)
 target_link_libraries(kestrow_ui_test PRIVATE kestrow_ui Qt6::Test GTest::gtest)
 gtest_discover_tests(kestrow_ui_test
   PROPERTIES LABELS unit ENVIRONMENT QT_QPA_PLATFORM=offscreen

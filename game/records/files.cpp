@@ -1,5 +1,6 @@
 // Where the records live, and writing a file whole or not at all.
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,9 +12,18 @@
 namespace tolvane {
 namespace {
 
-std::filesystem::path& recordsOverride() {
-    static std::filesystem::path dir;
-    return dir;
+struct Override {
+    std::filesystem::path dir, seed;
+};
+
+Override& recordsOverride() {
+    static Override place;
+    return place;
+}
+
+common::RecordsPlace currentPlace() {
+    if (!recordsOverride().dir.empty()) return {recordsOverride().dir, recordsOverride().seed, {}};
+    return common::recordsPlace(common::applicationDirectory());
 }
 
 std::string describe(const std::string& what, int err) { return what + ": " + std::strerror(err); }
@@ -35,11 +45,27 @@ bool writeAll(int fd, std::string_view bytes) {
 
 } // namespace
 
-void setRecordsDirectory(const std::filesystem::path& dir) { recordsOverride() = dir; }
+void setRecordsDirectory(const std::filesystem::path& dir, const std::filesystem::path& seed) {
+    recordsOverride() = {dir, dir.empty() ? std::filesystem::path() : seed};
+}
 
-std::filesystem::path recordsDirectory() {
-    if (!recordsOverride().empty()) return recordsOverride();
-    return common::applicationDirectory();
+std::filesystem::path recordsDirectory() { return currentPlace().folder; }
+
+std::filesystem::path recordToRead(const std::string& name) {
+    return common::recordToRead(currentPlace(), name);
+}
+
+bool writeRecord(const std::string& name, std::string_view bytes) {
+    const std::filesystem::path dir = recordsDirectory();
+    const std::filesystem::path path = dir / name;
+    std::string why;
+    if (!common::makeRecordsDirectory(dir, &why)) {
+        why = path.string() + ": " + why;
+    } else if (writeFileAtomically(path, bytes, &why)) {
+        return true;
+    }
+    std::fprintf(stderr, "tolvane: could not save %s\n", why.c_str());
+    return false;
 }
 
 bool writeFileAtomically(const std::filesystem::path& path, std::string_view bytes, std::string* why) {

@@ -4,6 +4,7 @@
 // header fields and the rank labels are read past, only the order of the scores counts.
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -57,7 +58,8 @@ enum class ReadResult { Read, Missing, Unreadable };
 
 ReadResult readTableFile(const std::filesystem::path& path, std::string& bytes) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return errno == ENOENT ? ReadResult::Missing : ReadResult::Unreadable;
+    // No such file, or no such folder for it to be in.
+    if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Unreadable;
     struct stat st {};
     ReadResult result = ReadResult::Read;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -175,17 +177,25 @@ int insertScore(HiscoreTable& table, i32 score) {
 
 void rankHiscore(World& w) {
     const std::filesystem::path path = recordsDirectory() / "Hiscore.txt";
+    // While the records folder has no table yet, an older one (left beside the programs
+    // by a copy that can no longer write there) is where the new one starts from.
+    const std::filesystem::path source = recordToRead("Hiscore.txt");
     HiscoreTable table = defaultHiscoreTable();
     std::string bytes;
-    switch (readTableFile(path, bytes)) {
+    switch (readTableFile(source, bytes)) {
     case ReadResult::Missing: break; // the first game: start from the default table
     case ReadResult::Unreadable:
         // Perhaps only a matter of permissions: leave it for the player to put right.
+        std::fprintf(stderr, "tolvane: could not save %s: %s cannot be read\n", path.c_str(), source.c_str());
         w.recordNotSaved = 1;
         return;
     case ReadResult::Read:
         if (!parseHiscore(bytes, table, nullptr)) {
-            if (!keepBadTable(path)) {
+            // An older table that cannot be read stays where it is, untouched.
+            if (source == path && !keepBadTable(path)) {
+                std::fprintf(stderr,
+                             "tolvane: could not save %s: the old table cannot be read nor moved aside\n",
+                             path.c_str());
                 w.recordNotSaved = 1;
                 return;
             }
@@ -200,7 +210,7 @@ void rankHiscore(World& w) {
         if (i == 0) saveReplay(w, "Hi");
     }
     const std::string text = formatHiscore(table);
-    if (text.empty() || !writeFileAtomically(path, text, nullptr)) w.recordNotSaved = 1;
+    if (text.empty() || !writeRecord("Hiscore.txt", text)) w.recordNotSaved = 1;
 }
 
 } // namespace tolvane

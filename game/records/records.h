@@ -13,10 +13,21 @@ namespace tolvane {
 
 // ---- Where the records live ----
 
-// The folder of Hiscore.txt and the replays: the application directory, unless a test
-// has pointed it elsewhere. An empty path goes back to the application directory.
-void setRecordsDirectory(const std::filesystem::path& dir);
+// The folder of Hiscore.txt and the replays (common::recordsPlace: beside the programs
+// when the user can write there, else the XDG data folder), unless a test has pointed
+// it elsewhere: `dir`, with `seed` as the folder of an older table to start from. An
+// empty `dir` goes back to the rule.
+void setRecordsDirectory(const std::filesystem::path& dir, const std::filesystem::path& seed = {});
 std::filesystem::path recordsDirectory();
+
+// The file to read the record `name` from: the records folder's, or the seed folder's
+// copy while the records folder has none.
+std::filesystem::path recordToRead(const std::string& name);
+
+// Writes the record `name` into the records folder (created first, mode 0700, when it
+// is missing), whole or not at all. When it cannot, one line on stderr names the file
+// and the reason, and the result is false.
+bool writeRecord(const std::string& name, std::string_view bytes);
 
 // Writes `bytes` to `path` through a temporary file in the same folder that is then
 // renamed over the old file, so a crash, a kill or a full disk leaves either the old

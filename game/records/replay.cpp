@@ -33,9 +33,7 @@ std::string replayFileBytes(const World& w) {
 void saveReplay(World& w, const std::string& prefix) {
     const std::string bytes = replayFileBytes(w);
     // The buffer ends at entry 25000; a count beyond it has no file to go with it.
-    if (bytes.empty() || !writeFileAtomically(recordsDirectory() / (prefix + "Replay.rep"), bytes, nullptr)) {
-        w.recordNotSaved = 1;
-    }
+    if (bytes.empty() || !writeRecord(prefix + "Replay.rep", bytes)) w.recordNotSaved = 1;
 }
 
 namespace {

@@ -16,9 +16,9 @@
 namespace tolvane {
 namespace {
 
-// Starts a song of the application directory from its beginning.
+// Starts a song of the data folder (beside the programs, or installed) from its beginning.
 void playSong(const std::string& file) {
-    std::string path = (common::applicationDirectory() / file).string();
+    std::string path = (common::dataDirectory() / file).string();
     MTReadFile(path.c_str());
     MTPlay();
 }

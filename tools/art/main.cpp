@@ -2,6 +2,7 @@
 //   picture0.bmp .. picture7.bmp  the eight sprite sheets
 //   palette.dib                   the palette swatch (bitmap 101, no file header)
 //   title.png                     the menu program's title picture
+//   icon-64/128/256.png           the programs' icon; icon-64.rgba for the game window
 #include "palette.h"
 #include "sheets.h"
 
@@ -26,6 +27,7 @@ int main(int argc, char** argv) {
             writeFile(dir + "/picture" + std::to_string(i) + ".bmp", bmpFile(pictures[i]));
         writeFile(dir + "/palette.dib", dibBytes(paletteSwatch()));
         writeTitlePicture(dir + "/title.png");
+        writeIcons(dir);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;
