@@ -34,7 +34,8 @@ const SDL_Surface* busyPicture() {
         tolvane::createSpriteSheets();
         static tolvane::Session game;
         std::string why;
-        if (!game.startPlayback(std::string(TOLVANE_TEST_DATA) + "/autoplay.rep", &why)) return (SDL_Surface*)nullptr;
+        if (!game.startPlayback(std::string(TOLVANE_TEST_DATA) + "/autoplay.rep", &why))
+            return (SDL_Surface*)nullptr;
         media::setPixelWorkSuspended(true);
         while (game.nextFrame() < 17100) game.frame();
         media::setPixelWorkSuspended(false);
@@ -68,7 +69,9 @@ SDL_Window* openWindow(int w, int h) {
     return window;
 }
 
-double since(Clock::time_point t) { return std::chrono::duration<double, std::micro>(Clock::now() - t).count(); }
+double since(Clock::time_point t) {
+    return std::chrono::duration<double, std::micro>(Clock::now() - t).count();
+}
 
 void BM_PresentAsBefore(benchmark::State& state) {
     if (!videoReady(state)) return;

@@ -231,6 +231,8 @@ void DTInit(std::int32_t mode, HWND window) {
     // GL driver (and its memory) out of the process. SDL_RENDER_DRIVER still overrides.
     SDL_SetHintWithPriority(SDL_HINT_RENDER_DRIVER, "software", SDL_HINT_DEFAULT);
     SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
+    // Cheaper still: scaled straight into the window's own pixels, no renderer at all,
+    // unless SDL_RENDER_DRIVER asks for one.
     g.windowSurface = media::useWindowSurface(window);
     if (g.windowSurface) return;
     g.renderer = SDL_CreateRenderer(window, -1, 0);

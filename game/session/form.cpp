@@ -29,6 +29,9 @@ std::string rankMessage(i16 hiscoreRank, bool recordNotSaved) {
 
 namespace {
 
+// End runs at most this many frames; a game always ends long before.
+constexpr long kMostFramesToResults = 1000000;
+
 // The sound effects: slot, WAVE resource, voices.
 // clang-format off
 constexpr int kWaves[6][3] = {
@@ -165,7 +168,7 @@ struct Form1 {
         if (frames == 0) return true;
         media::setPixelWorkSuspended(true);
         if (toResults) {
-            while (!game.ended()) {
+            for (long f = 0; !game.ended() && f < kMostFramesToResults; ++f) {
                 w.frameSkip = 0;
                 game.frame();
             }
