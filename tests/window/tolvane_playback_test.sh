@@ -28,13 +28,11 @@ xdotool windowactivate --sync "$win"
 sleep 1.5
 import -window "$win" "$out/panel.png"
 key_to "$win" space
-sleep 0.3
-import -window "$win" "$out/paused.png"
+capture_still "$win" "$out/paused.png" || fail "Space did not pause"
 key_to "$win" h
-sleep 0.3
 key_to "$win" period # a stepped frame is shown as it is, not darkened
 sleep 0.3
-import -window "$win" "$out/step1.png"
+capture_still "$win" "$out/step1.png" || fail "the stepped frame does not stay"
 
 # Which frame it is: one of the first 400 (the game has run for about two seconds).
 frames=()
@@ -50,19 +48,16 @@ done
 [ -n "$shown" ] || fail "the paused picture is none of the first 400 frames"
 echo "paused at frame $shown"
 key_to "$win" period
-sleep 0.3
-import -window "$win" "$out/step2.png"
-same_pixels "$out/step2.png" "$(frame_png "$WORK/early" $((shown + 1)))" || fail "period did not show the next frame"
+capture_until_same "$win" "$out/step2.png" "$(frame_png "$WORK/early" $((shown + 1)))" ||
+    fail "period did not show the next frame"
 key_to "$win" period
 key_to "$win" period
-sleep 0.3
-import -window "$win" "$out/step4.png"
-same_pixels "$out/step4.png" "$(frame_png "$WORK/early" $((shown + 3)))" || fail "two periods did not go two frames on"
-key_to "$win" Next
-sleep 0.5
-import -window "$win" "$out/page.png"
+capture_until_same "$win" "$out/step4.png" "$(frame_png "$WORK/early" $((shown + 3)))" ||
+    fail "two periods did not go two frames on"
 "$tool" render "$replay" --frame $((shown + 603)) --out "$WORK/later"
-same_pixels "$out/page.png" "$(frame_png "$WORK/later" $((shown + 603)))" || fail "PageDown did not go 600 frames on"
+key_to "$win" Next
+capture_until_same "$win" "$out/page.png" "$(frame_png "$WORK/later" $((shown + 603)))" ||
+    fail "PageDown did not go 600 frames on"
 echo "period and PageDown: frames $((shown + 1)), $((shown + 3)), $((shown + 603))"
 
 # F12: the picture as a PNG beside the game.
@@ -87,18 +82,25 @@ for _ in $(seq 60); do
     sleep 0.05
 done
 [ "$(window_size "$win")" = 1280x960 ] || fail "the window did not take 1280x960"
-sleep 0.5
-import -window "$win" "$out/double.png"
-convert "$out/double.png" -sample 50% "$WORK/half.png"
-convert "$WORK/half.png" -sample 200% "$WORK/again.png"
+for _ in $(seq 50); do
+    import -window "$win" "$out/double.png"
+    convert "$out/double.png" -sample 50% "$WORK/half.png"
+    same_pixels "$WORK/half.png" "$shot" && break
+    sleep 0.1
+done
 same_pixels "$WORK/half.png" "$shot" || fail "the 1280x960 window does not show the picture"
+convert "$WORK/half.png" -sample 200% "$WORK/again.png"
 same_pixels "$WORK/again.png" "$out/double.png" || fail "not every pixel is a 2x2 block"
 echo "1280x960: every pixel 2x2"
 key_to "$win" h
 key_to "$win" space
-sleep 0.5
-import -window "$win" "$out/panel-double.png"
-same_pixels "$out/panel-double.png" "$out/double.png" && fail "the playback did not go on"
+going=""
+for _ in $(seq 50); do
+    import -window "$win" "$out/panel-double.png"
+    same_pixels "$out/panel-double.png" "$out/double.png" || { going=1; break; }
+    sleep 0.1
+done
+[ -n "$going" ] || fail "the playback did not go on"
 
 # End: the results within a second.
 xdotool windowsize "$win" 640 480
@@ -111,9 +113,11 @@ start=$(date +%s%N)
 key_to "$win" End
 reached=""
 for _ in $(seq 60); do
+    # The time of a capture is when it begins: the results were on the window by then.
+    at=$(date +%s%N)
     import -window "$win" "$out/results.png"
     if same_pixels "$out/results.png" "$(frame_png "$WORK/end" $((end + 1)))"; then
-        reached=$((($(date +%s%N) - start) / 1000000))
+        reached=$(((at - start) / 1000000))
         break
     fi
 done

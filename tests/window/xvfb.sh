@@ -155,3 +155,33 @@ key_to() {
 same_pixels() {
     [ "$(compare -metric AE "$1" "$2" null: 2>&1)" = "0" ]
 }
+
+# Captures window $1 into $2 until the capture has exactly the pixels of picture $3
+# (at most $4 seconds, default 5). True when it came.
+capture_until_same() {
+    local i
+    for i in $(seq $((${4:-5} * 10))); do
+        import -window "$1" "$2"
+        same_pixels "$2" "$3" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# Captures window $1 into $2 until two captures 0.2 s apart are the same picture (at
+# most $3 seconds, default 5): the window shows a still picture. True when it did.
+capture_still() {
+    local i
+    import -window "$1" "$2"
+    for i in $(seq $((${3:-5} * 5))); do
+        sleep 0.2
+        import -window "$1" "$2.next.png"
+        if same_pixels "$2" "$2.next.png"; then
+            rm -f "$2.next.png"
+            return 0
+        fi
+        mv "$2.next.png" "$2"
+    done
+    return 1
+}
+
