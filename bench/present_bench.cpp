@@ -7,6 +7,7 @@
 //   BM_PresentWindowSurface  the default now: scaled straight into the window's pixels
 //   BM_PresentRenderer       SDL_RENDER_DRIVER's renderer now (software, opengl, ...)
 //   BM_EncodePng             the screenshot's PNG
+//   BM_EndOfAWholeGame       End pressed at the first frame of a replay
 // Times are wall-clock: they include the X server's share of the present.
 #include <benchmark/benchmark.h>
 
@@ -158,6 +159,26 @@ void BM_EncodePng(benchmark::State& state) {
     state.counters["bytes"] = static_cast<double>(png.size());
 }
 
+// End in playback from the first frame: the whole game run without pixel work, then
+// its first results frame composed, as the window does it.
+void BM_EndOfAWholeGame(benchmark::State& state) {
+    if (!busyPicture()) {
+        state.SkipWithError("the sheets could not be made");
+        return;
+    }
+    for (auto _ : state) {
+        tolvane::Session game;
+        std::string why;
+        game.startPlayback(std::string(TOLVANE_TEST_DATA) + "/autoplay.rep", &why);
+        media::setPixelWorkSuspended(true);
+        while (!game.ended()) game.frame();
+        media::setPixelWorkSuspended(false);
+        game.frame();
+        DTUpdate(0);
+        benchmark::DoNotOptimize(game.world().score);
+    }
+}
+
 void sizes(benchmark::internal::Benchmark* b) {
     b->Args({640, 480})->Args({1280, 960})->Args({1920, 1080});
     // Process CPU: a GL driver renders on threads of its own.
@@ -169,5 +190,6 @@ BENCHMARK(BM_PresentWindowSurface)->Apply(sizes);
 BENCHMARK_CAPTURE(BM_PresentRenderer, software, "software")->Apply(sizes);
 BENCHMARK_CAPTURE(BM_PresentRenderer, opengl, "opengl")->Apply(sizes);
 BENCHMARK(BM_EncodePng)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EndOfAWholeGame)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -3,7 +3,7 @@
 # the pictures of the headless tool: Space pauses on a frame, each period shows exactly
 # the next frame, PageDown the frame 600 further on, F12 writes that picture as a small
 # PNG, a 1280x960 window shows every picture pixel as a 2x2 block, H hides and shows
-# the panel, and End reaches the results within a second.
+# the panel, and End reaches the results.
 #   usage: tolvane_playback_test.sh TOLVANE TOLVANE-REPLAY
 set -euo pipefail
 game=$1
@@ -122,8 +122,7 @@ for _ in $(seq 60); do
     fi
 done
 [ -n "$reached" ] || fail "End did not show the results"
-echo "End: the results after $reached ms"
-[ "$reached" -lt 1000 ] || fail "End took $reached ms"
+echo "End: the results after $reached ms (how fast is bench/present_bench's to measure)"
 
 key_to "$win" Escape
 for _ in $(seq 1 100); do
