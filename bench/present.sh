@@ -5,16 +5,22 @@
 # more `tolvane` binaries to compare them in the same run; the runs take turns, and
 # each figure is the median of the repetitions. "default" is the game without
 # SDL_RENDER_DRIVER; any other name is given to it as SDL_RENDER_DRIVER.
-# With -b, build/bin/present_bench (the steps of one presentation, in-process) runs
-# under the same display afterwards.
-#   usage: bench/present.sh [-r REPEATS] [-s SECONDS] [-b PRESENT_BENCH] BIN [BIN ...]
+# With -p, each run is also sampled by perf with call graphs, and the time spent in
+# DTUpdate and everything it calls (the presentation: composing the window's picture,
+# uploading, scaling, presenting) is given per frame: the whole process's CPU is mostly
+# the frame wait's polling, which no presentation changes. (perf's own work then adds
+# to the process's CPU figures.) With -b, build/bin/present_bench (the steps of one
+# presentation, in-process) runs under the same display afterwards.
+#   usage: bench/present.sh [-r REPEATS] [-s SECONDS] [-p] [-b PRESENT_BENCH] BIN [BIN ...]
 #   PRESENT_SIZES="640x480 1280x960"  PRESENT_RENDERERS="default opengl"  to choose
 set -euo pipefail
 repeats=3
 seconds=8
 steps=""
-while getopts "r:s:b:" opt; do
+sample=""
+while getopts "r:s:b:p" opt; do
     case $opt in
+    p) sample=1 ;;
     r) repeats=$OPTARG ;;
     s) seconds=$OPTARG ;;
     b) steps=$(realpath "$OPTARG") ;;
@@ -39,9 +45,20 @@ results=$WORK/results
 
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 
-# One run: prints "frames cpu_game_ticks cpu_xvfb_ticks" over the measured seconds.
+# Microseconds per frame in DTUpdate and its callees, from a perf recording.
+present_us() {
+    local data=$1 frames=$2 hz=$3
+    perf report -i "$data" --children -n --sort symbol -g none --stdio 2>/dev/null |
+        awk -v total="$(perf report -i "$data" --no-children -n --sort dso -g none --stdio 2>/dev/null |
+            awk '/%/ {s += $2} END {print s + 0}')" -v frames="$frames" -v hz="$hz" \
+            '/\] DTUpdate( |$)/ {sub("%", "", $1); printf "%.0f", $1 / 100 * total / hz * 1e6 / frames; found = 1}
+             END {if (!found) printf "0"}'
+}
+
+# One run: prints "frames cpu_game_ticks cpu_xvfb_ticks present_us" over the measured
+# seconds (present_us 0 without -p).
 run_one() {
-    local bin=$1 size=$2 renderer=$3 pid win g0 g1 x0 x1 log f0 f1
+    local bin=$1 size=$2 renderer=$3 pid win g0 g1 x0 x1 log f0 f1 perfpid="" us=0
     log=$WORK/timing.$$.log
     local env=(SDL_AUDIODRIVER=dummy TOLVANE_TIMING_LOG="$log")
     [ "$renderer" = default ] || env+=(SDL_RENDER_DRIVER="$renderer")
@@ -54,23 +71,35 @@ run_one() {
     g0=$(cpu_ticks "$pid")
     x0=$(cpu_ticks "$XVFB_PID")
     f0=$(date +%s%N)
+    if [ -n "$sample" ]; then
+        perf record -F 2999 --call-graph dwarf,16384 -o "$WORK/perf.data" -p "$pid" -- sleep "$seconds" \
+            >/dev/null 2>&1 &
+        perfpid=$!
+    fi
     sleep "$seconds"
     g1=$(cpu_ticks "$pid")
     x1=$(cpu_ticks "$XVFB_PID")
     f1=$(date +%s%N)
+    [ -z "$perfpid" ] || wait "$perfpid" || true
     kill "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
     # The game presents every frame at normal speed: one frame in 17 ms.
-    echo "$(((f1 - f0) / 17000000)) $((g1 - g0)) $((x1 - x0))"
+    local frames=$(((f1 - f0) / 17000000))
+    if [ -n "$perfpid" ]; then
+        us=$(present_us "$WORK/perf.data" "$frames" 2999)
+        rm -f "$WORK/perf.data"
+    fi
+    echo "$frames $((g1 - g0)) $((x1 - x0)) $us"
 }
 
 for rep in $(seq "$repeats"); do
     for renderer in $renderers; do
         for size in $sizes; do
             for i in "${!bins[@]}"; do
-                read -r frames game xsrv < <(run_one "${bins[$i]}" "$size" "$renderer")
-                echo "$i $renderer $size $frames $game $xsrv" >>"$results"
-                echo "run $rep: ${bins[$i]} $renderer $size: $frames frames, game $game, X $xsrv ticks" >&2
+                read -r frames game xsrv us < <(run_one "${bins[$i]}" "$size" "$renderer")
+                echo "$i $renderer $size $frames $game $xsrv $us" >>"$results"
+                echo "run $rep: ${bins[$i]} $renderer $size: $frames frames, game $game, X $xsrv ticks," \
+                    "DTUpdate $us us" >&2
             done
         done
     done
@@ -81,18 +110,19 @@ import statistics, sys
 results, ticks, bins = sys.argv[1], int(sys.argv[2]), sys.argv[3:]
 rows = {}
 for line in open(results):
-    i, renderer, size, frames, game, xsrv = line.split()
+    i, renderer, size, frames, game, xsrv, present = line.split()
     frames = int(frames)
     if frames == 0:
         continue
     us = lambda t: int(t) / ticks / frames * 1e6
-    rows.setdefault((renderer, size, int(i)), []).append((us(game), us(xsrv)))
+    rows.setdefault((renderer, size, int(i)), []).append((us(game), us(xsrv), int(present)))
 print("CPU per presented frame (median), microseconds; a frame is 17000 us")
-print(f"{'renderer':10} {'window':10} {'binary':40} {'game':>8} {'X server':>9} {'game %':>7}")
+print(f"{'renderer':10} {'window':10} {'binary':40} {'game':>8} {'X server':>9} {'game %':>7} {'DTUpdate':>9}")
 for (renderer, size, i), v in sorted(rows.items()):
-    g = statistics.median(a for a, _ in v)
-    x = statistics.median(b for _, b in v)
-    print(f"{renderer:10} {size:10} {bins[i][-40:]:40} {g:8.0f} {x:9.0f} {100 * g / 17000:6.1f}%")
+    g = statistics.median(a for a, _, _ in v)
+    x = statistics.median(b for _, b, _ in v)
+    p = statistics.median(c for _, _, c in v)
+    print(f"{renderer:10} {size:10} {bins[i][-40:]:40} {g:8.0f} {x:9.0f} {100 * g / 17000:6.1f}% {p:9.0f}")
 PY
 
 if [ -n "$steps" ]; then

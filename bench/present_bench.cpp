@@ -5,6 +5,7 @@
 //                            ARGB texture, the logical size, the whole window cleared;
 //                            counters: upload, clear, copy (scaling), present
 //   BM_PresentWindowSurface  the default now: scaled straight into the window's pixels
+//                            (third argument 1: with the playback panel over it)
 //   BM_PresentRenderer       SDL_RENDER_DRIVER's renderer now (software, opengl, ...)
 //   BM_EncodePng             the screenshot's PNG
 //   BM_EndOfAWholeGame       End pressed at the first frame of a replay
@@ -18,6 +19,7 @@
 #include <string>
 
 #include "media/dtools.h"
+#include "media/overlay.h"
 #include "media/png_writer.h"
 #include "media/present.h"
 #include "presentation/presentation.h"
@@ -113,6 +115,16 @@ void BM_PresentAsBefore(benchmark::State& state) {
     SDL_DestroyWindow(window);
 }
 
+// The window layer of a playback: the panel (a box, three lines, five lamps).
+void describePanel() {
+    media::overlayClear();
+    media::overlayBox(452, 404, 184, 72, 0xB0000000u);
+    media::overlayText(460, 408, "REPLAY", 16, 0xFFE040);
+    media::overlayText(600, 408, "x1", 16, 0xFFFFFF);
+    media::overlayText(460, 430, "frame 17100", 16, 0xFFFFFF);
+    media::overlayText(460, 452, "\u25C0 \u25B2 \u25BC \u25B6 BOMB", 16, 0x505050);
+}
+
 void BM_PresentWindowSurface(benchmark::State& state) {
     if (!videoReady(state)) return;
     const SDL_Surface* picture = busyPicture();
@@ -123,8 +135,10 @@ void BM_PresentWindowSurface(benchmark::State& state) {
         SDL_DestroyWindow(window);
         return;
     }
+    if (state.range(2)) describePanel();
     media::presentToWindowSurface(window, picture); // the bars, once
     for (auto _ : state) media::presentToWindowSurface(window, picture);
+    media::overlayClear();
     SDL_DestroyWindow(window);
 }
 
@@ -183,13 +197,14 @@ void BM_EndOfAWholeGame(benchmark::State& state) {
 }
 
 void sizes(benchmark::internal::Benchmark* b) {
-    b->Args({640, 480})->Args({1280, 960})->Args({1920, 1080});
+    b->Args({640, 480, 0})->Args({1280, 960, 0})->Args({1920, 1080, 0});
     // Process CPU: a GL driver renders on threads of its own.
     b->Unit(benchmark::kMicrosecond)->UseRealTime()->MeasureProcessCPUTime()->MinTime(1.0);
 }
 
 BENCHMARK(BM_PresentAsBefore)->Apply(sizes);
 BENCHMARK(BM_PresentWindowSurface)->Apply(sizes);
+BENCHMARK(BM_PresentWindowSurface)->Args({640, 480, 1})->Args({1280, 960, 1})->Unit(benchmark::kMicrosecond)->UseRealTime()->MeasureProcessCPUTime()->MinTime(1.0);
 BENCHMARK_CAPTURE(BM_PresentRenderer, software, "software")->Apply(sizes);
 BENCHMARK_CAPTURE(BM_PresentRenderer, opengl, "opengl")->Apply(sizes);
 BENCHMARK(BM_EncodePng)->Unit(benchmark::kMillisecond);
