@@ -6,8 +6,8 @@
 # each figure is the median of the repetitions. "default" is the game without
 # SDL_RENDER_DRIVER; any other name is given to it as SDL_RENDER_DRIVER.
 # With -p, each run is also sampled by perf with call graphs, and the time spent in
-# DTUpdate and everything it calls (the presentation: composing the window's picture,
-# uploading, scaling, presenting) is given per frame: the whole process's CPU is mostly
+# DTUpdate and everything it calls (the presentation: composing the window's picture
+# and its layer, uploading, scaling, presenting) is given per frame: the whole process's CPU is mostly
 # the frame wait's polling, which no presentation changes. (perf's own work then adds
 # to the process's CPU figures.) With -b, build/bin/present_bench (the steps of one
 # presentation, in-process) runs under the same display afterwards.
@@ -45,14 +45,17 @@ results=$WORK/results
 
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 
-# Microseconds per frame in DTUpdate and its callees, from a perf recording.
+# Microseconds per frame spent presenting, from a perf recording: the samples whose
+# call stack holds DTUpdate or a function it ends in with a tail call (so that its own
+# frame is gone from the stack), or the description of the window layer.
 present_us() {
     local data=$1 frames=$2 hz=$3
-    perf report -i "$data" --children -n --sort symbol -g none --stdio 2>/dev/null |
-        awk -v total="$(perf report -i "$data" --no-children -n --sort dso -g none --stdio 2>/dev/null |
-            awk '/%/ {s += $2} END {print s + 0}')" -v frames="$frames" -v hz="$hz" \
-            '/\] DTUpdate( |$)/ {sub("%", "", $1); printf "%.0f", $1 / 100 * total / hz * 1e6 / frames; found = 1}
-             END {if (!found) printf "0"}'
+    perf script -i "$data" -F tid,ip,sym 2>/dev/null | awk -v frames="$frames" -v hz="$hz" '
+        function done() { if (open) { hits += hit }; open = 0; hit = 0 }
+        /^[ \t]*$/ { done(); next }
+        /^[ \t]*[0-9]+[ \t]*$/ { done(); open = 1; next }
+        / (DTUpdate|media::presentPicture|media::presentToWindowSurface|SDL_RenderPresent|SDL_UpdateWindowSurface(Rects)?|tolvane::describeWindowLayer)( |\(|$)/ { hit = 1 }
+        END { done(); printf "%.0f", hits / hz * 1e6 / frames }'
 }
 
 # One run: prints "frames cpu_game_ticks cpu_xvfb_ticks present_us" over the measured

@@ -29,7 +29,8 @@ struct DrawState {
     std::array<SDL_Surface*, kSurfaces> surfaces{};
     std::array<std::uint32_t, kSurfaces> keys{};
     std::array<bool, kSurfaces> keyed{};
-    SDL_Surface* presented = nullptr;
+    SDL_Surface* presented = nullptr; // the back buffer with the window's drawing over it
+    SDL_Surface* shown = nullptr;     // the picture of the last DTUpdate: presented, or surface 0
     SDL_Window* window = nullptr;
     SDL_Renderer* renderer = nullptr;
     SDL_Texture* texture = nullptr;
@@ -174,11 +175,16 @@ void addFormOp(const FormOp& op) {
 }
 
 // The picture the window shows: the back buffer with the window's own drawing on top.
+// Without such drawing (most frames) it is the back buffer itself, not a copy: it stays
+// as it is until the next frame starts drawing, and everything that reads it (the
+// window, a screenshot, a paused window shown again) does so before then.
 void composePresented() {
     SDL_Surface* back = g.surfaces[0];
-    if (!back) return;
+    g.shown = back;
+    if (!back || g.formOpCount == 0) return;
     if (!g.presented) g.presented = newSurface(kScreenW, kScreenH);
     if (!g.presented) return;
+    g.shown = g.presented;
     copyRect(g.presented, 0, 0, kScreenW, kScreenH, back, 0, 0, false, 0);
     const std::uint32_t white = 0xFFFFFFFFu;
     for (int i = 0; i < g.formOpCount; ++i) {
@@ -197,9 +203,9 @@ void composePresented() {
 
 void present() {
     if (g.windowSurface)
-        media::presentToWindowSurface(g.window, g.presented);
+        media::presentToWindowSurface(g.window, g.shown);
     else
-        media::presentPicture(g.renderer, g.texture, g.presented);
+        media::presentPicture(g.renderer, g.texture, g.shown);
 }
 
 void destroyAll() {
@@ -213,6 +219,7 @@ void destroyAll() {
     g.renderer = nullptr;
     g.window = nullptr;
     g.windowSurface = false;
+    g.shown = nullptr;
     g.formOpCount = 0;
 }
 
@@ -377,7 +384,7 @@ namespace media {
 void setDrawBackend(DrawBackend backend) { g.backend = backend; }
 DrawBackend drawBackend() { return g.backend; }
 SDL_Surface* surface(int n) { return g.suspended ? nullptr : get(n); }
-SDL_Surface* presentedPicture() { return g.presented; }
+SDL_Surface* presentedPicture() { return g.shown; }
 
 void presentAgain() {
     if (g.backend == DrawBackend::Window) present();
@@ -386,9 +393,9 @@ void presentAgain() {
 void setPixelWorkSuspended(bool suspended) { g.suspended = suspended; }
 
 bool savePresentedPng(const std::string& path) {
-    if (!g.presented) return false;
-    return writePng(path, static_cast<const std::uint32_t*>(g.presented->pixels), g.presented->w,
-                    g.presented->h, g.presented->pitch / 4);
+    if (!g.shown) return false;
+    return writePng(path, static_cast<const std::uint32_t*>(g.shown->pixels), g.shown->w, g.shown->h,
+                    g.shown->pitch / 4);
 }
 
 void setDrawLogging(bool on) {

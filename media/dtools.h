@@ -60,7 +60,8 @@ DrawBackend drawBackend();
 SDL_Surface* surface(int n);
 
 // The picture the window showed at the last DTUpdate, window drawing included
-// (Window and Offscreen backends).
+// (Window and Offscreen backends), until the next frame starts drawing: without window
+// drawing it is surface 0 itself. Fetch it anew after every DTUpdate.
 SDL_Surface* presentedPicture();
 
 // Writes the last presented picture as a PNG file. False on failure.

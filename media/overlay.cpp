@@ -99,15 +99,18 @@ std::uint32_t mix(std::uint32_t dst, std::uint32_t src, std::uint32_t a) {
     return out;
 }
 
+// Picture rows first .. first + rows - 1, of `width` pixels.
 struct Target {
     std::uint32_t* pixels;
-    int pitch, width, height;
-    std::uint32_t* row(int y) const { return pixels + static_cast<std::ptrdiff_t>(y) * pitch; }
+    int pitch, width, first, rows;
+    int top() const { return first; }
+    int bottom() const { return first + rows; }
+    std::uint32_t* row(int y) const { return pixels + static_cast<std::ptrdiff_t>(y - first) * pitch; }
 };
 
 void dim(const Target& t) {
     // Three eighths of the brightness.
-    for (int y = 0; y < t.height; ++y) {
+    for (int y = t.top(); y < t.bottom(); ++y) {
         std::uint32_t* r = t.row(y);
         for (int x = 0; x < t.width; ++x) {
             std::uint32_t p = r[x];
@@ -119,7 +122,7 @@ void dim(const Target& t) {
 void box(const Target& t, const Step& s) {
     const std::uint32_t a = s.colour >> 24;
     const int x0 = std::max(0, s.x), x1 = std::min(t.width, s.x + s.width);
-    const int y0 = std::max(0, s.y), y1 = std::min(t.height, s.y + s.height);
+    const int y0 = std::max(t.top(), s.y), y1 = std::min(t.bottom(), s.y + s.height);
     for (int y = y0; y < y1; ++y) {
         std::uint32_t* r = t.row(y);
         for (int x = x0; x < x1; ++x) r[x] = mix(r[x], s.colour, a);
@@ -133,7 +136,7 @@ void text(const Target& t, const Step& s) {
         if (!g) return;
         for (int j = 0; j < g->h; ++j) {
             const int y = s.y + j;
-            if (y < 0 || y >= t.height) continue;
+            if (y < t.top() || y >= t.bottom()) continue;
             const auto* src = reinterpret_cast<const std::uint32_t*>(
                 static_cast<const std::uint8_t*>(g->pixels) + j * g->pitch);
             std::uint32_t* dst = t.row(y);
@@ -172,6 +175,21 @@ int overlayTextWidth(std::string_view text, int size) {
 
 bool overlayEmpty() { return steps.empty(); }
 
+void overlayRows(int height, int* top, int* bottom) {
+    int t = height, b = 0;
+    for (const Step& s : steps) {
+        // A line of text is about `size` rows tall; twice that leaves room for any glyph.
+        const int y0 = s.kind == Step::Dim ? 0 : s.y;
+        const int y1 = s.kind == Step::Dim   ? height
+                       : s.kind == Step::Box ? s.y + s.height
+                                             : s.y + 2 * s.height;
+        t = std::min(t, std::max(0, y0));
+        b = std::max(b, std::min(height, y1));
+    }
+    *top = t;
+    *bottom = std::max(t, b);
+}
+
 std::vector<std::string> overlayTexts() {
     std::vector<std::string> texts;
     for (const Step& s : steps) {
@@ -184,9 +202,9 @@ bool overlayDimmed() {
     return std::any_of(steps.begin(), steps.end(), [](const Step& s) { return s.kind == Step::Dim; });
 }
 
-void drawOverlay(std::uint32_t* pixels, int pitchPixels, int width, int height) {
+void drawOverlay(std::uint32_t* pixels, int pitchPixels, int width, int height, int firstRow) {
     if (!pixels) return;
-    const Target t{pixels, pitchPixels, width, height};
+    const Target t{pixels, pitchPixels, width, firstRow, height};
     for (const Step& s : steps) {
         switch (s.kind) {
         case Step::Dim: dim(t); break;

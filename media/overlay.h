@@ -25,12 +25,15 @@ void overlayText(int x, int y, std::string_view text, int size, std::uint32_t rg
 int overlayTextWidth(std::string_view text, int size);
 
 bool overlayEmpty();
+// The rows of the picture the layer draws on: [top, bottom), empty when it draws nothing.
+void overlayRows(int height, int* top, int* bottom);
 // The texts described now, in order (tests read the panel through them).
 std::vector<std::string> overlayTexts();
 // Whether the picture is darkened now.
 bool overlayDimmed();
 // Draws the layer into a picture of 0x??RRGGBB words (`pitchPixels` apart), clipped to
-// width x height. The presentation calls it on the copy of the picture it shows.
-void drawOverlay(std::uint32_t* pixels, int pitchPixels, int width, int height);
+// width x height. The presentation calls it on the copy of the picture it shows; when
+// the copy holds only the picture's rows from `firstRow` on, `pixels` is that row.
+void drawOverlay(std::uint32_t* pixels, int pitchPixels, int width, int height, int firstRow = 0);
 
 } // namespace media

@@ -64,15 +64,24 @@ void widen(std::uint32_t* d, const std::uint32_t* s, int n, int k) {
         for (int i = 0; i < k; ++i) d[x * k + i] = s[x];
 }
 
+// The picture to show: its rows, except those in [top, bottom), which come from a copy
+// with the window layer drawn over it.
+struct Source {
+    const SDL_Surface* picture;
+    const SDL_Surface* layered;
+    int top, bottom, w, h;
+    const std::uint32_t* row(int y) const { return rowOf(y >= top && y < bottom ? layered : picture, y); }
+};
+
 // Nearest-neighbour scaling of `src` into the rectangle `r` of `dst`. Whole multiples
 // write each source row once, widened, and copy it for the other k - 1 rows.
-void scaleInto(SDL_Surface* dst, const PictureRect& r, const SDL_Surface* src) {
+void scaleInto(SDL_Surface* dst, const PictureRect& r, const Source* src) {
     if (r.width <= 0 || r.height <= 0) return;
     const std::size_t rowBytes = static_cast<std::size_t>(r.width) * 4;
     if (r.width % src->w == 0 && r.height % src->h == 0 && r.width / src->w == r.height / src->h) {
         const int k = r.width / src->w;
         for (int y = 0; y < src->h; ++y) {
-            const std::uint32_t* s = rowOf(src, y);
+            const std::uint32_t* s = src->row(y);
             std::uint32_t* d = rowOf(dst, r.y + y * k) + r.x;
             if (k == 1) {
                 std::memcpy(d, s, rowBytes);
@@ -92,7 +101,7 @@ void scaleInto(SDL_Surface* dst, const PictureRect& r, const SDL_Surface* src) {
     for (int x = 0; x < r.width; ++x)
         ws.columns[x] = static_cast<int>(static_cast<long long>(x) * src->w / r.width);
     for (int y = 0; y < r.height; ++y) {
-        const std::uint32_t* s = rowOf(src, static_cast<int>(static_cast<long long>(y) * src->h / r.height));
+        const std::uint32_t* s = src->row(static_cast<int>(static_cast<long long>(y) * src->h / r.height));
         std::uint32_t* d = rowOf(dst, r.y + y) + r.x;
         for (int x = 0; x < r.width; ++x) d[x] = s[ws.columns[x]];
     }
@@ -122,7 +131,7 @@ void presentToWindowSurface(SDL_Window* window, const SDL_Surface* picture) {
         ws.lastW = out->w;
         ws.lastH = out->h;
     }
-    const SDL_Surface* src = picture;
+    Source src{picture, picture, 0, 0, picture->w, picture->h};
     if (!overlayEmpty()) {
         if (!ws.scratch || ws.scratch->w != picture->w || ws.scratch->h != picture->h) {
             SDL_FreeSurface(ws.scratch);
@@ -130,15 +139,18 @@ void presentToWindowSurface(SDL_Window* window, const SDL_Surface* picture) {
                 SDL_CreateRGBSurfaceWithFormat(0, picture->w, picture->h, 32, SDL_PIXELFORMAT_RGB888);
         }
         if (ws.scratch) {
-            for (int y = 0; y < picture->h; ++y)
+            // Only the rows the layer draws on are copied (the playback panel: a sixth).
+            overlayRows(picture->h, &src.top, &src.bottom);
+            for (int y = src.top; y < src.bottom; ++y)
                 std::memcpy(rowOf(ws.scratch, y), rowOf(picture, y),
                             static_cast<std::size_t>(picture->w) * 4);
-            drawOverlay(static_cast<std::uint32_t*>(ws.scratch->pixels), ws.scratch->pitch / 4, picture->w,
-                        picture->h);
-            src = ws.scratch;
+            std::uint32_t* first =
+                static_cast<std::uint32_t*>(ws.scratch->pixels) + src.top * (ws.scratch->pitch / 4);
+            drawOverlay(first, ws.scratch->pitch / 4, picture->w, src.bottom - src.top, src.top);
+            src.layered = ws.scratch;
         }
     }
-    scaleInto(out, r, src);
+    scaleInto(out, r, &src);
     if (fresh) {
         SDL_UpdateWindowSurface(window);
     } else {
