@@ -109,6 +109,29 @@ void scaleInto(SDL_Surface* dst, const PictureRect& r, const Source* src) {
 
 } // namespace
 
+namespace {
+
+// The picture with the window layer over a copy of the rows it draws on (the playback
+// panel: a sixth of them); the picture itself is never drawn on.
+Source withLayer(const SDL_Surface* picture) {
+    Source src{picture, picture, 0, 0, picture->w, picture->h};
+    if (overlayEmpty()) return src;
+    if (!ws.scratch || ws.scratch->w != picture->w || ws.scratch->h != picture->h) {
+        SDL_FreeSurface(ws.scratch);
+        ws.scratch = SDL_CreateRGBSurfaceWithFormat(0, picture->w, picture->h, 32, SDL_PIXELFORMAT_RGB888);
+        if (!ws.scratch) return src;
+    }
+    overlayRows(picture->h, &src.top, &src.bottom);
+    for (int y = src.top; y < src.bottom; ++y)
+        std::memcpy(rowOf(ws.scratch, y), rowOf(picture, y), static_cast<std::size_t>(picture->w) * 4);
+    std::uint32_t* first = rowOf(ws.scratch, src.top);
+    drawOverlay(first, ws.scratch->pitch / 4, picture->w, src.bottom - src.top, src.top);
+    src.layered = ws.scratch;
+    return src;
+}
+
+} // namespace
+
 bool useWindowSurface(SDL_Window* window) {
     const char* driver = std::getenv("SDL_RENDER_DRIVER");
     if (!window || (driver && *driver)) return false;
@@ -131,25 +154,7 @@ void presentToWindowSurface(SDL_Window* window, const SDL_Surface* picture) {
         ws.lastW = out->w;
         ws.lastH = out->h;
     }
-    Source src{picture, picture, 0, 0, picture->w, picture->h};
-    if (!overlayEmpty()) {
-        if (!ws.scratch || ws.scratch->w != picture->w || ws.scratch->h != picture->h) {
-            SDL_FreeSurface(ws.scratch);
-            ws.scratch =
-                SDL_CreateRGBSurfaceWithFormat(0, picture->w, picture->h, 32, SDL_PIXELFORMAT_RGB888);
-        }
-        if (ws.scratch) {
-            // Only the rows the layer draws on are copied (the playback panel: a sixth).
-            overlayRows(picture->h, &src.top, &src.bottom);
-            for (int y = src.top; y < src.bottom; ++y)
-                std::memcpy(rowOf(ws.scratch, y), rowOf(picture, y),
-                            static_cast<std::size_t>(picture->w) * 4);
-            std::uint32_t* first =
-                static_cast<std::uint32_t*>(ws.scratch->pixels) + src.top * (ws.scratch->pitch / 4);
-            drawOverlay(first, ws.scratch->pitch / 4, picture->w, src.bottom - src.top, src.top);
-            src.layered = ws.scratch;
-        }
-    }
+    const Source src = withLayer(picture);
     scaleInto(out, r, &src);
     if (fresh) {
         SDL_UpdateWindowSurface(window);
@@ -161,18 +166,15 @@ void presentToWindowSurface(SDL_Window* window, const SDL_Surface* picture) {
 
 void presentPicture(SDL_Renderer* renderer, SDL_Texture* texture, const SDL_Surface* picture) {
     if (!renderer || !texture || !picture) return;
-    void* pixels = nullptr;
-    int pitch = 0;
-    if (SDL_LockTexture(texture, nullptr, &pixels, &pitch) == 0) {
-        const std::size_t bytes = static_cast<std::size_t>(picture->w) * 4;
-        for (int y = 0; y < picture->h; ++y) {
-            std::memcpy(static_cast<std::uint8_t*>(pixels) + static_cast<std::ptrdiff_t>(y) * pitch,
-                        static_cast<const std::uint8_t*>(picture->pixels) +
-                            static_cast<std::ptrdiff_t>(y) * picture->pitch,
-                        bytes);
-        }
-        drawOverlay(static_cast<std::uint32_t*>(pixels), pitch / 4, picture->w, picture->h);
-        SDL_UnlockTexture(texture);
+    // Uploaded straight from where the rows are (a GL driver copies them once, into the
+    // texture): above the layer's rows, the layer's rows, below them.
+    const Source src = withLayer(picture);
+    const int bands[4] = {0, src.top, src.bottom, picture->h};
+    for (int b = 0; b < 3; ++b) {
+        if (bands[b + 1] <= bands[b]) continue;
+        const SDL_Rect rows{0, bands[b], picture->w, bands[b + 1] - bands[b]};
+        const SDL_Surface* from = b == 1 ? src.layered : picture;
+        SDL_UpdateTexture(texture, &rows, rowOf(from, bands[b]), from->pitch);
     }
     int outW = 0, outH = 0;
     if (SDL_GetRendererOutputSize(renderer, &outW, &outH) != 0) return;
