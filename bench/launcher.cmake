@@ -7,3 +7,11 @@ if(TARGET kestrow)
     USES_TERMINAL
     VERBATIM)
 endif()
+
+# The replay list over a folder of 1000 replays (run by hand):
+#   ninja -C build replay_list_bench && bench/replay_list.sh build
+if(TARGET kestrow_ui)
+  find_package(Qt6 REQUIRED COMPONENTS Test)
+  add_executable(replay_list_bench replay_list_bench.cpp)
+  target_link_libraries(replay_list_bench PRIVATE kestrow_ui Qt6::Test)
+endif()

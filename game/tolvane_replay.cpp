@@ -1,16 +1,23 @@
 // tolvane-replay: plays a replay file back headless, as fast as it can, and reports.
 //   verify FILE                 the end result as one JSON line
+//   verify FILE FILE ...        one line per file, in the order given, each starting
+//                               with "file"; the files are played side by side
 //   trace FILE [--objects] [--every K] [--until F]
 //                               the world after every K-th frame, one JSON line each
 //   render FILE --frame N [--frame M ...] --out DIR
 //                               the picture the window shows after frame N, as PNG
 // Exit status: 0 done, 2 the file cannot be used, 1 anything else.
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/version.h"
@@ -25,20 +32,27 @@ namespace {
 
 constexpr long kMaxFrames = 1000000; // a game always ends long before this
 
+// A game that has not ended when the whole replay buffer has been played is not one the
+// game could have recorded (the stage script ends every game by frame 24400; only a full
+// object table at the end can keep it going). Verification stops there.
+constexpr long kMaxVerifyFrames = kReplaySlots;
+
 int usage() {
-    std::fprintf(stderr, "usage: tolvane-replay verify FILE\n"
+    std::fprintf(stderr, "usage: tolvane-replay verify FILE [FILE ...]\n"
                          "       tolvane-replay trace FILE [--objects] [--every K] [--until F]\n"
                          "       tolvane-replay render FILE --frame N [--frame M ...] --out DIR\n");
     return 1;
 }
 
 constexpr const char* kHelp =
-    "Usage: tolvane-replay verify FILE\n"
+    "Usage: tolvane-replay verify FILE [FILE ...]\n"
     "       tolvane-replay trace FILE [--objects] [--every K] [--until F]\n"
     "       tolvane-replay render FILE --frame N [--frame M ...] --out DIR\n"
     "Plays a Tolvane replay headless, as fast as it can, and reports: the end result as\n"
     "one JSON line (verify), the world after every K-th frame as JSON lines (trace), or\n"
     "the pictures the game window shows after the chosen frames as PNG files (render).\n"
+    "Several files to verify are played side by side on every core: one line each, in\n"
+    "the order given, starting with \"file\", or {\"file\": ..., \"error\": \"why\"}.\n"
     "Exit status: 0 done, 2 the file cannot be used, 1 anything else.\n";
 
 // Starts the playback of a file headless, with the sheets when pictures are wanted.
@@ -133,20 +147,123 @@ std::string traceLine(const World& w, long frame, bool objects) {
     return out;
 }
 
-int verify(const std::string& file) {
+// The end result of one replay: the keys of its verify line, or why it cannot be used.
+struct Verdict {
+    bool ok = false;
+    std::string keys;   // "\"frames\": F, ..., \"timeLeft\": T"
+    std::string why;    // the whole message, naming the file
+    std::string reason; // the same without the file's name
+};
+
+// Plays one replay to its end. Headless drawing must be set up already; this touches
+// nothing but its own game, so several may run at once on different threads.
+Verdict verdictOf(const std::string& file) {
+    Verdict v;
     Session game;
-    if (!start(game, file, false)) return 2;
-    const long index = game.runToEnd(kMaxFrames);
-    if (index >= 0) {
-        const World& w = game.world();
-        std::printf("{\"frames\": %ld, \"endFrame\": %ld, \"score\": %d, \"level\": %d, \"maxChain\": %d, "
-                    "\"totalContacts\": %d, \"timeBonus\": %d, \"finalBonus\": %d, \"timeLeft\": %d}\n",
-                    index + 1, index, w.score, w.level, w.maxChain, w.totalContacts, w.timeBonus,
-                    w.finalBonus, w.timeLeft);
-        return 0;
+    if (!game.startPlayback(file, &v.why)) {
+        // loadReplay names the file first: "PATH": reason.
+        const std::string prefix = "\"" + replayPathFromCommandLine(file) + "\": ";
+        v.reason = v.why.starts_with(prefix) ? v.why.substr(prefix.size()) : v.why;
+        return v;
     }
-    std::fprintf(stderr, "tolvane-replay: the game did not end\n");
-    return 1;
+    const long index = game.runToEnd(kMaxVerifyFrames);
+    if (index < 0) {
+        v.reason = "the game did not end within " + std::to_string(kMaxVerifyFrames) + " frames";
+        v.why = "\"" + replayPathFromCommandLine(file) + "\": " + v.reason;
+        return v;
+    }
+    const World& w = game.world();
+    char buf[320];
+    std::snprintf(buf, sizeof buf,
+                  "\"frames\": %ld, \"endFrame\": %ld, \"score\": %d, \"level\": %d, \"maxChain\": %d, "
+                  "\"totalContacts\": %d, \"timeBonus\": %d, \"finalBonus\": %d, \"timeLeft\": %d",
+                  index + 1, index, w.score, w.level, w.maxChain, w.totalContacts, w.timeBonus, w.finalBonus,
+                  w.timeLeft);
+    v.ok = true;
+    v.keys = buf;
+    return v;
+}
+
+void setUpHeadless() {
+    media::setDrawBackend(media::DrawBackend::Null);
+    DTInit(1, nullptr);
+}
+
+int verify(const std::string& file) {
+    setUpHeadless();
+    const Verdict v = verdictOf(file);
+    if (!v.ok) {
+        std::fprintf(stderr, "tolvane-replay: %s\n", v.why.c_str());
+        return 2;
+    }
+    std::printf("{%s}\n", v.keys.c_str());
+    return 0;
+}
+
+// A JSON string. Bytes that are not ASCII pass through: file names are bytes, and the
+// reader is told which line is whose by the order anyway.
+std::string jsonString(const std::string& s) {
+    std::string out = "\"";
+    for (unsigned char c : s) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", c);
+            out += buf;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+// Every file on its own game, on as many threads as there are cores; each line is
+// printed as soon as it and every line before it are known, so a reader sees the
+// results come in.
+int verifyMany(const std::vector<std::string>& files) {
+    setUpHeadless();
+    const std::size_t n = files.size();
+    std::vector<Verdict> verdicts(n);
+    std::vector<char> done(n, 0);
+    std::mutex m;
+    std::condition_variable cv;
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+        for (std::size_t i; (i = next.fetch_add(1)) < n;) {
+            Verdict v = verdictOf(files[i]);
+            std::lock_guard lock(m);
+            verdicts[i] = std::move(v);
+            done[i] = 1;
+            cv.notify_one();
+        }
+    };
+    const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+    std::vector<std::thread> workers;
+    for (std::size_t t = 0; t < std::min(cores, n); ++t) workers.emplace_back(work);
+
+    int status = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        Verdict v;
+        {
+            std::unique_lock lock(m);
+            cv.wait(lock, [&] { return done[i] != 0; });
+            v = std::move(verdicts[i]);
+        }
+        std::string line = "{\"file\": " + jsonString(files[i]);
+        if (v.ok) {
+            line += ", " + v.keys;
+        } else {
+            line += ", \"error\": " + jsonString(v.reason);
+            status = 2;
+        }
+        line += "}\n";
+        std::fputs(line.c_str(), stdout);
+        std::fflush(stdout);
+    }
+    for (auto& t : workers) t.join();
+    return status;
 }
 
 int trace(const std::string& file, bool objects, long every, long until) {
@@ -167,10 +284,10 @@ int trace(const std::string& file, bool objects, long every, long until) {
 }
 
 int render(const std::string& file, const std::set<long>& frames, const std::string& dir) {
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
     Session game;
     if (!start(game, file, true)) return 2;
+    std::error_code ec; // the folder is made only for a replay that was accepted
+    std::filesystem::create_directories(dir, ec);
     long last = *frames.rbegin();
     for (long f = 0; f <= last; ++f) {
         long index = game.nextFrame();
@@ -208,7 +325,10 @@ int main(int argc, char** argv) {
     if (argc < 3) return usage();
     const std::string command = argv[1];
     const std::string file = argv[2];
-    if (command == "verify" && argc == 3) return verify(file);
+    if (command == "verify") {
+        if (argc == 3) return verify(file);
+        return verifyMany(std::vector<std::string>(argv + 2, argv + argc));
+    }
     if (command == "trace") {
         bool objects = false;
         long every = 1, until = -1;

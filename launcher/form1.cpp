@@ -2,6 +2,7 @@
 
 #include "form2.h"
 #include "form3.h"
+#include "form4.h"
 #include "gamestart.h"
 #include "look.h"
 #include "titlepicture.h"
@@ -44,6 +45,7 @@ Form1::Form1(const std::filesystem::path& appDir, const common::RecordsPlace& re
         Label1[i] = addCaption(this, QString::fromUtf8(kCaptions[i].text), 8, kCaptions[i].top, 257);
     }
     setFocusPolicy(Qt::StrongFocus);
+    setToolTip(QStringLiteral("L key --- 記録の一覧"));
 }
 
 Form1::~Form1() {
@@ -51,11 +53,14 @@ Form1::~Form1() {
     // they go when the menu object goes.
     delete form2_;
     delete form3_;
+    delete form4_;
 }
 
 Form2* Form1::form2() const { return form2_; }
 
 Form3* Form1::form3() const { return form3_; }
+
+Form4* Form1::form4() const { return form4_; }
 
 bool Form1::ShellExe(const QString& rep) {
     if (startGame(appDir_, rep)) return true;
@@ -71,8 +76,9 @@ void Form1::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Enter: ShellExe(QString()); break;
     case Qt::Key_S: showForm2(); break;
     case Qt::Key_R: showForm3(); break;
-    case Qt::Key_N: // the key the caption names
-    case Qt::Key_B: // and the one the menu has always answered to
+    case Qt::Key_L: showForm4(); break; // a key of its own: the six captions stay as they are
+    case Qt::Key_N:                     // the key the caption names
+    case Qt::Key_B:                     // and the one the menu has always answered to
         ShellExe(recordFile("NewReplay.rep"));
         break;
     case Qt::Key_H: ShellExe(recordFile("HiReplay.rep")); break;
@@ -106,6 +112,13 @@ void Form1::showForm2() {
     form2_->show();
     form2_->raise();
     form2_->activateWindow();
+}
+
+void Form1::showForm4() {
+    if (!form4_) form4_ = new Form4(this);
+    form4_->show();
+    form4_->raise();
+    form4_->activateWindow();
 }
 
 void Form1::showForm3() {

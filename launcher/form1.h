@@ -17,6 +17,7 @@ namespace kestrow {
 
 class Form2;
 class Form3;
+class Form4;
 
 class Form1 : public QWidget {
   public:
@@ -37,6 +38,9 @@ class Form1 : public QWidget {
     // The high-score view and the replay picker, while they are open.
     Form2* form2() const;
     Form3* form3() const;
+    // The replay list (L here, Tab in the picker), while it is open.
+    Form4* form4() const;
+    void showForm4();
 
     std::array<QLabel*, 6> Label1{};
 
@@ -56,6 +60,7 @@ class Form1 : public QWidget {
     QPixmap title_;
     QPointer<Form2> form2_;
     QPointer<Form3> form3_;
+    QPointer<Form4> form4_;
 };
 
 } // namespace kestrow

@@ -35,6 +35,7 @@ Form3::Form3(const QString& folder, Form1* menu) : folder_(folder), menu_(menu) 
     // No key preview here: the list gets the keys, and its own Enter and Esc decide.
     File1->installEventFilter(this);
     setFocusProxy(File1);
+    File1->setToolTip(QStringLiteral("Tab --- 記録の一覧"));
 
     QObject::connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, [this] { Form_Load(); });
     Form_Load();
@@ -77,6 +78,9 @@ bool Form3::eventFilter(QObject* watched, QEvent* event) {
             if (!key->isAutoRepeat()) play();
             return true;
         case Qt::Key_Escape: close(); return true;
+        case Qt::Key_Tab:
+            if (menu_) menu_->showForm4();
+            return true;
         default: break;
         }
     }

@@ -19,11 +19,13 @@ constexpr const char* kHelp =
     "  H       replay the best game\n"
     "  S       the high scores\n"
     "  R       pick any replay\n"
+    "  L       every replay with its score, level and longest chain (Tab in the picker)\n"
     "  Esc     close the window\n"
     "\n"
     "The game (tolvane) is started from kestrow's own folder. The high scores and\n"
     "replays are kept beside the programs when that folder is writable and holds the\n"
-    "songs, otherwise in $XDG_DATA_HOME/tolvane (~/.local/share/tolvane).\n";
+    "songs, otherwise in $XDG_DATA_HOME/tolvane (~/.local/share/tolvane). The replay\n"
+    "list's results are cached in $XDG_CACHE_HOME/tolvane (~/.cache/tolvane).\n";
 
 } // namespace
 

@@ -9,6 +9,7 @@
 
 #include "media/png_writer.h"
 #include "media/present.h"
+#include "media/window_renderer.h"
 
 namespace {
 
@@ -36,16 +37,22 @@ struct DrawState {
     SDL_Texture* texture = nullptr;
     std::array<FormOp, kMaxFormOps> formOps{};
     int formOpCount = 0;
-    double penX = 0, penY = 0;
+    bool composing = true;
     bool logging = false;
     std::vector<media::DrawCall> log;
-    bool suspended = false;     // frames run without pixel work (the window's jumps)
     bool windowSurface = false; // presenting into the window's own pixels, no renderer
 };
 
 DrawState g;
 
-bool pixelWork() { return g.backend != media::DrawBackend::Null && !g.suspended; }
+// The window's pen. The game moves it even when nothing is drawn, so every thread has
+// its own: headless games simulated side by side must not share it. Everything else
+// above is set up once, before any game runs, and only read while games run headless.
+thread_local double penX = 0, penY = 0;
+
+bool pixelWork() { return g.backend != media::DrawBackend::Null; }
+// Pixel work into the back buffer: none headless, none for a frame nobody will see.
+bool composing() { return pixelWork() && g.composing; }
 
 void logCall(const char* name, std::initializer_list<std::int64_t> args) {
     if (g.logging) g.log.push_back({name, std::vector<std::int64_t>(args)});
@@ -170,14 +177,14 @@ void drawCircle(SDL_Surface* s, int cx, int cy, int r, std::uint32_t c) {
 }
 
 void addFormOp(const FormOp& op) {
-    if (!pixelWork() || g.formOpCount >= kMaxFormOps) return;
+    if (!composing() || g.formOpCount >= kMaxFormOps) return;
     g.formOps[g.formOpCount++] = op;
 }
 
 // The picture the window shows: the back buffer with the window's own drawing on top.
 // Without such drawing (most frames) it is the back buffer itself, not a copy: it stays
-// as it is until the next frame starts drawing, and everything that reads it (the
-// window, a screenshot, a paused window shown again) does so before then.
+// as it is until a frame is composed again, and everything that reads it (the window,
+// a screenshot, a paused window shown again) does so before then.
 void composePresented() {
     SDL_Surface* back = g.surfaces[0];
     g.shown = back;
@@ -232,18 +239,13 @@ void DTInit(std::int32_t mode, HWND window) {
     g.surfaces[0] = newSurface(kScreenW, kScreenH);
     if (g.backend != media::DrawBackend::Window || !window) return;
     g.window = window;
-    SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
-    // The frame is composed in software anyway; presenting it in software too keeps a
-    // GL driver (and its memory) out of the process. SDL_RENDER_DRIVER still overrides.
-    SDL_SetHintWithPriority(SDL_HINT_RENDER_DRIVER, "software", SDL_HINT_DEFAULT);
+    // Cheapest: scaled straight into the window's own pixels (X11's shared memory), no
+    // renderer at all, unless SDL_RENDER_DRIVER asks for one or the window has none.
     SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
-    // Cheaper still: scaled straight into the window's own pixels, no renderer at all,
-    // unless SDL_RENDER_DRIVER asks for one.
     g.windowSurface = media::useWindowSurface(window);
     if (g.windowSurface) return;
-    g.renderer = SDL_CreateRenderer(window, -1, 0);
-    if (!g.renderer) g.renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+    g.renderer = media::createWindowRenderer(window);
     if (!g.renderer) {
         std::fprintf(stderr, "tolvane: cannot draw in the window: %s\n", SDL_GetError());
         return;
@@ -299,29 +301,33 @@ void DTClear(std::int32_t n, std::int32_t colour, std::int32_t flags) {
     logCall("DTClear", {n, colour, flags});
     // Plain stores: SDL_FillRect streams past the cache, and the frame's copies that
     // follow would then read the whole back buffer from memory again.
-    if (SDL_Surface* s = pixelWork() ? get(n) : nullptr) {
+    if (SDL_Surface* s = get(n); s && composing()) {
         const std::uint32_t c = argbFromColorRef(colour);
         for (int y = 0; y < s->h; ++y) std::fill(row(s, y), row(s, y) + s->w, c);
     }
 }
 
-void DTBitBlt(std::int32_t dest, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
-              std::int32_t source, std::int32_t sourceX, std::int32_t sourceY, std::int32_t mode) {
+bool media::detail::drawing = false;
+
+void media::detail::bitBlt(std::int32_t dest, std::int32_t x, std::int32_t y, std::int32_t width,
+                           std::int32_t height, std::int32_t source, std::int32_t sourceX,
+                           std::int32_t sourceY, std::int32_t mode) {
     if (g.logging) logCall("DTBitBlt", {dest, x, y, width, height, source, sourceX, sourceY, mode});
-    if (!pixelWork()) return;
+    if (!composing()) return;
     SDL_Surface* src = get(source);
     bool keyed = mode == 0 && source > 0 && source < kSurfaces && g.keyed[source];
     copyRect(get(dest), x, y, width, height, src, sourceX, sourceY, keyed, keyed ? g.keys[source] : 0);
 }
 
-void DTStretchBlt(std::int32_t dest, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
-                  std::int32_t source, std::int32_t sourceX, std::int32_t sourceY, std::int32_t sourceWidth,
-                  std::int32_t sourceHeight, std::int32_t mode) {
+void media::detail::stretchBlt(std::int32_t dest, std::int32_t x, std::int32_t y, std::int32_t width,
+                               std::int32_t height, std::int32_t source, std::int32_t sourceX,
+                               std::int32_t sourceY, std::int32_t sourceWidth, std::int32_t sourceHeight,
+                               std::int32_t mode) {
     if (g.logging) {
         logCall("DTStretchBlt",
                 {dest, x, y, width, height, source, sourceX, sourceY, sourceWidth, sourceHeight, mode});
     }
-    if (!pixelWork()) return;
+    if (!composing()) return;
     SDL_Surface* dst = get(dest);
     SDL_Surface* src = get(source);
     if (!dst || !src || width <= 0 || height <= 0 || sourceWidth <= 0 || sourceHeight <= 0) return;
@@ -363,16 +369,16 @@ void DTEnd() {
 }
 
 void FormPSet(std::int32_t x, std::int32_t y) {
-    g.penX = x;
-    g.penY = y;
+    penX = x;
+    penY = y;
     addFormOp({FormOp::Point, double(x), double(y), 0, 0});
 }
 
 void FormLineStep(double dx, double dy) {
-    double x1 = g.penX + dx, y1 = g.penY + dy;
-    addFormOp({FormOp::Line, g.penX, g.penY, x1, y1});
-    g.penX = x1;
-    g.penY = y1;
+    double x1 = penX + dx, y1 = penY + dy;
+    addFormOp({FormOp::Line, penX, penY, x1, y1});
+    penX = x1;
+    penY = y1;
 }
 
 void FormCircle(std::int32_t x, std::int32_t y, std::int32_t radius) {
@@ -381,16 +387,52 @@ void FormCircle(std::int32_t x, std::int32_t y, std::int32_t radius) {
 
 namespace media {
 
-void setDrawBackend(DrawBackend backend) { g.backend = backend; }
+SDL_Renderer* createWindowRenderer(SDL_Window* window) {
+    if (!window) return nullptr;
+    SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
+    // Never a framebuffer emulated through GL behind the software renderer: where the
+    // window has no framebuffer of its own, a GL renderer is better used directly.
+    SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
+    const char* asked = SDL_GetHint(SDL_HINT_RENDER_DRIVER);
+    if (asked && *asked) {
+        if (SDL_Renderer* r = SDL_CreateRenderer(window, -1, 0)) return r;
+    }
+    for (int i = 0; i < SDL_GetNumRenderDrivers(); ++i) {
+        SDL_RendererInfo info{};
+        if (SDL_GetRenderDriverInfo(i, &info) == 0 && std::string(info.name) == "software") {
+            if (SDL_Renderer* r = SDL_CreateRenderer(window, i, 0)) return r;
+            break;
+        }
+    }
+    return SDL_CreateRenderer(window, -1, 0);
+}
+
+std::string rendererName(SDL_Renderer* renderer) {
+    SDL_RendererInfo info{};
+    if (!renderer || SDL_GetRendererInfo(renderer, &info) != 0 || !info.name) return "";
+    return info.name;
+}
+
+std::string windowRendererName() { return g.windowSurface ? "window surface" : rendererName(g.renderer); }
+
+void setDrawBackend(DrawBackend backend) {
+    g.backend = backend;
+    detail::drawing = composing() || g.logging;
+}
 DrawBackend drawBackend() { return g.backend; }
-SDL_Surface* surface(int n) { return g.suspended ? nullptr : get(n); }
+void setComposing(bool on) {
+    // Written only when it changes: headless games run side by side all leave it on.
+    if (g.composing == on) return;
+    g.composing = on;
+    detail::drawing = composing() || g.logging;
+}
+bool drawsPixels() { return composing(); }
+SDL_Surface* surface(int n) { return get(n); }
 SDL_Surface* presentedPicture() { return g.shown; }
 
 void presentAgain() {
     if (g.backend == DrawBackend::Window) present();
 }
-
-void setPixelWorkSuspended(bool suspended) { g.suspended = suspended; }
 
 bool savePresentedPng(const std::string& path) {
     if (!g.shown) return false;
@@ -401,6 +443,7 @@ bool savePresentedPng(const std::string& path) {
 void setDrawLogging(bool on) {
     g.logging = on;
     g.log.clear();
+    detail::drawing = composing() || g.logging;
 }
 bool drawLogging() { return g.logging; }
 std::vector<DrawCall>& drawLog() { return g.log; }

@@ -32,11 +32,34 @@ void DTSetMemoryMode(std::int32_t mode);
 void DTCreateSprite(std::int32_t surface, const Bitmap& bitmap, std::int32_t width, std::int32_t height);
 void DTSetColorKey(std::int32_t surface, std::int32_t key);
 void DTClear(std::int32_t surface, std::int32_t colour, std::int32_t flags);
-void DTBitBlt(std::int32_t dest, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
-              std::int32_t source, std::int32_t sourceX, std::int32_t sourceY, std::int32_t mode);
-void DTStretchBlt(std::int32_t dest, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
-                  std::int32_t source, std::int32_t sourceX, std::int32_t sourceY, std::int32_t sourceWidth,
-                  std::int32_t sourceHeight, std::int32_t mode);
+
+namespace media::detail {
+// True when a drawing call does anything: pixel work, or a log kept for a test. The
+// copies test it inline, so that headless a call costs one test and the compiler
+// need not even work out its arguments.
+extern bool drawing;
+void bitBlt(std::int32_t dest, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+            std::int32_t source, std::int32_t sourceX, std::int32_t sourceY, std::int32_t mode);
+void stretchBlt(std::int32_t dest, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                std::int32_t source, std::int32_t sourceX, std::int32_t sourceY, std::int32_t sourceWidth,
+                std::int32_t sourceHeight, std::int32_t mode);
+} // namespace media::detail
+
+inline void DTBitBlt(std::int32_t dest, std::int32_t x, std::int32_t y, std::int32_t width,
+                     std::int32_t height, std::int32_t source, std::int32_t sourceX, std::int32_t sourceY,
+                     std::int32_t mode) {
+    if (media::detail::drawing)
+        media::detail::bitBlt(dest, x, y, width, height, source, sourceX, sourceY, mode);
+}
+inline void DTStretchBlt(std::int32_t dest, std::int32_t x, std::int32_t y, std::int32_t width,
+                         std::int32_t height, std::int32_t source, std::int32_t sourceX, std::int32_t sourceY,
+                         std::int32_t sourceWidth, std::int32_t sourceHeight, std::int32_t mode) {
+    if (media::detail::drawing) {
+        media::detail::stretchBlt(dest, x, y, width, height, source, sourceX, sourceY, sourceWidth,
+                                  sourceHeight, mode);
+    }
+}
+
 HDC DTGetDC(std::int32_t surface);
 void DTReleaseDC(std::int32_t surface, HDC dc);
 void DTUpdate(std::int32_t surface);
@@ -56,13 +79,29 @@ enum class DrawBackend { Window, Offscreen, Null };
 void setDrawBackend(DrawBackend backend);
 DrawBackend drawBackend();
 
-// Surface n for pixel work, or nullptr (Null backend, suspended, or not made yet).
+// A frame that will not be presented need not be composed: while off, drawing into the
+// back buffer does no pixel work (calls are still logged). Each frame clears the back
+// buffer first, so a presented frame shows only its own drawing. On by default.
+void setComposing(bool on);
+
+// Whether drawing calls do anything at all: pixel work, or a log kept for a test.
+inline bool drawing() { return detail::drawing; }
+// Whether drawing calls do pixel work (not the Null backend, and composing). Drawing that only the
+// window shows may be left out when they do not, arguments and all.
+bool drawsPixels();
+
+// Surface n, or nullptr (Null backend, or not made yet).
 SDL_Surface* surface(int n);
 
 // The picture the window showed at the last DTUpdate, window drawing included
-// (Window and Offscreen backends), until the next frame starts drawing: without window
+// (Window and Offscreen backends), until a frame is composed again: without window
 // drawing it is surface 0 itself. Fetch it anew after every DTUpdate.
 SDL_Surface* presentedPicture();
+
+// The renderer that presents the game window's picture (see window_renderer.h),
+// "window surface" when the picture goes straight into the window's own pixels, or ""
+// before DTInit and after DTEnd.
+std::string windowRendererName();
 
 // Writes the last presented picture as a PNG file. False on failure.
 bool savePresentedPng(const std::string& path);
@@ -70,10 +109,6 @@ bool savePresentedPng(const std::string& path);
 // Shows the last presented picture in the window again, with the window layer as it
 // is described now (media/overlay.h): a paused game, a window that changed size.
 void presentAgain();
-
-// While suspended, the drawing calls do no pixel work and DTUpdate presents nothing,
-// whatever the backend: frames run as cheaply as headless (the window's jumps ahead).
-void setPixelWorkSuspended(bool suspended);
 
 // Logging of drawing calls, for tests (any backend). Off by default.
 struct DrawCall {

@@ -45,8 +45,11 @@ struct DcState {
 constexpr int kMaxFonts = 64;
 constexpr int kMaxDcs = 9;
 
-std::array<FontHandle, kMaxFonts + 1> fonts; // handle 0 is never used
-std::array<DcState, kMaxDcs + 1> dcs;        // HDC n+1 for surface n
+// Handles and device contexts belong to the thread that asks for them: every game's
+// text pass makes and deletes a font each frame, and headless games may run side by
+// side. The opened fonts are shared; only pixel work opens them, on one thread.
+thread_local std::array<FontHandle, kMaxFonts + 1> fonts; // handle 0 is never used
+thread_local std::array<DcState, kMaxDcs + 1> dcs;        // HDC n+1 for surface n
 std::map<std::string, OpenFont> openFonts;
 bool ttfReady = false;
 
@@ -139,9 +142,17 @@ HFONT CreateFontA(int height, int, int, int, int weight, std::uint32_t italic, s
                   std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
                   const char* faceName) {
     for (int h = 1; h <= kMaxFonts; ++h) {
-        if (fonts[h].used) continue;
-        fonts[h] =
-            FontHandle{true, faceName ? faceName : "", height, weight, italic != 0, underline != 0, nullptr};
+        FontHandle& f = fonts[h];
+        if (f.used) continue;
+        // The handle's name keeps its storage from one font to the next: a font a frame
+        // costs no allocation.
+        f.used = true;
+        f.face.assign(faceName ? faceName : "");
+        f.height = height;
+        f.weight = weight;
+        f.italic = italic != 0;
+        f.underline = underline != 0;
+        f.open = nullptr;
         return h;
     }
     return 0;
@@ -158,7 +169,8 @@ HFONT SelectObject(HDC dc, HFONT font) {
 bool DeleteObject(HFONT font) {
     FontHandle* f = fontOf(font);
     if (!f) return false;
-    *f = FontHandle{};
+    f->used = false;
+    f->open = nullptr;
     return true;
 }
 
@@ -178,7 +190,7 @@ bool TextOutA(HDC dc, int x, int y, const char* text, int length) {
     if (!d || !text || length < 0) return false;
     if (media::drawLogging()) media::drawLog().push_back({"TextOutA", {x, y, length}});
     SDL_Surface* target = media::surface(static_cast<int>(dc - 1));
-    if (!target) return true; // no pixel work (headless simulation)
+    if (!target || !media::drawsPixels()) return true; // no pixel work (headless, or a skipped frame)
     FontHandle* f = fontOf(d->font);
     FontHandle fallback{true, "System", 16, 400, false, false, nullptr};
     OpenFont* of = openFont(f ? *f : fallback);

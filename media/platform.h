@@ -91,8 +91,16 @@ struct FormEvent {
 // Takes the next pending window event; false when there are none.
 bool nextEvent(FormEvent& event);
 
-// A modal message box with an OK button.
+// A modal message box with an OK button. It answers only to its own window: keys and
+// buttons already held when it opens, key repeats and whatever was still queued for the
+// game window are not taken as the OK. It is not shown, or closes, once the process has
+// been asked to terminate.
 void messageBox(const std::string& text, const std::string& caption);
+
+// True once SIGTERM or SIGINT has arrived (a logout, kill, Ctrl+C): the game then ends as
+// its quit key does, without a message box. The signal handler only sets this flag; a
+// second signal ends the process at once.
+bool terminationRequested();
 
 // Joystick attach counter: changes whenever a joystick appears, so the game can probe it.
 std::uint32_t joystickGeneration();
@@ -100,7 +108,10 @@ std::uint32_t joystickGeneration();
 // A microsecond clock for measurements (never used by the simulation).
 std::uint64_t microseconds();
 
-// Sleeps about the given milliseconds (the frame wait uses it while much time remains).
+// Sleeps about the given milliseconds.
 void sleepMs(std::uint32_t ms);
+// Sleeps on a monotonic clock until `earlyUs` microseconds before the millisecond clock
+// reaches `tick`; returns at once when that moment has passed.
+void sleepUntilTick(std::uint32_t tick, std::uint32_t earlyUs);
 
 } // namespace platform

@@ -18,6 +18,9 @@ struct NullState {
     std::uint32_t joyGeneration = 0;
     std::deque<std::pair<platform::FormEvent, std::uint32_t>> events;
     std::vector<std::pair<std::string, std::string>> boxes;
+    std::function<void()> onBox;
+    std::vector<platform::FormEvent> dropped;
+    bool terminate = false;
     int cursor = 0;
     bool fullscreen = false;
     std::function<JOYINFO(std::uint32_t)> joyScript;
@@ -85,13 +88,31 @@ bool nextEvent(FormEvent& event) {
     return true;
 }
 
-void messageBox(const std::string& text, const std::string& caption) { n.boxes.emplace_back(text, caption); }
+void messageBox(const std::string& text, const std::string& caption) {
+    if (n.terminate) return;
+    n.dropped.clear();
+    while (!n.events.empty() && n.events.front().second <= n.now) {
+        n.dropped.push_back(n.events.front().first);
+        n.events.pop_front();
+    }
+    n.boxes.emplace_back(text, caption);
+    if (n.onBox) n.onBox();
+}
+bool terminationRequested() { return n.terminate; }
 std::uint32_t joystickGeneration() { return n.joyGeneration; }
 
 void sleepMs(std::uint32_t ms) {
     n.now += ms;
     n.slept += ms;
     runSchedule(n.now);
+}
+
+// The clock counts whole milliseconds: a sleep that ends early ends a millisecond early.
+void sleepUntilTick(std::uint32_t tick, std::uint32_t earlyUs) {
+    const std::uint32_t wake = tick - (earlyUs + 999) / 1000;
+    if (static_cast<std::int32_t>(wake - n.now) <= 0) return;
+    n.slept += wake - n.now;
+    n.now = wake;
 }
 
 std::uint64_t microseconds() { return static_cast<std::uint64_t>(n.now) * 1000; }
@@ -132,6 +153,10 @@ void scheduleAt(std::uint32_t ms, std::function<void()> action) {
 }
 std::vector<std::pair<std::string, std::string>>& messageBoxes() { return n.boxes; }
 int cursorShows() { return n.cursor; }
+void onMessageBox(std::function<void()> action) { n.onBox = std::move(action); }
+std::vector<FormEvent>& droppedByBox() { return n.dropped; }
+std::size_t pendingEvents() { return n.events.size(); }
+void requestTermination() { n.terminate = true; }
 
 } // namespace null
 } // namespace platform

@@ -33,6 +33,15 @@ void pushEvent(FormEvent event, std::uint32_t notBefore = 0);
 // later, or a sleep reaches it: a whole live game can be scripted in clock time.
 void scheduleAt(std::uint32_t ms, std::function<void()> action);
 std::vector<std::pair<std::string, std::string>>& messageBoxes(); // (text, caption)
+// Runs as each message box is shown, to look at the state of things at that moment.
+void onMessageBox(std::function<void()> action);
+// Like the real box, a box shown drops the window events that are due by then; these
+// are the ones the last box dropped.
+std::vector<FormEvent>& droppedByBox();
+// Events still waiting to be handed out.
+std::size_t pendingEvents();
+// What SIGTERM or SIGINT does to the real platform.
+void requestTermination();
 int cursorShows();
 
 } // namespace platform::null

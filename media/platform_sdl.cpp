@@ -5,10 +5,14 @@
 
 #include <SDL.h>
 #include <SDL_ttf.h>
+#include <sys/prctl.h>
 
 #include <array>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -25,6 +29,25 @@ struct KeyState {
 
 KeyState keys;
 bool opened = false;
+volatile std::sig_atomic_t terminationSignal = 0;
+
+// SIGTERM and SIGINT only set a flag; the game looks at it where it handles its window's
+// events. SA_RESETHAND: a second signal ends the process at once, should the first one
+// not be answered. SA_RESTART: a save in progress carries on undisturbed. A signal that
+// the parent set to be ignored (a background job's SIGINT) stays ignored.
+extern "C" void onTerminationSignal(int signal) { terminationSignal = signal; }
+
+void catchTerminationSignals() {
+    for (int signal : {SIGTERM, SIGINT}) {
+        struct sigaction old {};
+        if (sigaction(signal, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) continue;
+        struct sigaction action {};
+        action.sa_handler = onTerminationSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESETHAND | SA_RESTART;
+        sigaction(signal, &action, nullptr);
+    }
+}
 
 SDL_Scancode scancodeOf(int vk) {
     switch (vk) {
@@ -87,7 +110,18 @@ int SDLCALL watchKeys(void*, SDL_Event* e) {
 
 } // namespace
 
-std::uint32_t timeGetTime() { return SDL_GetTicks(); }
+// The millisecond clock, the sleeps until one of its ticks and the microsecond clock
+// all count on CLOCK_MONOTONIC from the program's start, so they agree to the nanosecond.
+namespace {
+std::int64_t monotonicNs() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return t.tv_sec * 1000000000LL + t.tv_nsec;
+}
+const std::int64_t clockStart = monotonicNs();
+} // namespace
+
+std::uint32_t timeGetTime() { return static_cast<std::uint32_t>((monotonicNs() - clockStart) / 1000000); }
 void timeBeginPeriod(std::uint32_t) {}
 void timeEndPeriod(std::uint32_t) {}
 
@@ -124,6 +158,9 @@ bool open(std::string* why) {
         return false;
     }
     SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+    // SDL would turn SIGTERM and SIGINT into a quit event, which a message box could
+    // then wait on forever; the game handles them itself.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK | SDL_INIT_GAMECONTROLLER | SDL_INIT_EVENTS) != 0) {
         if (why) *why = std::string("cannot open the display: ") + SDL_GetError();
         return false;
@@ -134,6 +171,7 @@ bool open(std::string* why) {
         SDL_Quit();
         return false;
     }
+    catchTerminationSignals();
     SDL_AddEventWatch(watchKeys, nullptr);
     gamepad::open();
     opened = true;
@@ -206,11 +244,25 @@ bool nextEvent(FormEvent& event) {
 
 std::uint32_t joystickGeneration() { return gamepad::generation(); }
 
+bool terminationRequested() { return terminationSignal != 0; }
+
 void sleepMs(std::uint32_t ms) { SDL_Delay(ms); }
 
-std::uint64_t microseconds() {
-    static const Uint64 frequency = SDL_GetPerformanceFrequency();
-    return SDL_GetPerformanceCounter() * 1000000 / frequency;
+void sleepUntilTick(std::uint32_t tick, std::uint32_t earlyUs) {
+    // Wake-ups as exact as the system allows: by default a sleep may end 50 µs late.
+    static const int exact = prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+    (void)exact;
+    const std::int64_t now = monotonicNs() - clockStart, ms = now / 1000000;
+    const std::int64_t wake =
+        (ms + static_cast<std::int32_t>(tick - static_cast<std::uint32_t>(ms))) * 1000000 -
+        static_cast<std::int64_t>(earlyUs) * 1000;
+    if (wake <= now) return;
+    const std::int64_t at = clockStart + wake;
+    const timespec t{static_cast<time_t>(at / 1000000000), static_cast<long>(at % 1000000000)};
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &t, nullptr) == EINTR) {
+    }
 }
+
+std::uint64_t microseconds() { return static_cast<std::uint64_t>((monotonicNs() - clockStart) / 1000); }
 
 } // namespace platform

@@ -3,8 +3,9 @@
 
 namespace media {
 namespace {
-bool logging = false;
-std::vector<SoundCall> calls;
+// Each thread logs the calls it makes (headless games may run side by side).
+thread_local bool logging = false;
+thread_local std::vector<SoundCall> calls;
 } // namespace
 
 void setSoundLogging(bool on) {

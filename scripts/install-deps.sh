@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   # build
   cmake ninja-build g++ pkg-config clang clang-format
-  libsdl2-dev libsdl2-mixer-dev libsdl2-ttf-dev libfontconfig-dev libpng-dev
+  libsdl2-dev libsdl2-mixer-dev libsdl2-ttf-dev libfontconfig-dev libx11-dev libpng-dev
   qt6-base-dev libcairo2-dev
   libbenchmark-dev googletest libgtest-dev libgmock-dev
   # fuzzing (the libFuzzer runtime for clang)
@@ -16,8 +16,12 @@ packages=(
   # build-time lettering of the generated pictures (DejaVu Serif Bold Italic)
   fonts-dejavu-extra
   timgm6mb-soundfont
-  # window, sound and picture tests
+  # window, sound and picture tests; a window manager for them, and a Wayland compositor
+  # (nested in the Xvfb) with Qt's Wayland platform for the menu
   xvfb xfonts-base xdotool x11-utils imagemagick sox zenity fluidsynth
+  openbox weston qt6-wayland
+  # benchmarks run by hand (bench/headless.sh)
+  hyperfine valgrind
   # the independent model of the simulation (tools/model) and its CTest check
   python3
   # the install test: the validators, a window manager for the title bars, a faster clock

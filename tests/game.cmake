@@ -9,14 +9,37 @@ target_compile_definitions(tolvane_tests PRIVATE
   TOLVANE_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data")
 gtest_discover_tests(tolvane_tests PROPERTIES LABELS unit DISCOVERY_TIMEOUT 120)
 
-# The SDL platform itself, without a display: the joystick through SDL's virtual joystick.
-add_executable(tolvane_sdl_tests sdl_platform_test.cpp)
+# The SDL platform itself, without a display: the joystick through SDL's virtual joystick,
+# the message box's reading of events, the window renderer on SDL's dummy driver.
+add_executable(tolvane_sdl_tests sdl_platform_test.cpp sdl_msgbox_test.cpp sdl_renderer_test.cpp)
 target_link_libraries(tolvane_sdl_tests PRIVATE tolvane_core media_sound_null media_platform_sdl GTest::gtest_main)
 gtest_discover_tests(tolvane_sdl_tests PROPERTIES LABELS unit ENVIRONMENT "SDL_VIDEODRIVER=dummy" DISCOVERY_TIMEOUT 60)
 
 # The real game in a real window under Xvfb.
 add_test(NAME tolvane_window COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/window/tolvane_window_test.sh $<TARGET_FILE:tolvane>)
 set_tests_properties(tolvane_window PROPERTIES LABELS window TIMEOUT 120)
+# Every way of ending a live game, with a window manager and real key events: Alt+F4, a
+# held Esc, a click, SIGTERM and SIGINT. Screenshots of the boxes go to screenshots/game.
+set(TOLVANE_SCREENSHOT_DIR ${CMAKE_BINARY_DIR}/screenshots/game)
+add_test(NAME tolvane_quit COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/window/tolvane_quit_test.sh
+         $<TARGET_FILE:tolvane> ${TOLVANE_SCREENSHOT_DIR})
+set_tests_properties(tolvane_quit PROPERTIES LABELS window TIMEOUT 180 RUN_SERIAL ON)
+# The game and the menu as Wayland clients of weston nested in an Xvfb, the box included;
+# the window renderer rule checked on X11 and on Wayland.
+if(TARGET kestrow)
+  set(TOLVANE_WAYLAND_MENU $<TARGET_FILE:kestrow>)
+else()
+  set(TOLVANE_WAYLAND_MENU -)
+endif()
+add_test(NAME tolvane_wayland COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/window/tolvane_wayland_test.sh
+         $<TARGET_FILE:tolvane> $<TARGET_FILE:tolvane_sdl_tests> ${TOLVANE_WAYLAND_MENU} ${TOLVANE_SCREENSHOT_DIR})
+set_tests_properties(tolvane_wayland PROPERTIES LABELS window TIMEOUT 180 RUN_SERIAL ON)
+# Two whole live games (about four minutes): one under a file-size limit that its replay
+# does not fit, one ended by SIGTERM on its results screen.
+add_test(NAME tolvane_long_game COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/window/tolvane_long_game_test.sh
+         $<TARGET_FILE:tolvane> $<TARGET_FILE:tolvane-replay> ${CMAKE_CURRENT_SOURCE_DIR}/data/boost.rep
+         ${TOLVANE_SCREENSHOT_DIR})
+set_tests_properties(tolvane_long_game PROPERTIES LABELS window TIMEOUT 600 RUN_SERIAL ON)
 add_test(NAME tolvane_no_display COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/window/no_display_test.sh $<TARGET_FILE:tolvane>)
 set_tests_properties(tolvane_no_display PROPERTIES LABELS unit)
 

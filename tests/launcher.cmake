@@ -14,8 +14,14 @@ add_executable(kestrow_ui_test
   launcher/form1_test.cpp
   launcher/form2_test.cpp
   launcher/form3_test.cpp
+  launcher/form4_test.cpp
   launcher/records_test.cpp)
 target_link_libraries(kestrow_ui_test PRIVATE kestrow_ui Qt6::Test GTest::gtest)
+# The replay list runs the real headless tool over the golden replays.
+add_dependencies(kestrow_ui_test tolvane-replay)
+target_compile_definitions(kestrow_ui_test PRIVATE
+  TOLVANE_REPLAY_TOOL="$<TARGET_FILE:tolvane-replay>"
+  TOLVANE_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data")
 gtest_discover_tests(kestrow_ui_test
   PROPERTIES LABELS unit ENVIRONMENT QT_QPA_PLATFORM=offscreen
   DISCOVERY_TIMEOUT 30)

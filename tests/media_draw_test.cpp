@@ -177,3 +177,34 @@ TEST(DrawNull, LogsCallsAndDoesNoPixelWork) {
     EXPECT_EQ(media::drawLog()[1].name, "DTBitBlt");
     EXPECT_EQ(media::drawLog()[1].args, (std::vector<std::int64_t>{0, 1, 2, 3, 4, 5, 6, 7, 0}));
 }
+
+// A frame nobody will see is not composed: clears, copies, stretches, text and the
+// window's drawing leave the back buffer as it was, while a test's log still sees them.
+TEST_F(Draw, AFrameThatIsNotComposedLeavesTheBackBufferAlone) {
+    DTBitBlt(0, 100, 100, 16, 16, 2, 0, 0, 1);
+    media::setComposing(false);
+    EXPECT_FALSE(media::drawsPixels());
+    EXPECT_FALSE(media::drawing());
+    media::setDrawLogging(true);
+    EXPECT_TRUE(media::drawing()) << "logged calls are still made";
+    DTClear(0, 0, 0);
+    DTBitBlt(0, 200, 100, 16, 16, 2, 0, 0, 1);
+    DTStretchBlt(0, 300, 100, 32, 32, 2, 0, 0, 16, 16, 0);
+    HDC dc = DTGetDC(0);
+    SetBkColor(dc, 0); // a black box
+    TextOutA(dc, 400, 100, "Time", 4);
+    EXPECT_EQ(media::drawLog().size(), 5u);
+    media::setDrawLogging(false);
+    EXPECT_EQ(pixel(0, 0, 0), 0xFFFFFFFFu);
+    EXPECT_EQ(pixel(0, 103, 103), kRed);
+    EXPECT_EQ(pixel(0, 203, 103), 0xFFFFFFFFu);
+    EXPECT_EQ(pixel(0, 310, 110), 0xFFFFFFFFu);
+    for (int x = 400; x < 440; ++x) ASSERT_EQ(pixel(0, x, 110), 0xFFFFFFFFu) << x;
+    media::setComposing(true);
+    EXPECT_TRUE(media::drawsPixels());
+    DTBitBlt(0, 200, 100, 16, 16, 2, 0, 0, 1);
+    EXPECT_EQ(pixel(0, 203, 103), kRed);
+    TextOutA(dc, 400, 100, "Time", 4);
+    DTReleaseDC(0, dc);
+    EXPECT_NE(pixel(0, 401, 110), 0xFFFFFFFFu) << "composed again, the text is drawn";
+}

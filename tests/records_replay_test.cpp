@@ -26,23 +26,6 @@ void scriptedKeys(long frame) {
     if (frame % 1500 == 700) platform::null::tapKey(VK_Z);
 }
 
-// Runs a command and returns its standard output.
-std::string run(const std::string& command, int* status) {
-    std::string out;
-    FILE* p = ::popen(command.c_str(), "r");
-    if (!p) return out;
-    char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    int st = ::pclose(p);
-    *status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return out;
-}
-
-std::string verify(const fs::path& replay, int* status) {
-    return run(std::string(TOLVANE_REPLAY_TOOL) + " verify '" + replay.string() + "'", status);
-}
-
 std::string verifyLine(const World& w, long endFrame) {
     char buf[512];
     std::snprintf(buf, sizeof buf,

@@ -5,6 +5,7 @@
 
 #include <csignal>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -108,6 +109,24 @@ inline int inChild(const std::function<int()>& body, bool unprivileged, rlim_t f
     int status = 0;
     if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
     return WEXITSTATUS(status);
+}
+
+// Runs a command and returns its standard output.
+inline std::string run(const std::string& command, int* status) {
+    std::string out;
+    FILE* p = ::popen(command.c_str(), "r");
+    if (!p) return out;
+    char buf[4096];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    int st = ::pclose(p);
+    *status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return out;
+}
+
+// tolvane-replay verify on a file: its line, and its exit status in *status.
+inline std::string verify(const fs::path& replay, int* status) {
+    return run(std::string(TOLVANE_REPLAY_TOOL) + " verify '" + replay.string() + "'", status);
 }
 
 // The outcome of ranking, packed into an exit status: rank + 1 (0..101) and the flag.

@@ -242,3 +242,21 @@ TEST(SdlPresent, WholeNumberScalesCentredWithBlackBars) {
     media::setDrawBackend(media::DrawBackend::Null);
     platform::close();
 }
+
+// The clocks share one count: a sleep until a tick never ends before the tick is
+// due on the millisecond clock, less the time asked for.
+TEST(SdlClock, ASleepUntilATickEndsOnTheMillisecondClocksTick) {
+    for (std::uint32_t early : {0u, 200u, 900u}) {
+        const std::uint32_t tick = timeGetTime() + 3;
+        platform::sleepUntilTick(tick, early);
+        const std::uint64_t us = platform::microseconds();
+        EXPECT_GE(us, (tick * 1000ull) - early) << early;
+        if (early == 0) {
+            EXPECT_GE(timeGetTime(), tick);
+        }
+    }
+    const std::uint32_t before = timeGetTime();
+    const std::uint64_t us = platform::microseconds();
+    EXPECT_LE(before, us / 1000);
+    EXPECT_LE(us / 1000, timeGetTime());
+}

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "session/arith.h"
 
@@ -32,6 +33,55 @@ TEST(Arith, RoundsToNearestWithTiesToEven) {
             EXPECT_EQ(roundToInt(c.x), static_cast<long long>(std::nearbyint(c.x))) << c.x;
     }
     EXPECT_EQ(roundToInt(std::numeric_limits<double>::quiet_NaN()), 0);
+}
+
+// The rounding the game had before it used the processor's conversion: adding and
+// taking away 1.5 * 2^52 below 2^51, nearbyint above, modulo 2^32 beyond 9e18.
+long long roundByMagicNumber(double x) {
+    if (std::fabs(x) < 2251799813685248.0) {
+        volatile double shifted = x + 6755399441055744.0;
+        return static_cast<long long>(shifted - 6755399441055744.0);
+    }
+    double r = std::nearbyint(x);
+    if (std::isnan(r)) return 0;
+    if (r >= 9.0e18 || r <= -9.0e18) r = std::fmod(r, 4294967296.0);
+    return static_cast<long long>(r);
+}
+
+TEST(Arith, TheProcessorsConversionRoundsLikeTheMagicNumber) {
+    std::vector<double> edges = {
+        0.0,    0.5,    1.0,          1.5,          2.5,          0.49999999999999994,
+        1e-310, 5e-324, 2147483647.5, 2147483648.5, 4294967295.5, 4294967296.5};
+    for (int e = 0; e <= 63; ++e) {
+        double p = std::ldexp(1.0, e);
+        for (double d : {-1.5, -1.0, -0.5, 0.0, 0.5, 1.0, 1.5}) edges.push_back(p + d);
+    }
+    for (double big : {4503599627370496.0, 9007199254740992.0, 9.0e18, 9223372036854775808.0, 1e300,
+                       std::numeric_limits<double>::max()}) {
+        edges.push_back(big);
+        edges.push_back(std::nextafter(big, 0.0));
+        edges.push_back(std::nextafter(big, HUGE_VAL));
+    }
+    // Every tie and its neighbours over the range of the 16-bit fields and beyond.
+    for (int k = -70000; k <= 70000; ++k) {
+        double tie = k + 0.5;
+        edges.push_back(tie);
+        edges.push_back(std::nextafter(tie, -HUGE_VAL));
+        edges.push_back(std::nextafter(tie, HUGE_VAL));
+    }
+    for (double x : edges) {
+        for (double v : {x, -x}) {
+            if (!std::isfinite(v)) continue; // below
+            ASSERT_EQ(roundToInt(v), roundByMagicNumber(v)) << std::hexfloat << v;
+            ASSERT_EQ(round16(v), static_cast<std::int16_t>(roundByMagicNumber(v))) << std::hexfloat << v;
+            ASSERT_EQ(round32(v), static_cast<std::int32_t>(roundByMagicNumber(v))) << std::hexfloat << v;
+        }
+    }
+    // NaN and the infinities leave nothing in a field.
+    for (double v : {std::numeric_limits<double>::quiet_NaN(), HUGE_VAL, -HUGE_VAL}) {
+        EXPECT_EQ(roundToInt(v), 0) << v;
+        EXPECT_EQ(round32(v), 0) << v;
+    }
 }
 
 TEST(Arith, StoresWrapToTheFieldsWidth) {

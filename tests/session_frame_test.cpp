@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "media/dtools.h"
+#include "media/platform_null.h"
 #include "media/stools.h"
 #include "session/harness.h"
 
@@ -90,6 +91,44 @@ TEST(Pacing, FrameIsDueAfterTheSpeedsPeriod) {
     }
     // The clock may wrap round between two frames.
     EXPECT_TRUE(frameDue(5, static_cast<i32>(0xFFFFFFF0u), 0));
+}
+
+TEST(Pacing, TheWaitSleepsToJustBeforeTheDueTickThenPolls) {
+    // Every poll of the null clock takes a millisecond; a sleep that ends early ends on
+    // the millisecond before its tick.
+    for (int speed = 0; speed <= 255; speed = speed == 15 ? 255 : speed + 1) {
+        const auto s = static_cast<u8>(speed);
+        std::uint32_t due = 1000;
+        while (!frameDue(due, 1000, s)) ++due; // the first tick the frame may start on
+        platform::null::reset();
+        platform::null::setTime(1000, 1);
+        Game g;
+        g.w.running = 1;
+        g.w.playbackSpeed = s;
+        g.w.lastFrameTime = 1000;
+        std::uint32_t now = 0;
+        ASSERT_TRUE(waitForFrame(g.w, now)) << speed;
+        EXPECT_EQ(now, due) << speed << ": the frame starts on its tick, not later";
+        // Polled at 1000, slept to the millisecond before the tick, polled twice more.
+        EXPECT_EQ(platform::null::sleptMs(), due - 1000 > 1 ? due - 1000 - 2 : 0) << speed;
+    }
+    platform::null::reset();
+    Game g;
+    g.w.running = 0;
+    std::uint32_t now = 0;
+    EXPECT_FALSE(waitForFrame(g.w, now)) << "a game that is not running waits for nothing";
+    EXPECT_EQ(platform::null::sleptMs(), 0u);
+}
+
+TEST(Pacing, OnlyPresentedFramesAreComposed) {
+    media::setDrawBackend(media::DrawBackend::Offscreen);
+    Game g;
+    for (u8 skip : {1, 0, 7, 0}) {
+        g.w.frameSkip = skip;
+        g.frame();
+        EXPECT_EQ(media::drawsPixels(), skip == 0) << int(skip);
+    }
+    media::setDrawBackend(media::DrawBackend::Null);
 }
 
 TEST(Pacing, OneFrameInSpeedPlusOneIsPresented) {

@@ -1,5 +1,5 @@
 // The ordinary enemies and their bullets: how they move, what they fire and when
-// they leave.
+// they leave; and the phase helpers every enemy and boss runs on.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "media/stools.h"
+#include "world/firing.h"
 #include "world_test_support.h"
 
 namespace tolvane {
@@ -268,6 +269,51 @@ TEST(LaserEnemy, BrakesWarnsAndStandsItsLaserForSixtyFrames) {
     ASSERT_EQ(laserSteps.size(), 60u);
     EXPECT_EQ(laserSteps.front(), 191);
     EXPECT_EQ(laserSteps.back(), 250);
+}
+
+TEST(Phases, EnteringAPhaseSetsOnlyTheCountersItNames) {
+    struct Case {
+        PhaseStart start;
+        i16 timer, paramA, paramB, paramC; // afterwards, from 11, 22, 33, 44
+    };
+    const Case cases[] = {
+        {{}, 11, 22, 33, 44},
+        {{.timer = 0}, 0, 22, 33, 44},
+        {{.timer = 0, .paramA = 120}, 0, 120, 33, 44},
+        {{.paramB = -5}, 11, 22, -5, 44},
+        {{.timer = 64, .paramA = 0, .paramB = 0, .paramC = 0}, 64, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        auto w = freshWorld();
+        int s = spawnAt(*w, kLastBoss, 100, 200);
+        w->objTimer[s] = 11, w->objParamA[s] = 22, w->objParamB[s] = 33, w->objParamC[s] = 44;
+        enterPhase(*w, s, 6, c.start);
+        EXPECT_EQ(w->objPhase[s], 6);
+        EXPECT_EQ(w->objTimer[s], c.timer);
+        EXPECT_EQ(w->objParamA[s], c.paramA);
+        EXPECT_EQ(w->objParamB[s], c.paramB);
+        EXPECT_EQ(w->objParamC[s], c.paramC);
+        EXPECT_EQ(w->objX[s], 100);
+        EXPECT_EQ(w->objY[s], 200);
+        EXPECT_EQ(w->objKind[s], kLastBoss);
+    }
+}
+
+TEST(Phases, OnlyAPhaseInTheListRuns) {
+    static constexpr PhaseStep kSteps[] = {
+        [](World& w, int i) { w.objParamA[i] = 100; },
+        [](World& w, int i) { w.objParamA[i] = 101; },
+    };
+    for (const auto& [phase, after] : {std::pair{-1, 7}, {0, 100}, {1, 101}, {2, 7}, {300, 7}}) {
+        SCOPED_TRACE(phase);
+        auto w = freshWorld();
+        int s = spawnAt(*w, kGunship, 100, 200);
+        w->objPhase[s] = static_cast<i16>(phase);
+        w->objParamA[s] = 7;
+        runPhase(kSteps, *w, s);
+        EXPECT_EQ(w->objParamA[s], after);
+        EXPECT_EQ(w->objPhase[s], phase);
+    }
 }
 
 } // namespace

@@ -66,6 +66,9 @@ void loadPaletteResource(int id, int format) {
 
 const char* faceName(const std::string& faceNumber) {
     static const char* const kFaces[] = {"System", "Terminal", "ＭＳ Ｐゴシック", "ＭＳ Ｐ明朝"};
+    // The game's own case, one digit, read without a conversion.
+    if (faceNumber.size() == 1 && faceNumber[0] >= '0' && faceNumber[0] <= '3')
+        return kFaces[faceNumber[0] - '0'];
     char* end = nullptr;
     double n = std::strtod(faceNumber.c_str(), &end);
     if (end == faceNumber.c_str() || n < 0 || n > 3) n = 0;
@@ -115,6 +118,8 @@ void drawText(TextPass& t, const std::string& text, int x, int y) {
     std::string bytes = common::utf8ToCp932(text).value_or(std::string{});
     TextOutA(t.dc, x, y, bytes.data(), static_cast<int>(bytes.size()));
 }
+
+bool textDrawn(const TextPass& t) { return t.dc != 0 && media::drawing(); }
 
 void endText(TextPass& t) {
     if (t.dc == 0) return;

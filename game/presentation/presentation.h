@@ -49,6 +49,9 @@ void selectFont(TextPass& t, const std::string& faceNumber, int height, int widt
                 int underline, int strikeOut);
 void setTextColors(TextPass& t, COLORREF textColor, COLORREF backColor, int transparent);
 void drawText(TextPass& t, const std::string& text, int x, int y);
+// Whether drawText would reach a surface (or a test's log of drawing calls); text that
+// would not need not be formatted.
+bool textDrawn(const TextPass& t);
 void endText(TextPass& t);
 void loadWaveResource(int slot, int id, const char* type, int voices);
 

@@ -13,9 +13,11 @@ void drawBackground(World& w) {
     for (int i = 0; i < kStarSlots; ++i) {
         if (w.starActive[i] == 0) continue;
         // A white line as long as the streak moves in one frame, cut from the 480-pixel column.
-        auto h = static_cast<std::int32_t>(roundToInt(w.starSpeed / 10.0));
-        DTBitBlt(sheet::kBackBuffer, w.starX[i], static_cast<std::int32_t>(roundToInt(w.starY[i])), 1, h,
-                 sheet::kStreakColumn, 0, h, 1);
+        if (media::drawing()) {
+            auto h = static_cast<std::int32_t>(roundToInt(w.starSpeed / 10.0));
+            DTBitBlt(sheet::kBackBuffer, w.starX[i], static_cast<std::int32_t>(roundToInt(w.starY[i])), 1, h,
+                     sheet::kStreakColumn, 0, h, 1);
+        }
         w.starY[i] = static_cast<f32>(double(w.starY[i]) + double(w.starSpeed) / 10);
         if (w.starY[i] > 480) w.starActive[i] = 0;
     }
@@ -26,7 +28,8 @@ namespace {
 // Lightning bolts and a widening circle drawn on the window, and the sphere that
 // alternates between full and half size while it shrinks.
 void drawBurst(World& w) {
-    if (w.frameSkip == 0) {
+    // The bolts are only drawn: headless they are not even worked out.
+    if (w.frameSkip == 0 && media::drawsPixels()) {
         for (int e = 0; e <= 3; ++e) {
             FormPSet(w.shipX, w.shipY);
             for (int i = 1; i <= 16; ++i) {
@@ -55,7 +58,7 @@ void drawSparks(World& w) {
     for (int i = 0; i < kSparkSlots; ++i) {
         if (w.sparkActive[i] == 0) continue;
         // A trail of eight pictures crowding toward the spark.
-        for (int j = 1; j <= 15; j += 2) {
+        for (int j = 1; j <= 15 && media::drawing(); j += 2) {
             drawCell(static_cast<std::int32_t>(roundToInt(2.0 * w.sparkVx[i] / j + w.sparkX[i] - 8)),
                      static_cast<std::int32_t>(roundToInt(2.0 * w.sparkVy[i] / j + w.sparkY[i] - 8)),
                      sheet::kSpark.next(w.sparkAge[i]));

@@ -1,7 +1,11 @@
 // Where the records live, and writing a file whole or not at all.
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -118,6 +122,30 @@ bool writeFileAtomically(const std::filesystem::path& path, std::string_view byt
         ::close(dfd);
     }
     return true;
+}
+
+void removeStaleTemporaries(const std::filesystem::path& dir) {
+    // writeFileAtomically's temporaries: "." + the record's name + "." + six letters or digits.
+    static const char* const kRecords[] = {"Hiscore.txt", "NewReplay.rep", "HiReplay.rep"};
+    constexpr std::time_t kStaleAfterSeconds = 60; // a save in progress takes milliseconds
+    DIR* d = ::opendir(dir.c_str());
+    if (!d) return;
+    const std::time_t now = std::time(nullptr);
+    while (const dirent* e = ::readdir(d)) {
+        const std::string name = e->d_name;
+        bool ours = false;
+        for (const char* record : kRecords) {
+            const std::string prefix = "." + std::string(record) + ".";
+            if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) continue;
+            ours = std::all_of(name.begin() + static_cast<long>(prefix.size()), name.end(),
+                               [](unsigned char c) { return std::isalnum(c) != 0; });
+        }
+        struct stat st {};
+        if (!ours || ::fstatat(::dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        if (S_ISREG(st.st_mode) && now - st.st_mtime >= kStaleAfterSeconds)
+            ::unlinkat(::dirfd(d), e->d_name, 0);
+    }
+    ::closedir(d);
 }
 
 } // namespace tolvane

@@ -35,6 +35,11 @@ bool writeRecord(const std::string& name, std::string_view bytes);
 // left alone. False, with a reason, when nothing was written.
 bool writeFileAtomically(const std::filesystem::path& path, std::string_view bytes, std::string* why);
 
+// Removes what a save cut short by a crash or a kill left in `dir`: temporaries of
+// writeFileAtomically for Hiscore.txt and the replays that are more than a minute old
+// (a younger one may belong to a game saving right now). Called at start-up.
+void removeStaleTemporaries(const std::filesystem::path& dir);
+
 // ---- Replays ----
 
 // The replay path in the argument string: one pair of surrounding double quotes is

@@ -7,6 +7,10 @@
 #include <cmath>
 #include <cstdint>
 
+#if defined(__x86_64__)
+#include <emmintrin.h>
+#endif
+
 namespace tolvane {
 
 // Narrowing stores: modulo 2^n, as C++20 defines the conversion.
@@ -14,19 +18,27 @@ constexpr std::int16_t wrap16(std::int64_t v) { return static_cast<std::int16_t>
 constexpr std::int32_t wrap32(std::int64_t v) { return static_cast<std::int32_t>(v); }
 constexpr std::uint8_t wrap8(std::int64_t v) { return static_cast<std::uint8_t>(v); }
 
+// A real beyond the processor's conversion, always a whole number: only its value
+// modulo 2^32 is kept, all that a field of the world can hold. NaN and the infinities
+// give 0.
+[[gnu::const, gnu::noinline]] inline std::int64_t roundToIntFar(double x) {
+    if (!std::isfinite(x)) return 0;
+    return static_cast<std::int64_t>(std::fmod(x, 4294967296.0));
+}
+
 // A real rounded to the nearest whole number, ties to even, as an exact 64-bit value
-// that still wraps correctly when narrowed (NaN gives 0).
+// that still wraps correctly when narrowed. The processor's conversion rounds in the
+// current mode, which the game never changes from round-to-nearest-even, and is exact
+// for every double below 2^63; 9e18 keeps clear of that edge.
 inline std::int64_t roundToInt(double x) {
-    // Below 2^51 adding and taking away 1.5 * 2^52 leaves x rounded to the nearest
-    // integer, ties to even (the default rounding of every double sum): no library call.
-    if (std::fabs(x) < 2251799813685248.0) {
-        double shifted = x + 6755399441055744.0; // not folded: no -ffast-math here
-        return static_cast<std::int64_t>(shifted - 6755399441055744.0);
+    if (std::fabs(x) < 9.0e18) {
+#if defined(__x86_64__)
+        return _mm_cvtsd_si64(_mm_set_sd(x));
+#else
+        return std::llrint(x);
+#endif
     }
-    double r = std::nearbyint(x);
-    if (std::isnan(r)) return 0;
-    if (r >= 9.0e18 || r <= -9.0e18) r = std::fmod(r, 4294967296.0);
-    return static_cast<std::int64_t>(r);
+    return roundToIntFar(x);
 }
 
 // A real stored into a 16-bit or 32-bit field.

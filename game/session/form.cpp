@@ -1,6 +1,7 @@
 // The game window, Form1: start-up, the paced main loop, the window's events and
 // shut-down. Window events run only between frames, after a presented frame.
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -91,7 +92,8 @@ struct Form1 {
         timeEndPeriod(1);
         platform::showForm(window, false);
         ShowCursor(true);
-        if (w.replayMode == 0)
+        // A game ended by SIGTERM or SIGINT (a logout, kill) leaves without a word.
+        if (w.replayMode == 0 && !platform::terminationRequested())
             platform::messageBox(rankMessage(w.hiscoreRank, w.recordNotSaved != 0), "Tolvane");
     }
 
@@ -105,6 +107,10 @@ struct Form1 {
     }
 
     void doEvents() {
+        if (!unloaded && platform::terminationRequested()) { // ends the game as Esc does
+            w.running = 0;
+            unload();
+        }
         platform::FormEvent e;
         while (!unloaded && platform::nextEvent(e)) {
             switch (e.type) {
@@ -166,18 +172,17 @@ struct Form1 {
         controls.runAhead = 0;
         controls.toResults = false;
         if (frames == 0) return true;
-        media::setPixelWorkSuspended(true);
+        // Frames that are not shown are not composed (Session::frame): frameSkip says so.
         if (toResults) {
             for (long f = 0; !game.ended() && f < kMostFramesToResults; ++f) {
-                w.frameSkip = 0;
+                w.frameSkip = 1;
                 game.frame();
             }
         }
         for (long f = 1; f < frames; ++f) {
-            w.frameSkip = 0;
+            w.frameSkip = 1;
             game.frame();
         }
-        media::setPixelWorkSuspended(false);
         w.frameSkip = 0;
         game.frame();
         controls.stepped = controls.paused;
@@ -195,6 +200,7 @@ struct Form1 {
         DTInit(1, window);
         loadPaletteResource(101, 2);
         doEvents();
+        if (unloaded) return; // quit already: nothing more is started, nothing touched
         DTSetMemoryMode(0);
         createSpriteSheets();
         DTClear(0, 0, 0);
@@ -245,6 +251,10 @@ int runGame(const std::string& commandLine) {
         std::fprintf(stderr, "tolvane: %s\n", why.c_str());
         return 1;
     }
+    // A save past the file-size limit (ulimit -f) then fails with EFBIG and takes the
+    // "not saved" path, instead of the signal killing the game halfway through it.
+    std::signal(SIGXFSZ, SIG_IGN);
+    removeStaleTemporaries(recordsDirectory());
     // A replay is read before anything is drawn, so that a file that cannot be used
     // only costs a message.
     if (!commandLine.empty()) {

@@ -1,6 +1,7 @@
 // One game, started live or in playback and run frame by frame.
 #include "session/harness.h"
 
+#include "media/dtools.h"
 #include "records/records.h"
 
 namespace tolvane {
@@ -35,6 +36,8 @@ bool Session::startPlayback(const std::string& commandLine, std::string* why) {
 
 bool Session::frame() {
     const bool endedBefore = ended();
+    // A frame that is not presented is not composed either.
+    media::setComposing(world_->frameSkip == 0);
     runFrame(*world_, joy_, text_);
     return !endedBefore && ended();
 }

@@ -1,5 +1,8 @@
 // Frame pacing: when the next frame is due, which frames are presented, the playback
 // speed keys, and the wait between frames on the millisecond clock.
+#include <algorithm>
+#include <cmath>
+
 #include "media/platform.h"
 #include "session/arith.h"
 #include "session/session.h"
@@ -23,15 +26,32 @@ void changePlaybackSpeed(World& w, int keyCode) {
     if (keyCode == VK_F3) w.playbackSpeed = w.playbackSpeed != 255 ? 255 : 0;
 }
 
-// Sleeps while much of the frame remains and polls for the last three milliseconds
-// (a sleep may overrun by one or two).
+namespace {
+
+// Milliseconds from a frame's start to the first tick at which the next is due: the
+// whole number that is at least the frame's length.
+std::uint32_t frameTicks(u8 playbackSpeed) {
+    return static_cast<std::uint32_t>(std::ceil(17.0 / (playbackSpeed + 1)));
+}
+
+// How long before the frame's tick the sleep ends; the rest is polled, so that a sleep
+// that ends a little late does not make the frame late. 3 % of the frame, so polling
+// costs that much of a core at any speed, but never more than a quarter millisecond.
+std::uint32_t pollUs(u8 playbackSpeed) {
+    return std::min<std::uint32_t>(250, 30 * frameTicks(playbackSpeed));
+}
+
+} // namespace
+
+// Polls the clock as the game does, but sleeps until just before the tick that makes
+// the frame due, and only polls what is left (at speed 255, the next tick).
 bool waitForFrame(const World& w, std::uint32_t& now) {
     for (;;) {
         if (w.running == 0) return false;
         now = timeGetTime();
         if (frameDue(now, w.lastFrameTime, w.playbackSpeed)) return true;
-        double left = 17.0 / (w.playbackSpeed + 1) - double(now - std::uint32_t(w.lastFrameTime));
-        if (left > 3.0) platform::sleepMs(1);
+        const std::uint32_t due = static_cast<std::uint32_t>(w.lastFrameTime) + frameTicks(w.playbackSpeed);
+        platform::sleepUntilTick(due, pollUs(w.playbackSpeed));
     }
 }
 

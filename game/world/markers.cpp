@@ -11,6 +11,7 @@
 namespace tolvane {
 
 void drawNumber(i32 value, int places, int x0, int y) {
+    if (!media::drawing()) return; // nothing else to it
     std::int64_t power[11] = {1};
     for (int p = 1; p <= 10; ++p) power[p] = power[p - 1] * 10;
     for (int k = 0; k < places; ++k) {

@@ -10,6 +10,7 @@ SHOTS=$2
 mkdir -p "$SHOTS"
 APP="$WORK/app dir"
 mkdir -p "$APP"
+export XDG_CACHE_HOME="$WORK/cache" # the replay list keeps its cache there
 cp "$KESTROW" "$APP/kestrow"
 # The high-score table as the game writes it: CP932, CR LF.
 {
@@ -58,6 +59,23 @@ sleep 0.3
 import -window "$picker" "$SHOTS/picker.png"
 expect_pixel "$SHOTS/picker.png" 170 40 "$GROUND"
 expect_pixel "$SHOTS/picker.png" 88 220 "$LIGHT"
+press "$picker" Escape
+wait_gone '^さまざまな一生$' || fail "Esc left the replay picker open"
+
+# L: the replay list, Tab in the picker the same; a real window that can be resized.
+press "$menu" l
+list=$(wait_window '^記録の一覧$') || fail "L opened no replay list"
+sleep 0.5
+import -window "$list" "$SHOTS/replay-list.png"
+expect_pixel "$SHOTS/replay-list.png" 4 4 "$GROUND"
+press "$list" Escape
+wait_gone '^記録の一覧$' || fail "Esc left the replay list open"
+press "$menu" r
+picker=$(wait_window '^さまざまな一生$') || fail "R opened no replay picker"
+press "$picker" Tab
+list=$(wait_window '^記録の一覧$') || fail "Tab in the picker opened no replay list"
+press "$list" Escape
+wait_gone '^記録の一覧$' || fail "Esc left the replay list open"
 press "$picker" Escape
 wait_gone '^さまざまな一生$' || fail "Esc left the replay picker open"
 

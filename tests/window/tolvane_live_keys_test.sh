@@ -7,14 +7,14 @@ game=$1
 . "$(dirname "$0")/xvfb.sh"
 out=${TEST_OUTPUT_DIR:-$WORK}
 start_xvfb
-start_wm
+start_openbox
 screen=$(xdpyinfo | awk '/dimensions:/ {print $2}')
 
 SDL_AUDIODRIVER=dummy "$game" >"$out/tolvane.log" 2>&1 &
 pid=$!
 STARTED_PIDS+=("$pid")
 win=$(wait_window '^Tolvane$') || { cat "$out/tolvane.log"; fail "no game window"; }
-xdotool windowactivate --sync "$win"
+activate "$win"
 sleep 1
 
 # Waits until the window has the size $2 (at most 3 seconds).

@@ -14,7 +14,7 @@ XVFB_SCREEN=1600x1200x24
 . "$here/xvfb.sh"
 out=${TEST_OUTPUT_DIR:-$WORK}
 start_xvfb
-start_wm
+start_openbox
 # The game's own folder is where screenshots go: a copy of the game in a scratch one.
 mkdir -p "$WORK/app"
 cp "$game" "$WORK/app/tolvane"
@@ -24,7 +24,7 @@ SDL_AUDIODRIVER=dummy "$WORK/app/tolvane" "$replay" >"$out/tolvane.log" 2>&1 &
 pid=$!
 STARTED_PIDS+=("$pid")
 win=$(wait_window '^Tolvane$') || { cat "$out/tolvane.log"; fail "no game window"; }
-xdotool windowactivate --sync "$win"
+activate "$win"
 sleep 1.5
 import -window "$win" "$out/panel.png"
 key_to "$win" space

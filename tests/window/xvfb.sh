@@ -1,7 +1,9 @@
 # Helpers for the window tests of the game and the launcher, sourced by them: an Xvfb
-# of our own on a free display, windows found by title, keys typed with xdotool, pixels
-# read with ImageMagick. Everything started here (add pids to STARTED_PIDS) is stopped
-# when the script exits. Needs xvfb, xdotool, x11-utils and imagemagick.
+# of our own on a free display (with openbox as its window manager, or weston nested in
+# it as a Wayland compositor, where a test asks), windows found by title, keys typed with
+# xdotool, pixels read with ImageMagick. Everything started here (add pids to
+# STARTED_PIDS) is stopped when the script exits. Needs xvfb, xdotool, x11-utils and
+# imagemagick; openbox and weston for the tests that use them.
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/tolvane-window.XXXXXX")
 STARTED_PIDS=()
@@ -55,6 +57,71 @@ start_xvfb() {
     fail "could not start Xvfb: $(cat "$WORK/xvfb.log")"
 }
 
+# Starts openbox on our display and waits until it manages the screen: windows then get
+# the keyboard when activated, and Alt+F4 closes them as on a desktop.
+start_openbox() {
+    local i
+    openbox --sm-disable >"$WORK/openbox.log" 2>&1 &
+    STARTED_PIDS+=($!)
+    for i in $(seq 200); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+        sleep 0.05
+    done
+    fail "openbox did not start: $(cat "$WORK/openbox.log")"
+}
+
+# Starts weston nested in our Xvfb (its x11 backend, drawing with pixman) on a socket of
+# its own, and exports WAYLAND_DISPLAY and XDG_RUNTIME_DIR for its clients. Keys typed
+# into the Xvfb reach the Wayland window that has weston's keyboard focus. Sets
+# WESTON_WIN to weston's X window.
+start_weston() {
+    local i
+    export XDG_RUNTIME_DIR="$WORK/xdg"
+    mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+    weston --backend=x11-backend.so --use-pixman --socket=tolvane-wayland --width=1024 --height=768 \
+        --idle-time=0 >"$WORK/weston.log" 2>&1 &
+    STARTED_PIDS+=($!)
+    for i in $(seq 200); do
+        [ -S "$XDG_RUNTIME_DIR/tolvane-wayland" ] && break
+        sleep 0.05
+    done
+    [ -S "$XDG_RUNTIME_DIR/tolvane-wayland" ] || fail "weston did not start: $(cat "$WORK/weston.log")"
+    export WAYLAND_DISPLAY=tolvane-wayland
+    WESTON_WIN=""
+    for i in $(seq 200); do
+        WESTON_WIN=$(xwininfo -root -tree 2>/dev/null | awk '/"Weston Compositor/ {print $1; exit}')
+        [ -n "$WESTON_WIN" ] && break
+        sleep 0.05
+    done
+    [ -n "$WESTON_WIN" ] || fail "weston shows no window"
+    # The keyboard to weston (an X client that had it before may have left it nowhere).
+    xdotool windowfocus "$WESTON_WIN" 2>/dev/null || true
+    # Weston moves its pointer by the X pointer's steps, from its own corner: bring both
+    # to the top left once, and they agree from then on. Then the pointer waits on the
+    # panel's right end, out of the pictures the tests read.
+    xdotool mousemove 0 0
+    sleep 0.2
+    xdotool mousemove 1 1 mousemove 0 0 mousemove 1015 8
+    sleep 1 # its shell and panel come up
+}
+
+# Gives a window the keyboard through the window manager (or directly, should the window
+# manager not oblige within two seconds). Never fails: a key that then goes astray shows
+# in what the test looks at next.
+activate() {
+    local i
+    xdotool windowactivate "$1" >/dev/null 2>&1 || true
+    for i in $(seq 40); do
+        [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ] && break
+        sleep 0.05
+    done
+    [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ] || xdotool windowfocus "$1" >/dev/null 2>&1 || true
+    sleep 0.1
+}
+
+# Milliseconds since the epoch.
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+
 # Prints the id of the visible window whose title matches the regular expression.
 wait_window() {
     local id i
@@ -88,6 +155,13 @@ press() {
     done
     sleep 0.1 # let the program see the focus arrive before the key
     xdotool key --clearmodifiers "$key"
+}
+
+# Where a window's client area lies on the screen, as "X Y WIDTH HEIGHT" (a window
+# manager's frame left out).
+client_geometry() {
+    xwininfo -id "$1" | awk '/Absolute upper-left X:/ {x=$4} /Absolute upper-left Y:/ {y=$4}
+        /Width:/ {w=$2} /Height:/ {h=$2} END {print x, y, w, h}'
 }
 
 # Client size of a window as WIDTHxHEIGHT.
@@ -131,23 +205,10 @@ count_colour() {
     convert "$1" -crop "$4x$5+$2+$3" +repage txt:- | grep -c " $c " || true
 }
 
-# Starts openbox on the display and waits until it manages windows (fullscreen and
-# window activation need a window manager).
-start_wm() {
-    local i
-    openbox --sm-disable >"$WORK/openbox.log" 2>&1 &
-    STARTED_PIDS+=("$!")
-    for i in $(seq 200); do
-        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && return 0
-        sleep 0.05
-    done
-    fail "openbox did not start: $(cat "$WORK/openbox.log")"
-}
-
 # Activates a window through the window manager, then types one key (or a chord such
 # as alt+Return) into it.
 key_to() {
-    xdotool windowactivate --sync "$1" 2>/dev/null || true
+    activate "$1"
     xdotool key --clearmodifiers "$2"
 }
 

@@ -1,0 +1,170 @@
+#include "form4.h"
+
+#include "form1.h"
+#include "look.h"
+#include "replaylist.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QProgressBar>
+#include <QSortFilterProxyModel>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace kestrow {
+namespace {
+
+// Sorted by the column's own values; rows that tie stay in name order.
+class SortedReplays : public QSortFilterProxyModel {
+  public:
+    using QSortFilterProxyModel::QSortFilterProxyModel;
+
+  protected:
+    bool lessThan(const QModelIndex& a, const QModelIndex& b) const override {
+        const QPartialOrdering order =
+            QVariant::compare(a.data(ReplayList::SortRole), b.data(ReplayList::SortRole));
+        if (order == QPartialOrdering::Less) return true;
+        if (order == QPartialOrdering::Greater) return false;
+        const QString na = a.siblingAtColumn(ReplayList::Name).data(ReplayList::SortRole).toString();
+        const QString nb = b.siblingAtColumn(ReplayList::Name).data(ReplayList::SortRole).toString();
+        return sortOrder() == Qt::AscendingOrder ? na < nb : nb < na;
+    }
+};
+
+} // namespace
+
+QString replayListFolder(const Form1& menu) { return QString::fromStdString(menu.records().folder.string()); }
+
+Form4::Form4(Form1* menu) : menu_(menu) {
+    setAttribute(Qt::WA_DeleteOnClose); // Esc closes; the next opening reads the folder anew
+    setWindowTitle(QStringLiteral("記録の一覧"));
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, kGroundColor);
+    pal.setColor(QPalette::WindowText, kLightBlue);
+    setPalette(pal);
+    setAutoFillBackground(true);
+
+    list_ = new ReplayList(replayListFolder(*menu), menu->applicationDirectory(),
+                           QDir(cacheFolder()).filePath(QStringLiteral("replays.json")), this);
+    sorted_ = new SortedReplays(this);
+    sorted_->setSourceModel(list_);
+    sorted_->setSortRole(ReplayList::SortRole);
+    sorted_->setDynamicSortFilter(true); // scores that come in take their place
+
+    Label1[0] = addCaption(this, QStringLiteral("Enter --- みる"), 8, 8, 120);
+    Label1[1] = addCaption(this, QStringLiteral("ESC   --- もどる"), 136, 8, 130);
+    Progress = new QProgressBar(this);
+    Progress->setFormat(QStringLiteral("%v / %m"));
+    Progress->setMaximumHeight(17);
+
+    Table = new QTableView(this);
+    Table->setModel(sorted_);
+    styleBox(Table);
+    Table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    Table->setSelectionMode(QAbstractItemView::SingleSelection);
+    Table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    Table->setTabKeyNavigation(false);
+    Table->setWordWrap(false);
+    Table->verticalHeader()->hide();
+    Table->verticalHeader()->setDefaultSectionSize(Table->fontMetrics().height() + 4);
+    Table->horizontalHeader()->setFont(captionFont());
+    Table->horizontalHeader()->setStretchLastSection(true);
+    Table->horizontalHeader()->setSortIndicatorShown(true);
+    Table->setSortingEnabled(true);
+    Table->sortByColumn(ReplayList::Date, Qt::DescendingOrder);
+    const QFontMetrics box(Table->font());
+    const QFontMetrics head(captionFont());
+    // Columns as wide as their widest value can be (names: the longest there is now, up
+    // to a point), measured once instead of over every row.
+    int name = box.horizontalAdvance(QStringLiteral("NewReplay.rep"));
+    for (int r = 0; r < list_->rowCount(); ++r)
+        name = std::max(name,
+                        box.horizontalAdvance(list_->data(list_->index(r, 0), Qt::DisplayRole).toString()));
+    const char* const widest[ReplayList::Status] = {"",      "2000-00-00 00:00", "00:00", "4000000000", "999",
+                                                    "999999"};
+    for (int c = 0; c < ReplayList::Status; ++c) {
+        const int sample = c == ReplayList::Name ? std::min(name, 320) : box.horizontalAdvance(widest[c]);
+        const QString title = list_->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+        Table->setColumnWidth(c, std::max(sample + 12, head.horizontalAdvance(title) + 24));
+    }
+    Table->installEventFilter(this);
+    setFocusProxy(Table);
+    QObject::connect(Table, &QAbstractItemView::doubleClicked, this,
+                     [this](const QModelIndex& i) { play(i); });
+
+    auto* top = new QHBoxLayout;
+    top->setContentsMargins(0, 0, 0, 0);
+    top->setSpacing(24);
+    top->addWidget(Label1[0]);
+    top->addWidget(Label1[1]);
+    top->addStretch(1);
+    top->addWidget(Progress, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 8, 8, 8);
+    layout->addLayout(top);
+    layout->addWidget(Table, 1);
+    resize(std::max(560, Table->horizontalHeader()->length() + 180), 420);
+
+    list_->onProgress = [this] { showProgress(); };
+    showProgress();
+}
+
+QString Form4::pathAt(int row) const {
+    const QModelIndex source = sorted_->mapToSource(sorted_->index(row, 0));
+    return source.isValid() ? list_->path(source.row()) : QString();
+}
+
+void Form4::showProgress() {
+    const int total = list_->rowCount();
+    const int settled = list_->settled();
+    Progress->setMaximum(std::max(total, 1));
+    Progress->setValue(settled);
+    Progress->setVisible(settled < total);
+    // Something is always selected, so that Enter has a replay to play.
+    if (!Table->currentIndex().isValid() && sorted_->rowCount() > 0) Table->selectRow(0);
+}
+
+void Form4::play(const QModelIndex& index) {
+    if (!index.isValid() || !menu_) return;
+    const int row = sorted_->mapToSource(index).row();
+    if (list_->verdict(row).state == Verdict::Unusable) { // the game would refuse it
+        QApplication::beep();
+        return;
+    }
+    menu_->ShellExe(list_->path(row));
+}
+
+bool Form4::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Table && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        switch (key->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            if (!key->isAutoRepeat()) play(Table->currentIndex());
+            return true;
+        case Qt::Key_Escape: close(); return true;
+        case Qt::Key_Home: // whole rows are selected: the first and the last replay
+        case Qt::Key_End:
+            if (sorted_->rowCount() > 0) {
+                const int row = key->key() == Qt::Key_Home ? 0 : sorted_->rowCount() - 1;
+                Table->setCurrentIndex(sorted_->index(
+                    row, Table->currentIndex().isValid() ? Table->currentIndex().column() : 0));
+            }
+            return true;
+        default: break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form4::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    drawFrame(painter, this);
+}
+
+} // namespace kestrow

@@ -1,0 +1,51 @@
+// The replay list: every replay of the records folder with its date, how long the game
+// lasted, its score, level and longest chain as the game's own simulation finds them,
+// and whether the file can be played. Sortable by any column, newest first; Enter or a
+// double-click plays the selected replay through the menu, Esc closes the list.
+#pragma once
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+#include <array>
+
+class QLabel;
+class QProgressBar;
+class QSortFilterProxyModel;
+class QTableView;
+
+namespace kestrow {
+
+class Form1;
+class ReplayList;
+
+// The folder whose replays the list shows: the records folder, as in the replay picker.
+QString replayListFolder(const Form1& menu);
+
+class Form4 : public QWidget {
+  public:
+    explicit Form4(Form1* menu);
+
+    QTableView* Table = nullptr;
+    QProgressBar* Progress = nullptr; // shown while replays are being checked
+    std::array<QLabel*, 2> Label1{};
+
+    ReplayList* list() const { return list_; }
+    QSortFilterProxyModel* sorted() const { return sorted_; }
+    // The file shown in row `row` of the table, as it is sorted now.
+    QString pathAt(int row) const;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    void play(const QModelIndex& index);
+    void showProgress();
+
+    QPointer<Form1> menu_;
+    ReplayList* list_ = nullptr;
+    QSortFilterProxyModel* sorted_ = nullptr;
+};
+
+} // namespace kestrow

@@ -1,0 +1,117 @@
+// The headless tool over many files at once: the same results as one file at a time,
+// in the order given, and a line that says why for every file it cannot use.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sstream>
+#include <vector>
+
+#include "records_test_support.h"
+
+using namespace records_test;
+
+namespace {
+
+const fs::path kData = TOLVANE_TEST_DATA;
+
+std::string quoted(const std::string& s) {
+    std::string out = "'";
+    for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+struct ToolRun {
+    std::vector<std::string> lines;
+    int status = -1;
+};
+
+ToolRun verify(const std::vector<std::string>& files) {
+    std::string command = std::string(TOLVANE_REPLAY_TOOL) + " verify";
+    for (const auto& f : files) command += " " + quoted(f);
+    command += " 2>/dev/null";
+    ToolRun r;
+    FILE* p = ::popen(command.c_str(), "r");
+    if (!p) return r;
+    std::string out;
+    char buf[4096];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    const int st = ::pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    std::istringstream in(out);
+    for (std::string line; std::getline(in, line);) r.lines.push_back(line);
+    return r;
+}
+
+// The single-file line of a replay with "file" put in front.
+std::string withFile(const std::string& file, const std::string& single) {
+    return "{\"file\": \"" + file + "\", " + single.substr(1);
+}
+
+} // namespace
+
+TEST(VerifyMany, EqualsOneFileAtATimeLineForLine) {
+    std::vector<std::string> files;
+    for (const char* name : {"autoplay", "zero", "wander", "boost", "hunter"})
+        files.push_back((kData / (std::string(name) + ".rep")).string());
+    // The same files again in another order, one of them twice.
+    const std::vector<std::string> order = {files[3], files[0], files[3], files[4], files[1], files[2]};
+    std::vector<std::string> expected;
+    for (const auto& f : order) {
+        ToolRun one = verify({f});
+        ASSERT_EQ(one.status, 0) << f;
+        ASSERT_EQ(one.lines.size(), 1u) << f;
+        EXPECT_EQ(one.lines[0].rfind("{\"frames\": ", 0), 0u) << "one file has no \"file\" key";
+        expected.push_back(withFile(f, one.lines[0]));
+    }
+    ToolRun many = verify(order);
+    EXPECT_EQ(many.status, 0);
+    EXPECT_EQ(many.lines, expected);
+}
+
+TEST(VerifyMany, UnusableFilesSayWhyInTheirPlace) {
+    TempDir dir;
+    fs::create_directories(dir / "folder.rep");
+    writeFile(dir / "short.rep", std::string("\x01\0\0", 3));
+    writeFile(dir / "count.rep", replayBytes(25001, std::string(25002, '\0')));
+    writeFile(dir / "cut.rep", replayBytes(10, std::string(10, '\0')));
+    writeFile(dir / "say \"hi\" \\ there.rep", replayBytes(0, std::string(1, '\0')));
+    const std::string good = (kData / "wander.rep").string();
+    const std::string goodLine = withFile(good, verify({good}).lines.at(0));
+
+    struct Case {
+        std::string file;
+        std::string line; // expected, after the file's own JSON string
+    };
+    const std::vector<Case> cases = {
+        {(dir / "missing.rep").string(), "\"error\": \"the file does not exist\"}"},
+        {(dir / "folder.rep").string(), "\"error\": \"this is a folder, not a replay file\"}"},
+        {(dir / "short.rep").string(), "\"error\": \"the file is too short to be a replay (3 bytes)\"}"},
+        {(dir / "count.rep").string(), "\"error\": \"its frame count 25001 is outside 0 to 25000\"}"},
+        {(dir / "cut.rep").string(), "\"error\": \"the file ends before its 11 input bytes (10 found)\"}"},
+    };
+    std::vector<std::string> files = {good};
+    for (const auto& c : cases) files.push_back(c.file);
+    files.push_back(good);
+    ToolRun many = verify(files);
+    EXPECT_EQ(many.status, 2);
+    ASSERT_EQ(many.lines.size(), files.size());
+    EXPECT_EQ(many.lines.front(), goodLine);
+    EXPECT_EQ(many.lines.back(), goodLine) << "a good file after bad ones is still verified";
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        EXPECT_EQ(many.lines[i + 1], "{\"file\": \"" + cases[i].file + "\", " + cases[i].line);
+        EXPECT_EQ(verify({cases[i].file}).status, 2) << "one file alone: " << cases[i].file;
+    }
+
+    // A name with a quote and a backslash stays one JSON string.
+    const std::string odd = (dir / "say \"hi\" \\ there.rep").string();
+    ToolRun escaped = verify({odd, good});
+    EXPECT_EQ(escaped.status, 0);
+    ASSERT_EQ(escaped.lines.size(), 2u);
+    EXPECT_EQ(escaped.lines[0].rfind("{\"file\": \"" + dir.path().string() +
+                                         "/say \\\"hi\\\" \\\\ there.rep\", "
+                                         "\"frames\": ",
+                                     0),
+              0u)
+        << escaped.lines[0];
+}
