@@ -7,7 +7,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include "media/png.h"
+#include "media/png_writer.h"
+#include "media/present.h"
 #include "media/window_renderer.h"
 
 namespace {
@@ -29,7 +30,8 @@ struct DrawState {
     std::array<SDL_Surface*, kSurfaces> surfaces{};
     std::array<std::uint32_t, kSurfaces> keys{};
     std::array<bool, kSurfaces> keyed{};
-    SDL_Surface* presented = nullptr;
+    SDL_Surface* presented = nullptr; // the back buffer with the window's drawing over it
+    SDL_Surface* shown = nullptr;     // the picture of the last DTUpdate: presented, or surface 0
     SDL_Window* window = nullptr;
     SDL_Renderer* renderer = nullptr;
     SDL_Texture* texture = nullptr;
@@ -38,6 +40,7 @@ struct DrawState {
     bool composing = true;
     bool logging = false;
     std::vector<media::DrawCall> log;
+    bool windowSurface = false; // presenting into the window's own pixels, no renderer
 };
 
 DrawState g;
@@ -179,11 +182,16 @@ void addFormOp(const FormOp& op) {
 }
 
 // The picture the window shows: the back buffer with the window's own drawing on top.
+// Without such drawing (most frames) it is the back buffer itself, not a copy: it stays
+// as it is until a frame is composed again, and everything that reads it (the window,
+// a screenshot, a paused window shown again) does so before then.
 void composePresented() {
     SDL_Surface* back = g.surfaces[0];
-    if (!back) return;
+    g.shown = back;
+    if (!back || g.formOpCount == 0) return;
     if (!g.presented) g.presented = newSurface(kScreenW, kScreenH);
     if (!g.presented) return;
+    g.shown = g.presented;
     copyRect(g.presented, 0, 0, kScreenW, kScreenH, back, 0, 0, false, 0);
     const std::uint32_t white = 0xFFFFFFFFu;
     for (int i = 0; i < g.formOpCount; ++i) {
@@ -200,6 +208,13 @@ void composePresented() {
     g.formOpCount = 0;
 }
 
+void present() {
+    if (g.windowSurface)
+        media::presentToWindowSurface(g.window, g.shown);
+    else
+        media::presentPicture(g.renderer, g.texture, g.shown);
+}
+
 void destroyAll() {
     for (auto& s : g.surfaces) {
         SDL_FreeSurface(s);
@@ -210,6 +225,8 @@ void destroyAll() {
     g.texture = nullptr;
     g.renderer = nullptr;
     g.window = nullptr;
+    g.windowSurface = false;
+    g.shown = nullptr;
     g.formOpCount = 0;
 }
 
@@ -223,13 +240,19 @@ void DTInit(std::int32_t mode, HWND window) {
     if (g.backend != media::DrawBackend::Window || !window) return;
     g.window = window;
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+    // Cheapest: scaled straight into the window's own pixels (X11's shared memory), no
+    // renderer at all, unless SDL_RENDER_DRIVER asks for one or the window has none.
+    SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
+    g.windowSurface = media::useWindowSurface(window);
+    if (g.windowSurface) return;
     g.renderer = media::createWindowRenderer(window);
     if (!g.renderer) {
         std::fprintf(stderr, "tolvane: cannot draw in the window: %s\n", SDL_GetError());
         return;
     }
-    SDL_RenderSetLogicalSize(g.renderer, kScreenW, kScreenH);
-    g.texture = SDL_CreateTexture(g.renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, kScreenW,
+    // The format of the window's own pixels (no alpha), so that the renderer copies
+    // and scales without converting; where it is placed, see presentPicture.
+    g.texture = SDL_CreateTexture(g.renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, kScreenW,
                                   kScreenH);
 }
 
@@ -337,12 +360,7 @@ void DTUpdate(std::int32_t n) {
     logCall("DTUpdate", {n});
     if (!pixelWork()) return;
     composePresented();
-    if (!g.renderer || !g.texture || !g.presented) return;
-    SDL_UpdateTexture(g.texture, nullptr, g.presented->pixels, g.presented->pitch);
-    SDL_SetRenderDrawColor(g.renderer, 0, 0, 0, 255);
-    SDL_RenderClear(g.renderer);
-    SDL_RenderCopy(g.renderer, g.texture, nullptr, nullptr);
-    SDL_RenderPresent(g.renderer);
+    present();
 }
 
 void DTEnd() {
@@ -395,7 +413,7 @@ std::string rendererName(SDL_Renderer* renderer) {
     return info.name;
 }
 
-std::string windowRendererName() { return rendererName(g.renderer); }
+std::string windowRendererName() { return g.windowSurface ? "window surface" : rendererName(g.renderer); }
 
 void setDrawBackend(DrawBackend backend) {
     g.backend = backend;
@@ -410,12 +428,16 @@ void setComposing(bool on) {
 }
 bool drawsPixels() { return composing(); }
 SDL_Surface* surface(int n) { return get(n); }
-SDL_Surface* presentedPicture() { return g.presented; }
+SDL_Surface* presentedPicture() { return g.shown; }
+
+void presentAgain() {
+    if (g.backend == DrawBackend::Window) present();
+}
 
 bool savePresentedPng(const std::string& path) {
-    if (!g.presented) return false;
-    return writePng(path, static_cast<const std::uint32_t*>(g.presented->pixels), g.presented->w,
-                    g.presented->h, g.presented->pitch / 4);
+    if (!g.shown) return false;
+    return writePng(path, static_cast<const std::uint32_t*>(g.shown->pixels), g.shown->w, g.shown->h,
+                    g.shown->pitch / 4);
 }
 
 void setDrawLogging(bool on) {

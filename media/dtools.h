@@ -94,15 +94,21 @@ bool drawsPixels();
 SDL_Surface* surface(int n);
 
 // The picture the window showed at the last DTUpdate, window drawing included
-// (Window and Offscreen backends).
+// (Window and Offscreen backends), until a frame is composed again: without window
+// drawing it is surface 0 itself. Fetch it anew after every DTUpdate.
 SDL_Surface* presentedPicture();
 
-// The renderer that presents the game window's picture (see window_renderer.h), or ""
+// The renderer that presents the game window's picture (see window_renderer.h),
+// "window surface" when the picture goes straight into the window's own pixels, or ""
 // before DTInit and after DTEnd.
 std::string windowRendererName();
 
 // Writes the last presented picture as a PNG file. False on failure.
 bool savePresentedPng(const std::string& path);
+
+// Shows the last presented picture in the window again, with the window layer as it
+// is described now (media/overlay.h): a paused game, a window that changed size.
+void presentAgain();
 
 // Logging of drawing calls, for tests (any backend). Off by default.
 struct DrawCall {

@@ -9,9 +9,14 @@
 
 #include "media/dtools.h"
 
-// Virtual-key codes the game uses.
+// Virtual-key codes the game and its window use.
 enum : int {
+    VK_RETURN = 13,
+    VK_PAUSE = 0x13,
     VK_ESCAPE = 27,
+    VK_SPACE = 32,
+    VK_NEXT = 0x22, // Page Down
+    VK_END = 0x23,
     VK_LEFT = 0x25,
     VK_UP = 0x26,
     VK_RIGHT = 0x27,
@@ -23,7 +28,12 @@ enum : int {
     VK_F1 = 112,
     VK_F2 = 113,
     VK_F3 = 114,
+    VK_F11 = 122,
+    VK_F12 = 123,
+    VK_H = 0x48,
+    VK_P = 0x50,
     VK_Z = 0x5A,
+    VK_OEM_PERIOD = 0xBE,
 };
 
 // Millisecond clock.
@@ -59,11 +69,24 @@ void close();
 // The game window: a title and a client area; resizable, the picture scales to fit.
 HWND createForm(const char* title, int width, int height);
 void showForm(HWND window, bool visible);
+// Desktop fullscreen (the window covers the screen, the display mode stays) or back.
+void setFullscreen(HWND window, bool fullscreen);
+bool isFullscreen(HWND window);
 
 // A window event, handed out between frames.
 struct FormEvent {
-    enum Type { None, KeyDown, MouseDown, Close } type = None;
-    int keyCode = 0; // virtual-key code for KeyDown
+    enum Type {
+        None,
+        KeyDown,
+        MouseDown,
+        Close,
+        FocusLost, // the window no longer has the keyboard
+        Exposed,   // the window's picture must be shown again (uncovered, resized)
+        PadStart,  // a game controller's Start button
+    } type = None;
+    int keyCode = 0;     // virtual-key code for KeyDown
+    bool alt = false;    // KeyDown with an Alt key held
+    bool repeat = false; // KeyDown repeated by a key held down
 };
 // Takes the next pending window event; false when there are none.
 bool nextEvent(FormEvent& event);

@@ -22,21 +22,29 @@ struct NullState {
     std::vector<platform::FormEvent> dropped;
     bool terminate = false;
     int cursor = 0;
+    bool fullscreen = false;
+    std::function<JOYINFO(std::uint32_t)> joyScript;
+    std::uint32_t joyReads = 0;
     std::deque<std::pair<std::uint32_t, std::function<void()>>> schedule; // by time
 };
 
 NullState n;
+
+// Runs the scheduled actions that are due at clock time t.
+void runSchedule(std::uint32_t t) {
+    while (!n.schedule.empty() && n.schedule.front().first <= t) {
+        auto action = std::move(n.schedule.front().second);
+        n.schedule.pop_front();
+        action();
+    }
+}
 
 } // namespace
 
 std::uint32_t timeGetTime() {
     std::uint32_t t = n.now;
     n.now += n.step;
-    while (!n.schedule.empty() && n.schedule.front().first <= t) {
-        auto action = std::move(n.schedule.front().second);
-        n.schedule.pop_front();
-        action();
-    }
+    runSchedule(t);
     return t;
 }
 void timeBeginPeriod(std::uint32_t) {}
@@ -51,7 +59,8 @@ std::int16_t GetAsyncKeyState(int vk) {
 
 std::uint32_t joyGetPos(std::uint32_t id, JOYINFO* info) {
     if (id != 0 || !n.joyPresent || !info) return JOYERR_UNPLUGGED;
-    *info = n.joy;
+    *info = n.joyScript ? n.joyScript(n.joyReads) : n.joy;
+    ++n.joyReads;
     return JOYERR_NOERROR;
 }
 
@@ -69,6 +78,8 @@ bool open(std::string*) { return true; }
 void close() {}
 HWND createForm(const char*, int, int) { return nullptr; }
 void showForm(HWND, bool) {}
+void setFullscreen(HWND, bool fullscreen) { n.fullscreen = fullscreen; }
+bool isFullscreen(HWND) { return n.fullscreen; }
 
 bool nextEvent(FormEvent& event) {
     if (n.events.empty() || n.events.front().second > n.now) return false;
@@ -93,6 +104,7 @@ std::uint32_t joystickGeneration() { return n.joyGeneration; }
 void sleepMs(std::uint32_t ms) {
     n.now += ms;
     n.slept += ms;
+    runSchedule(n.now);
 }
 
 // The clock counts whole milliseconds: a sleep that ends early ends a millisecond early.
@@ -128,6 +140,11 @@ void attachJoystick(JOYINFO info) {
     n.joy = info;
     ++n.joyGeneration;
 }
+void setJoystickScript(std::function<JOYINFO(std::uint32_t read)> script) {
+    n.joyPresent = true;
+    n.joyScript = std::move(script);
+}
+std::uint32_t joystickReads() { return n.joyReads; }
 void pushEvent(FormEvent event, std::uint32_t notBefore) { n.events.emplace_back(event, notBefore); }
 void scheduleAt(std::uint32_t ms, std::function<void()> action) {
     auto at = std::upper_bound(n.schedule.begin(), n.schedule.end(), ms,

@@ -23,10 +23,14 @@ void tapKey(int virtualKey);
 void setJoystick(bool present, JOYINFO info = {32768, 32768, 32768, 0});
 // Makes a joystick appear after start-up (the attach counter changes).
 void attachJoystick(JOYINFO info);
+// A joystick whose reading follows a script: the reading of read number 0, 1, 2, ...
+// (the game reads it once when it probes it and once for every input sample).
+void setJoystickScript(std::function<JOYINFO(std::uint32_t read)> script);
+std::uint32_t joystickReads();
 // The event is handed out by the first nextEvent at or after clock time `notBefore`.
 void pushEvent(FormEvent event, std::uint32_t notBefore = 0);
 // Runs `action` (set a key, push an event, ...) when the clock first reads `ms` or
-// later: a whole live game can be scripted in clock time.
+// later, or a sleep reaches it: a whole live game can be scripted in clock time.
 void scheduleAt(std::uint32_t ms, std::function<void()> action);
 std::vector<std::pair<std::string, std::string>>& messageBoxes(); // (text, caption)
 // Runs as each message box is shown, to look at the state of things at that moment.

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "common/fontmap.h"
+#include "media/gamepad_sdl.h"
 #include "media/window_icon_sdl.h"
 
 namespace {
@@ -27,9 +28,6 @@ struct KeyState {
 };
 
 KeyState keys;
-SDL_Joystick* joystick = nullptr;
-SDL_JoystickID joystickId = -1;
-std::uint32_t joyGeneration = 0;
 bool opened = false;
 volatile std::sig_atomic_t terminationSignal = 0;
 
@@ -77,8 +75,13 @@ int virtualKeyOf(SDL_Scancode sc) {
     switch (sc) {
     case SDL_SCANCODE_0: return '0';
     case SDL_SCANCODE_ESCAPE: return VK_ESCAPE;
-    case SDL_SCANCODE_RETURN: return 13;
-    case SDL_SCANCODE_SPACE: return 32;
+    case SDL_SCANCODE_RETURN: return VK_RETURN;
+    case SDL_SCANCODE_KP_ENTER: return VK_RETURN;
+    case SDL_SCANCODE_SPACE: return VK_SPACE;
+    case SDL_SCANCODE_PAUSE: return VK_PAUSE;
+    case SDL_SCANCODE_PAGEDOWN: return VK_NEXT;
+    case SDL_SCANCODE_END: return VK_END;
+    case SDL_SCANCODE_PERIOD: return VK_OEM_PERIOD;
     case SDL_SCANCODE_LEFT: return VK_LEFT;
     case SDL_SCANCODE_UP: return VK_UP;
     case SDL_SCANCODE_RIGHT: return VK_RIGHT;
@@ -103,26 +106,6 @@ int SDLCALL watchKeys(void*, SDL_Event* e) {
         keys.down.fill(false);
     }
     return 0;
-}
-
-void attachJoystick(int deviceIndex) {
-    if (joystick) return;
-    joystick = SDL_JoystickOpen(deviceIndex);
-    if (!joystick) return;
-    joystickId = SDL_JoystickInstanceID(joystick);
-    ++joyGeneration;
-}
-
-void detachJoystick(SDL_JoystickID id) {
-    if (!joystick || id != joystickId) return;
-    SDL_JoystickClose(joystick);
-    joystick = nullptr;
-    joystickId = -1;
-    for (int i = 0; i < SDL_NumJoysticks(); ++i) attachJoystick(i);
-}
-
-std::uint32_t axisValue(int axis) {
-    return static_cast<std::uint32_t>(SDL_JoystickGetAxis(joystick, axis) + 32768);
 }
 
 } // namespace
@@ -152,30 +135,12 @@ std::int16_t GetAsyncKeyState(int virtualKey) {
 }
 
 std::uint32_t joyGetPos(std::uint32_t id, JOYINFO* info) {
-    if (id != 0 || !joystick || !info || !SDL_JoystickGetAttached(joystick)) return JOYERR_UNPLUGGED;
-    SDL_JoystickUpdate();
-    int axes = SDL_JoystickNumAxes(joystick);
-    info->wXpos = axes > 0 ? axisValue(0) : 32768;
-    info->wYpos = axes > 1 ? axisValue(1) : 32768;
-    info->wZpos = axes > 2 ? axisValue(2) : 32768;
-    // A pad's direction buttons often come as a hat: it steers like the stick.
-    if (SDL_JoystickNumHats(joystick) > 0) {
-        Uint8 hat = SDL_JoystickGetHat(joystick, 0);
-        if (hat & SDL_HAT_LEFT) info->wXpos = 0;
-        if (hat & SDL_HAT_RIGHT) info->wXpos = 65535;
-        if (hat & SDL_HAT_UP) info->wYpos = 0;
-        if (hat & SDL_HAT_DOWN) info->wYpos = 65535;
-    }
-    info->wButtons = 0;
-    int buttons = SDL_JoystickNumButtons(joystick);
-    for (int b = 0; b < buttons && b < 32; ++b) {
-        if (SDL_JoystickGetButton(joystick, b)) info->wButtons |= 1u << b;
-    }
+    if (id != 0 || !info || !gamepad::read(*info)) return JOYERR_UNPLUGGED;
     return JOYERR_NOERROR;
 }
 
 std::uint32_t joyGetDevCapsA(std::uint32_t id, JOYCAPS* caps) {
-    if (id != 0 || !joystick || !caps) return JOYERR_UNPLUGGED;
+    if (id != 0 || !gamepad::present() || !caps) return JOYERR_UNPLUGGED;
     *caps = JOYCAPS{0, 65535, 0, 65535};
     return JOYERR_NOERROR;
 }
@@ -196,7 +161,7 @@ bool open(std::string* why) {
     // SDL would turn SIGTERM and SIGINT into a quit event, which a message box could
     // then wait on forever; the game handles them itself.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK | SDL_INIT_EVENTS) != 0) {
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK | SDL_INIT_GAMECONTROLLER | SDL_INIT_EVENTS) != 0) {
         if (why) *why = std::string("cannot open the display: ") + SDL_GetError();
         return false;
     }
@@ -208,7 +173,7 @@ bool open(std::string* why) {
     }
     catchTerminationSignals();
     SDL_AddEventWatch(watchKeys, nullptr);
-    for (int i = 0; i < SDL_NumJoysticks(); ++i) attachJoystick(i);
+    gamepad::open();
     opened = true;
     return true;
 }
@@ -216,8 +181,7 @@ bool open(std::string* why) {
 void close() {
     if (!opened) return;
     SDL_DelEventWatch(watchKeys, nullptr);
-    if (joystick) SDL_JoystickClose(joystick);
-    joystick = nullptr;
+    gamepad::close();
     opened = false;
     SDL_Quit();
 }
@@ -244,7 +208,8 @@ bool nextEvent(FormEvent& event) {
     while (SDL_PollEvent(&e)) {
         switch (e.type) {
         case SDL_KEYDOWN:
-            event = {FormEvent::KeyDown, virtualKeyOf(e.key.keysym.scancode)};
+            event = {FormEvent::KeyDown, virtualKeyOf(e.key.keysym.scancode),
+                     (e.key.keysym.mod & KMOD_ALT) != 0, e.key.repeat != 0};
             if (event.keyCode != 0) return true;
             break;
         case SDL_MOUSEBUTTONDOWN: event = {FormEvent::MouseDown, 0}; return true;
@@ -254,16 +219,30 @@ bool nextEvent(FormEvent& event) {
                 event = {FormEvent::Close, 0};
                 return true;
             }
+            if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
+                event = {FormEvent::FocusLost, 0};
+                return true;
+            }
+            if (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+                event = {FormEvent::Exposed, 0};
+                return true;
+            }
             break;
-        case SDL_JOYDEVICEADDED: attachJoystick(e.jdevice.which); break;
-        case SDL_JOYDEVICEREMOVED: detachJoystick(e.jdevice.which); break;
+        case SDL_JOYDEVICEADDED: gamepad::added(e.jdevice.which); break;
+        case SDL_JOYDEVICEREMOVED: gamepad::removed(e.jdevice.which); break;
+        case SDL_CONTROLLERBUTTONDOWN:
+            if (gamepad::isStart(e)) {
+                event = {FormEvent::PadStart, 0};
+                return true;
+            }
+            break;
         default: break;
         }
     }
     return false;
 }
 
-std::uint32_t joystickGeneration() { return joyGeneration; }
+std::uint32_t joystickGeneration() { return gamepad::generation(); }
 
 bool terminationRequested() { return terminationSignal != 0; }
 

@@ -3,7 +3,7 @@
 file(GLOB GAME_TESTS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
 list(FILTER GAME_TESTS EXCLUDE REGEX "/(resources|sdl_[a-z_]+)_test\\.cpp$")
 add_executable(tolvane_tests ${GAME_TESTS} test_main.cpp)
-target_link_libraries(tolvane_tests PRIVATE tolvane_core media_sound_null media_platform_null GTest::gtest)
+target_link_libraries(tolvane_tests PRIVATE tolvane_core media_sound_null media_platform_null GTest::gtest PkgConfig::LIBPNG)
 target_compile_definitions(tolvane_tests PRIVATE
   TOLVANE_REPLAY_TOOL="$<TARGET_FILE:tolvane-replay>"
   TOLVANE_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data")
@@ -42,3 +42,11 @@ add_test(NAME tolvane_long_game COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/window/tolva
 set_tests_properties(tolvane_long_game PROPERTIES LABELS window TIMEOUT 600 RUN_SERIAL ON)
 add_test(NAME tolvane_no_display COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/window/no_display_test.sh $<TARGET_FILE:tolvane>)
 set_tests_properties(tolvane_no_display PROPERTIES LABELS unit)
+
+# The window's own keys under a window manager (fullscreen, pause), and the playback
+# controls checked against the headless tool's pictures.
+add_test(NAME tolvane_window_keys COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/window/tolvane_live_keys_test.sh $<TARGET_FILE:tolvane>)
+set_tests_properties(tolvane_window_keys PROPERTIES LABELS window TIMEOUT 120)
+add_test(NAME tolvane_window_playback COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/window/tolvane_playback_test.sh
+         $<TARGET_FILE:tolvane> $<TARGET_FILE:tolvane-replay>)
+set_tests_properties(tolvane_window_playback PROPERTIES LABELS window TIMEOUT 180)

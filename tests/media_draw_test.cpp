@@ -131,6 +131,7 @@ TEST_F(Draw, WindowDrawingIsPresentedOverThePicture) {
     EXPECT_EQ(at(320, 240), kBlack);
     EXPECT_EQ(pixel(0, 125, 100), kBlack); // the back buffer itself is untouched
     DTUpdate(0);                           // the window drawing lasts one presented frame
+    p = media::presentedPicture();
     EXPECT_EQ(at(125, 100), kBlack);
 }
 

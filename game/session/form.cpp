@@ -13,8 +13,10 @@
 #include "media/stools.h"
 #include "presentation/presentation.h"
 #include "records/records.h"
+#include "records/screenshot.h"
 #include "session/harness.h"
 #include "session/session.h"
+#include "session/window.h"
 
 namespace tolvane {
 
@@ -27,6 +29,9 @@ std::string rankMessage(i16 hiscoreRank, bool recordNotSaved) {
 }
 
 namespace {
+
+// End runs at most this many frames; a game always ends long before.
+constexpr long kMostFramesToResults = 1000000;
 
 // The sound effects: slot, WAVE resource, voices.
 // clang-format off
@@ -74,6 +79,7 @@ struct Form1 {
     TimingLog timing{};
     HWND window = nullptr;
     bool unloaded = false;
+    WindowControls controls{};
 
     // Shut-down. Any unload ends the loop before its next library call, however the
     // window was closed.
@@ -91,13 +97,13 @@ struct Form1 {
             platform::messageBox(rankMessage(w.hiscoreRank, w.recordNotSaved != 0), "Tolvane");
     }
 
-    void keyDown(int keyCode) {
-        if (keyCode == VK_ESCAPE) {
+    void keyDown(const platform::FormEvent& key) {
+        if (key.keyCode == VK_ESCAPE) {
             w.running = 0;
             unload();
             return;
         }
-        changePlaybackSpeed(w, keyCode);
+        if (!windowKey(controls, w, key)) changePlaybackSpeed(w, key.keyCode);
     }
 
     void doEvents() {
@@ -108,15 +114,82 @@ struct Form1 {
         platform::FormEvent e;
         while (!unloaded && platform::nextEvent(e)) {
             switch (e.type) {
-            case platform::FormEvent::KeyDown: keyDown(e.keyCode); break;
+            case platform::FormEvent::KeyDown: keyDown(e); break;
             case platform::FormEvent::MouseDown:
                 w.running = 0;
                 unload();
                 break;
             case platform::FormEvent::Close: unload(); break;
+            case platform::FormEvent::FocusLost: windowFocusLost(controls, w); break;
+            case platform::FormEvent::Exposed: controls.repaint = true; break;
+            case platform::FormEvent::PadStart: windowPadStart(controls); break;
             case platform::FormEvent::None: break;
             }
         }
+        if (!unloaded) windowRequests();
+    }
+
+    // Fullscreen and screenshots, asked for by the window's keys.
+    void windowRequests() {
+        if (controls.toggleFullscreen) {
+            controls.toggleFullscreen = false;
+            platform::setFullscreen(window, !platform::isFullscreen(window));
+            controls.repaint = true;
+        }
+        if (controls.screenshot) {
+            controls.screenshot = false;
+            saveScreenshot();
+        }
+    }
+
+    // Presents the frame just run, with the window layer over it.
+    void present() {
+        describeWindowLayer(controls, w);
+        DTUpdate(0);
+        controls.repaint = false;
+        timing.presented();
+    }
+
+    // While paused no frame runs: the last picture stays (shown again whenever the
+    // window needs it) and the window's events are handled.
+    void holdPaused() {
+        if (controls.repaint) {
+            describeWindowLayer(controls, w);
+            media::presentAgain();
+            controls.repaint = false;
+        }
+        platform::sleepMs(10);
+        doEvents();
+    }
+
+    // The playback's frame steps and jumps: every frame is run, flat out; only the
+    // last is drawn and shown. False when none was asked for.
+    bool runRequestedFrames() {
+        if (controls.runAhead <= 0 && !controls.toResults) return false;
+        long frames = controls.runAhead;
+        if (controls.toResults) frames = game.ended() ? 0 : 1; // the results' first frame is shown
+        const bool toResults = controls.toResults;
+        controls.runAhead = 0;
+        controls.toResults = false;
+        if (frames == 0) return true;
+        // Frames that are not shown are not composed (Session::frame): frameSkip says so.
+        if (toResults) {
+            for (long f = 0; !game.ended() && f < kMostFramesToResults; ++f) {
+                w.frameSkip = 1;
+                game.frame();
+            }
+        }
+        for (long f = 1; f < frames; ++f) {
+            w.frameSkip = 1;
+            game.frame();
+        }
+        w.frameSkip = 0;
+        game.frame();
+        controls.stepped = controls.paused;
+        controls.restartClock = true;
+        present();
+        doEvents();
+        return true;
     }
 
     void startUp() {
@@ -144,7 +217,16 @@ struct Form1 {
     // Runs the frames, each when it is due, until the window is unloaded.
     void runMainLoop() {
         w.lastFrameTime = static_cast<i32>(timeGetTime());
-        for (;;) {
+        while (w.running != 0) {
+            if (runRequestedFrames()) continue;
+            if (controls.paused) {
+                holdPaused();
+                continue;
+            }
+            if (controls.restartClock) {
+                controls.restartClock = false;
+                w.lastFrameTime = static_cast<i32>(timeGetTime());
+            }
             std::uint32_t now = 0;
             if (!waitForFrame(w, now)) return;
             w.lastFrameTime = static_cast<i32>(now);
@@ -152,8 +234,7 @@ struct Form1 {
             w.frameSkip = nextFrameSkip(w.frameSkip, w.playbackSpeed);
             game.frame();
             if (w.frameSkip == 0) {
-                DTUpdate(0);
-                timing.presented();
+                present();
                 doEvents();
             }
         }

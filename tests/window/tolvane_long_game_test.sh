@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Two whole live games side by side under Xvfb with openbox (about three minutes), each
-# in a folder of its own:
+# in a folder of its own and on a display of its own (a live game whose window loses the
+# keyboard pauses, so each needs a screen where it keeps it):
 #   one under `ulimit -f 4`: its replay cannot be written whole, yet the game is not
 #   killed (SIGXFSZ) but ends as always; the old NewReplay.rep stays whole, no temporary
 #   is left, and the rank box carries its second line, "記録を保存できませんでした。";
@@ -25,10 +26,16 @@ old_sum=$(md5sum <"$LIMITED/NewReplay.rep")
 
 start_xvfb
 start_openbox
+LIMITED_DISPLAY=$DISPLAY
+STARTED_PIDS+=("$XVFB_PID") # the next start_xvfb takes XVFB_PID for its own server
+start_xvfb
+start_openbox
+KILLED_DISPLAY=$DISPLAY
+export DISPLAY=$LIMITED_DISPLAY
 
-# The visible window titled Tolvane of one process.
+# The visible window titled Tolvane of one process (on display $2, default ours).
 window_of() {
-    xdotool search --all --onlyvisible --pid "$1" --name '^Tolvane$' 2>/dev/null | head -n1
+    DISPLAY=${2:-$DISPLAY} xdotool search --all --onlyvisible --pid "$1" --name '^Tolvane$' 2>/dev/null | head -n1
 }
 
 (
@@ -37,15 +44,15 @@ window_of() {
 ) >"$WORK/limited.log" 2>&1 &
 lpid=$!
 STARTED_PIDS+=("$lpid")
-"$KILLED/tolvane" >"$WORK/killed.log" 2>&1 &
+DISPLAY=$KILLED_DISPLAY "$KILLED/tolvane" >"$WORK/killed.log" 2>&1 &
 kpid=$!
 STARTED_PIDS+=("$kpid")
 for i in $(seq 200); do
-    [ -n "$(window_of "$lpid")" ] && [ -n "$(window_of "$kpid")" ] && break
+    [ -n "$(window_of "$lpid")" ] && [ -n "$(window_of "$kpid" "$KILLED_DISPLAY")" ] && break
     sleep 0.05
 done
 lwin=$(window_of "$lpid")
-[ -n "$lwin" ] && [ -n "$(window_of "$kpid")" ] || fail "the two games did not open their windows"
+[ -n "$lwin" ] && [ -n "$(window_of "$kpid" "$KILLED_DISPLAY")" ] || fail "the two games did not open their windows"
 echo "two games running; waiting for their ends"
 
 # The game ends by itself when its time runs out; its records appear then.

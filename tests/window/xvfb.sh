@@ -30,7 +30,8 @@ display_taken() {
         grep -q "@/tmp/.X11-unix/X$1\$" /proc/net/unix 2>/dev/null
 }
 
-# Starts Xvfb on a free display number and waits until it answers.
+# Starts Xvfb on a free display number and waits until it answers. XVFB_SCREEN sets
+# the screen (default 1024x768x24).
 start_xvfb() {
     local n tries i
     n=$((100 + $$ % 800))
@@ -39,7 +40,7 @@ start_xvfb() {
         display_taken "$n" && continue
         # -noreset: a server that resets whenever its last client leaves refuses the
         # clients that arrive meanwhile, and the tests connect and leave all the time.
-        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp -noreset 2>"$WORK/xvfb.log" &
+        Xvfb ":$n" -screen 0 "${XVFB_SCREEN:-1024x768x24}" -nolisten tcp -noreset 2>"$WORK/xvfb.log" &
         XVFB_PID=$!
         for i in $(seq 200); do
             kill -0 "$XVFB_PID" 2>/dev/null || break # lost the race for this number
@@ -203,3 +204,45 @@ count_colour() {
     c=$(echo "$6" | tr 'a-f' 'A-F')
     convert "$1" -crop "$4x$5+$2+$3" +repage txt:- | grep -c " $c " || true
 }
+
+# Activates a window through the window manager, then types one key (or a chord such
+# as alt+Return) into it.
+key_to() {
+    activate "$1"
+    xdotool key --clearmodifiers "$2"
+}
+
+# True when two pictures have exactly the same pixels.
+same_pixels() {
+    [ "$(compare -metric AE "$1" "$2" null: 2>&1)" = "0" ]
+}
+
+# Captures window $1 into $2 until the capture has exactly the pixels of picture $3
+# (at most $4 seconds, default 5). True when it came.
+capture_until_same() {
+    local i
+    for i in $(seq $((${4:-5} * 10))); do
+        import -window "$1" "$2"
+        same_pixels "$2" "$3" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# Captures window $1 into $2 until two captures 0.2 s apart are the same picture (at
+# most $3 seconds, default 5): the window shows a still picture. True when it did.
+capture_still() {
+    local i
+    import -window "$1" "$2"
+    for i in $(seq $((${3:-5} * 5))); do
+        sleep 0.2
+        import -window "$1" "$2.next.png"
+        if same_pixels "$2" "$2.next.png"; then
+            rm -f "$2.next.png"
+            return 0
+        fi
+        mv "$2.next.png" "$2"
+    done
+    return 1
+}
+

@@ -1,0 +1,45 @@
+// What the game window does beyond the game itself: fullscreen, pause, the playback
+// controls and their panel, screenshots. All of it changes what is shown and when
+// frames run, never what a frame computes: a paused frame is neither run nor recorded,
+// and a jump ahead runs every frame it passes.
+#pragma once
+
+#include "media/platform.h"
+#include "session/world_state.h"
+
+namespace tolvane {
+
+struct WindowControls {
+    bool paused = false;
+    bool panelShown = true; // the playback panel (H)
+    bool stepped = false;   // the picture shown while paused came from a step: not dimmed
+    // What the main loop is asked to do between two frames.
+    long runAhead = 0;      // run this many frames at once and show the last
+    bool toResults = false; // run until the game has ended and show the results
+    bool screenshot = false;
+    bool toggleFullscreen = false;
+    bool repaint = false;      // show the last picture again (paused, window uncovered)
+    bool restartClock = false; // the next frame is due a whole period from now
+};
+
+// Frames that PageDown runs.
+constexpr long kPageFrames = 600;
+
+// A key of the window's own (F11, Alt+Enter, F12, P, Pause; in playback also Space,
+// period, PageDown, End, H): true when it was one, so the game's keys do not see it.
+bool windowKey(WindowControls& c, const World& w, const platform::FormEvent& key);
+// The window lost the keyboard: live play pauses.
+void windowFocusLost(WindowControls& c, const World& w);
+// A game controller's Start: pause, or resume.
+void windowPadStart(WindowControls& c);
+void setPaused(WindowControls& c, bool paused);
+
+// Describes the window layer for the picture about to be shown (media/overlay.h): in
+// playback the panel with "REPLAY", the speed, the frame shown and its input; while
+// paused the picture darkened with "PAUSE" over it.
+void describeWindowLayer(const WindowControls& c, const World& w);
+
+// The speed as the panel shows it: "x1" .. "x16", "max" at 255.
+std::string speedLabel(u8 playbackSpeed);
+
+} // namespace tolvane
