@@ -7,6 +7,8 @@
 //   Window    - composes and presents in the game window;
 //   Offscreen - composes, and DTUpdate keeps the picture the window would show;
 //   Null      - no pixel work at all (the fast headless simulation); calls can be logged.
+// The calls and their log are in dtools.cpp, the first two backends in
+// dtools_surfaces.cpp, the null one in dtools_null.cpp.
 #pragma once
 
 #include <cstddef>
