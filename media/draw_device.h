@@ -17,7 +17,7 @@ struct FormOp {
 };
 
 class DrawDevice {
-public:
+  public:
     virtual ~DrawDevice() = default;
 
     // Makes the back buffer; a window (Window backend only) is where update() presents.
@@ -31,8 +31,8 @@ public:
     virtual void clear(int n, std::int32_t colour) = 0;
     virtual void bitBlt(int dest, int x, int y, int width, int height, int source, int sourceX, int sourceY,
                         int mode) = 0;
-    virtual void stretchBlt(int dest, int x, int y, int width, int height, int source, int sourceX, int sourceY,
-                            int sourceWidth, int sourceHeight, int mode) = 0;
+    virtual void stretchBlt(int dest, int x, int y, int width, int height, int source, int sourceX,
+                            int sourceY, int sourceWidth, int sourceHeight, int mode) = 0;
     virtual void addFormOp(const FormOp& op) = 0;
 
     // Composes the shown picture (the back buffer and the window's drawing) and presents it.

@@ -6,7 +6,7 @@ namespace media::detail {
 namespace {
 
 class NullDevice final : public DrawDevice {
-public:
+  public:
     void init(HWND) override {}
     void end() override {}
     void createSprite(int, const Bitmap&, int, int) override {}

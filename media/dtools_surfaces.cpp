@@ -139,7 +139,7 @@ void drawCircle(SDL_Surface* s, int cx, int cy, int r, std::uint32_t c) {
 }
 
 class SurfaceDevice final : public DrawDevice {
-public:
+  public:
     void init(HWND window) override {
         end();
         surfaces_[0] = newSurface(kScreenW, kScreenH);
@@ -182,7 +182,8 @@ public:
         SDL_FreeSurface(surfaces_[n]);
         surfaces_[n] = newSurface(std::max(1, width), std::max(1, height));
         if (!surfaces_[n] || !bitmap.data) return;
-        SDL_Surface* loaded = SDL_LoadBMP_RW(SDL_RWFromConstMem(bitmap.data, static_cast<int>(bitmap.size)), 1);
+        SDL_Surface* loaded =
+            SDL_LoadBMP_RW(SDL_RWFromConstMem(bitmap.data, static_cast<int>(bitmap.size)), 1);
         if (!loaded) {
             std::fprintf(stderr, "tolvane: picture %d cannot be read: %s\n", n - 1, SDL_GetError());
             return;
@@ -266,7 +267,7 @@ public:
         return windowSurface_ ? "window surface" : media::rendererName(renderer_);
     }
 
-private:
+  private:
     // The picture the window shows: the back buffer with the window's own drawing on top.
     // Without such drawing (most frames) it is the back buffer itself, not a copy: it stays
     // as it is until a frame is composed again, and everything that reads it (the window,
@@ -283,11 +284,13 @@ private:
         for (int i = 0; i < formOpCount_; ++i) {
             const FormOp& op = formOps_[i];
             switch (op.kind) {
-            case FormOp::Point: plot(presented_, static_cast<int>(op.x0), static_cast<int>(op.y0), white); break;
+            case FormOp::Point:
+                plot(presented_, static_cast<int>(op.x0), static_cast<int>(op.y0), white);
+                break;
             case FormOp::Line: drawLine(presented_, op.x0, op.y0, op.x1, op.y1, white); break;
             case FormOp::Circle:
-                drawCircle(presented_, static_cast<int>(op.x0), static_cast<int>(op.y0), static_cast<int>(op.x1),
-                           white);
+                drawCircle(presented_, static_cast<int>(op.x0), static_cast<int>(op.y0),
+                           static_cast<int>(op.x1), white);
                 break;
             }
         }

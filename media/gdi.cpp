@@ -12,6 +12,7 @@
 
 #include "common/cp932.h"
 #include "common/fontmap.h"
+#include "media/utf8.h"
 
 namespace {
 
@@ -106,23 +107,6 @@ SDL_Surface* glyph(OpenFont& of, std::uint32_t cp) {
     return s;
 }
 
-// Decodes UTF-8 into code points (malformed bytes become U+FFFD).
-template <typename F> void forEachCodePoint(const std::string& s, F f) {
-    for (std::size_t i = 0; i < s.size();) {
-        auto c = static_cast<unsigned char>(s[i]);
-        int n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-        if (n == 0 || i + n > s.size()) {
-            f(0xFFFD);
-            ++i;
-            continue;
-        }
-        std::uint32_t cp = n == 1 ? c : c & (0x7F >> n);
-        for (int k = 1; k < n; ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-        f(cp);
-        i += n;
-    }
-}
-
 std::uint32_t argb(COLORREF c) {
     return 0xFF000000u | ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
 }
@@ -203,7 +187,7 @@ bool TextOutA(HDC dc, int x, int y, const char* text, int length) {
 
     // Measure, fill the cell box in the background colour when opaque, then draw.
     int width = 0;
-    forEachCodePoint(utf8, [&](std::uint32_t cp) {
+    media::forEachCodePoint(utf8, [&](std::uint32_t cp) {
         int minx, maxx, miny, maxy, advance = 0;
         if (TTF_GlyphMetrics32(of->font, cp, &minx, &maxx, &miny, &maxy, &advance) == 0) width += advance;
     });
@@ -213,7 +197,7 @@ bool TextOutA(HDC dc, int x, int y, const char* text, int length) {
     }
     const std::uint32_t ink = argb(d->textColor);
     int penX = x;
-    forEachCodePoint(utf8, [&](std::uint32_t cp) {
+    media::forEachCodePoint(utf8, [&](std::uint32_t cp) {
         int minx, maxx, miny, maxy, advance = 0;
         TTF_GlyphMetrics32(of->font, cp, &minx, &maxx, &miny, &maxy, &advance);
         if (SDL_Surface* gs = glyph(*of, cp)) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/fontmap.h"
+#include "media/utf8.h"
 
 namespace media {
 namespace {
@@ -72,22 +73,6 @@ SDL_Surface* glyph(int size, std::uint32_t cp) {
     }
     fonts.glyphs[key] = s;
     return s;
-}
-
-template <typename F> void forEachCodePoint(std::string_view s, F f) {
-    for (std::size_t i = 0; i < s.size();) {
-        auto c = static_cast<unsigned char>(s[i]);
-        int n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-        if (n == 0 || i + n > s.size()) {
-            f(0xFFFDu);
-            ++i;
-            continue;
-        }
-        std::uint32_t cp = n == 1 ? c : c & (0x7F >> n);
-        for (int k = 1; k < n; ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-        f(cp);
-        i += n;
-    }
 }
 
 std::uint32_t mix(std::uint32_t dst, std::uint32_t src, std::uint32_t a) {
