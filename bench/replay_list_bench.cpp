@@ -46,7 +46,8 @@ Opening open(Form1& menu) {
         QTest::qWait(5);
     }
     list->close();
-    QTest::qWaitFor([&] { return menu.form4() == nullptr; }, 2000);
+    if (!QTest::qWaitFor([&] { return menu.form4() == nullptr; }, 2000))
+        std::fprintf(stderr, "the window did not close\n");
     return o;
 }
 
@@ -68,7 +69,10 @@ int main(int argc, char** argv) {
     }
     Form1 menu(argv[1]);
     menu.show();
-    QTest::qWaitForWindowExposed(&menu, 5000);
+    if (!QTest::qWaitForWindowExposed(&menu, 5000)) {
+        std::fprintf(stderr, "the menu never came up\n");
+        return 1;
+    }
     report("first opening (empty cache)", open(menu));
     report("second opening (cache)", open(menu));
     std::printf("goal: the window up in under 500 ms\n");

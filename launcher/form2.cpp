@@ -7,7 +7,6 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QPainter>
 #include <QPlainTextEdit>
 
 namespace kestrow {
@@ -32,11 +31,9 @@ QString hiscoreBoxText(const QByteArray& cp932) {
     return box;
 }
 
-Form2::Form2(const common::RecordsPlace& records) : records_(records) {
-    setAttribute(Qt::WA_DeleteOnClose); // Esc unloads: the next S starts with an empty box
-    setUpWindow(this, QStringLiteral("遺産"), 233, 305);
-    Label1[0] = addCaption(this, QStringLiteral("ESC   --- もどる"), 8, 8, 217);
-    Label1[1] = addCaption(this, QStringLiteral("F5 --- 最新の情報に更新"), 8, 24, 217);
+// Esc unloads the window: the next S starts with an empty box.
+Form2::Form2(const common::RecordsPlace& records) : SubWindow(QStringLiteral("遺産")), records_(records) {
+    setUpFixed(233, 305, QStringLiteral("ESC   --- もどる"), QStringLiteral("F5 --- 最新の情報に更新"));
 
     Text1 = new QPlainTextEdit(this);
     Text1->setGeometry(1, 47, 231, 257);
@@ -45,9 +42,7 @@ Form2::Form2(const common::RecordsPlace& records) : records_(records) {
     Text1->setReadOnly(true); // nothing reads the box back; it only shows the file
     Text1->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
     styleBox(Text1);
-    // The window sees Esc and F5 before the box does.
-    Text1->installEventFilter(this);
-    setFocusProxy(Text1);
+    takeKeysOf(Text1); // Esc and F5 are the window's
 }
 
 void Form2::Form_Load() {
@@ -72,20 +67,8 @@ bool Form2::handleKey(QKeyEvent* event) {
     }
 }
 
-bool Form2::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == Text1 && event->type() == QEvent::KeyPress) {
-        return handleKey(static_cast<QKeyEvent*>(event));
-    }
-    return QWidget::eventFilter(watched, event);
-}
-
 void Form2::keyPressEvent(QKeyEvent* event) {
     if (!handleKey(event)) QWidget::keyPressEvent(event);
-}
-
-void Form2::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    drawFrame(painter, this);
 }
 
 } // namespace kestrow

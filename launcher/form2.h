@@ -2,17 +2,15 @@
 #pragma once
 
 #include <QString>
-#include <QWidget>
-#include <array>
 
 #include "common/appdir.h"
+#include "look.h"
 
-class QLabel;
 class QPlainTextEdit;
 
 namespace kestrow {
 
-class Form2 : public QWidget {
+class Form2 : public SubWindow {
   public:
     // Shows the Hiscore.txt of the records folder (or its seed's while it has none).
     explicit Form2(const common::RecordsPlace& records);
@@ -22,16 +20,12 @@ class Form2 : public QWidget {
     void Form_Load();
 
     QPlainTextEdit* Text1 = nullptr;
-    std::array<QLabel*, 2> Label1{};
 
   protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    bool handleKey(QKeyEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
 
   private:
-    bool handleKey(QKeyEvent* event);
-
     common::RecordsPlace records_;
 };
 

@@ -8,7 +8,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
-#include <QPainter>
 #include <algorithm>
 
 namespace kestrow {
@@ -22,19 +21,16 @@ QStringList replayFiles(const QString& dir) {
     return names;
 }
 
-Form3::Form3(const QString& folder, Form1* menu) : folder_(folder), menu_(menu) {
-    setAttribute(Qt::WA_DeleteOnClose); // Esc unloads: the next R reads the folder anew
-    setUpWindow(this, QStringLiteral("さまざまな一生"), 177, 241);
-    Label1[0] = addCaption(this, QStringLiteral("ESC   --- もどる"), 8, 8, 161);
-    Label1[1] = addCaption(this, QStringLiteral("Enter --- みる"), 8, 24, 161);
+// Esc unloads the window: the next R reads the folder anew.
+Form3::Form3(const QString& folder, Form1* menu)
+    : SubWindow(QStringLiteral("さまざまな一生")), folder_(folder), menu_(menu) {
+    setUpFixed(177, 241, QStringLiteral("ESC   --- もどる"), QStringLiteral("Enter --- みる"));
 
     File1 = new QListWidget(this);
     File1->setGeometry(1, 46, 175, 194);
     File1->setSelectionMode(QAbstractItemView::SingleSelection);
     styleBox(File1);
-    // No key preview here: the list gets the keys, and its own Enter and Esc decide.
-    File1->installEventFilter(this);
-    setFocusProxy(File1);
+    takeKeysOf(File1); // Enter, Esc and Tab are the window's; the list moves on the rest
     File1->setToolTip(QStringLiteral("Tab --- 記録の一覧"));
 
     QObject::connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, [this] { Form_Load(); });
@@ -69,27 +65,18 @@ void Form3::play() {
     if (menu_) menu_->ShellExe(path);
 }
 
-bool Form3::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == File1 && event->type() == QEvent::KeyPress) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        switch (key->key()) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            if (!key->isAutoRepeat()) play();
-            return true;
-        case Qt::Key_Escape: close(); return true;
-        case Qt::Key_Tab:
-            if (menu_) menu_->showForm4();
-            return true;
-        default: break;
-        }
+bool Form3::handleKey(QKeyEvent* key) {
+    switch (key->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (!key->isAutoRepeat()) play();
+        return true;
+    case Qt::Key_Escape: close(); return true;
+    case Qt::Key_Tab:
+        if (menu_) menu_->showForm4();
+        return true;
+    default: return false;
     }
-    return QWidget::eventFilter(watched, event);
-}
-
-void Form3::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    drawFrame(painter, this);
 }
 
 } // namespace kestrow

@@ -6,17 +6,16 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
-#include <QWidget>
-#include <array>
 
-class QLabel;
+#include "look.h"
+
 class QListWidget;
 
 namespace kestrow {
 
 class Form1;
 
-class Form3 : public QWidget {
+class Form3 : public SubWindow {
   public:
     // Lists the replays in `folder` (the records folder, which may not exist yet).
     Form3(const QString& folder, Form1* menu);
@@ -25,11 +24,9 @@ class Form3 : public QWidget {
     void Form_Load();
 
     QListWidget* File1 = nullptr;
-    std::array<QLabel*, 2> Label1{};
 
   protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
+    bool handleKey(QKeyEvent* key) override;
 
   private:
     void play();

@@ -10,7 +10,6 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QPainter>
 #include <QProgressBar>
 #include <QSortFilterProxyModel>
 #include <QTableView>
@@ -40,15 +39,7 @@ class SortedReplays : public QSortFilterProxyModel {
 
 QString replayListFolder(const Form1& menu) { return QString::fromStdString(menu.records().folder.string()); }
 
-Form4::Form4(Form1* menu) : menu_(menu) {
-    setAttribute(Qt::WA_DeleteOnClose); // Esc closes; the next opening reads the folder anew
-    setWindowTitle(QStringLiteral("記録の一覧"));
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, kGroundColor);
-    pal.setColor(QPalette::WindowText, kLightBlue);
-    setPalette(pal);
-    setAutoFillBackground(true);
-
+Form4::Form4(Form1* menu) : SubWindow(QStringLiteral("記録の一覧")), menu_(menu) {
     list_ = new ReplayList(replayListFolder(*menu), menu->applicationDirectory(),
                            QDir(cacheFolder()).filePath(QStringLiteral("replays.json")), this);
     sorted_ = new SortedReplays(this);
@@ -92,8 +83,7 @@ Form4::Form4(Form1* menu) : menu_(menu) {
         const QString title = list_->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
         Table->setColumnWidth(c, std::max(sample + 12, head.horizontalAdvance(title) + 24));
     }
-    Table->installEventFilter(this);
-    setFocusProxy(Table);
+    takeKeysOf(Table); // Enter, Esc, Home and End are the window's
     QObject::connect(Table, &QAbstractItemView::doubleClicked, this,
                      [this](const QModelIndex& i) { play(i); });
 
@@ -139,32 +129,23 @@ void Form4::play(const QModelIndex& index) {
     menu_->ShellExe(list_->path(row));
 }
 
-bool Form4::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == Table && event->type() == QEvent::KeyPress) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        switch (key->key()) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            if (!key->isAutoRepeat()) play(Table->currentIndex());
-            return true;
-        case Qt::Key_Escape: close(); return true;
-        case Qt::Key_Home: // whole rows are selected: the first and the last replay
-        case Qt::Key_End:
-            if (sorted_->rowCount() > 0) {
-                const int row = key->key() == Qt::Key_Home ? 0 : sorted_->rowCount() - 1;
-                Table->setCurrentIndex(sorted_->index(
-                    row, Table->currentIndex().isValid() ? Table->currentIndex().column() : 0));
-            }
-            return true;
-        default: break;
+bool Form4::handleKey(QKeyEvent* key) {
+    switch (key->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (!key->isAutoRepeat()) play(Table->currentIndex());
+        return true;
+    case Qt::Key_Escape: close(); return true;
+    case Qt::Key_Home: // whole rows are selected: the first and the last replay
+    case Qt::Key_End:
+        if (sorted_->rowCount() > 0) {
+            const int row = key->key() == Qt::Key_Home ? 0 : sorted_->rowCount() - 1;
+            Table->setCurrentIndex(
+                sorted_->index(row, Table->currentIndex().isValid() ? Table->currentIndex().column() : 0));
         }
+        return true;
+    default: return false;
     }
-    return QWidget::eventFilter(watched, event);
-}
-
-void Form4::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    drawFrame(painter, this);
 }
 
 } // namespace kestrow

@@ -6,10 +6,9 @@
 
 #include <QPointer>
 #include <QString>
-#include <QWidget>
-#include <array>
 
-class QLabel;
+#include "look.h"
+
 class QProgressBar;
 class QSortFilterProxyModel;
 class QTableView;
@@ -22,13 +21,12 @@ class ReplayList;
 // The folder whose replays the list shows: the records folder, as in the replay picker.
 QString replayListFolder(const Form1& menu);
 
-class Form4 : public QWidget {
+class Form4 : public SubWindow {
   public:
     explicit Form4(Form1* menu);
 
     QTableView* Table = nullptr;
     QProgressBar* Progress = nullptr; // shown while replays are being checked
-    std::array<QLabel*, 2> Label1{};
 
     ReplayList* list() const { return list_; }
     QSortFilterProxyModel* sorted() const { return sorted_; }
@@ -36,8 +34,7 @@ class Form4 : public QWidget {
     QString pathAt(int row) const;
 
   protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
+    bool handleKey(QKeyEvent* key) override;
 
   private:
     void play(const QModelIndex& index);

@@ -2,6 +2,8 @@
 
 #include "common/fontmap.h"
 
+#include <QEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
@@ -23,14 +25,18 @@ QFont captionFont() { return faceFont(kMinchoFace, 11.25); }
 
 QFont boxFont() { return faceFont(kGothicFace, 12); }
 
-void setUpWindow(QWidget* window, const QString& caption, int width, int height) {
+void setUpGround(QWidget* window, const QString& caption) {
     window->setWindowTitle(caption);
-    window->setFixedSize(width, height);
     QPalette pal = window->palette();
     pal.setColor(QPalette::Window, kGroundColor);
     pal.setColor(QPalette::WindowText, kLightBlue);
     window->setPalette(pal);
     window->setAutoFillBackground(true);
+}
+
+void setUpWindow(QWidget* window, const QString& caption, int width, int height) {
+    setUpGround(window, caption);
+    window->setFixedSize(width, height);
 }
 
 QLabel* addCaption(QWidget* parent, const QString& text, int left, int top, int width, int height) {
@@ -62,6 +68,35 @@ void styleBox(QWidget* box) {
 void showError(QWidget* parent, const QString& text) {
     QMessageBox box(QMessageBox::Warning, kErrorTitle, text, QMessageBox::Ok, parent);
     box.exec();
+}
+
+SubWindow::SubWindow(const QString& caption) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setUpGround(this, caption);
+}
+
+void SubWindow::setUpFixed(int width, int height, const QString& firstKey, const QString& secondKey) {
+    setFixedSize(width, height);
+    Label1[0] = addCaption(this, firstKey, 8, 8, width - 16);
+    Label1[1] = addCaption(this, secondKey, 8, 24, width - 16);
+}
+
+void SubWindow::takeKeysOf(QWidget* box) {
+    box_ = box;
+    box->installEventFilter(this);
+    setFocusProxy(box);
+}
+
+bool SubWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == box_ && event->type() == QEvent::KeyPress) {
+        if (handleKey(static_cast<QKeyEvent*>(event))) return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void SubWindow::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    drawFrame(painter, this);
 }
 
 } // namespace kestrow

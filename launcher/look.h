@@ -6,11 +6,13 @@
 #include <QColor>
 #include <QFont>
 #include <QString>
+#include <QWidget>
+#include <array>
 #include <string_view>
 
+class QKeyEvent;
 class QLabel;
 class QPainter;
-class QWidget;
 
 namespace kestrow {
 
@@ -30,6 +32,9 @@ QFont captionFont();
 // The text boxes' font: "ＭＳ ゴシック", 12 point, bold.
 QFont boxFont();
 
+// Gives `window` its caption and the dark-blue ground.
+void setUpGround(QWidget* window, const QString& caption);
+
 // Makes `window` a fixed-size window of the given client area on the dark-blue ground.
 void setUpWindow(QWidget* window, const QString& caption, int width, int height);
 
@@ -44,6 +49,32 @@ void styleBox(QWidget* box);
 
 // The menu's error box: exclamation icon, title "えら～", one OK button. Modal.
 void showError(QWidget* parent, const QString& text);
+
+// The smaller windows the menu opens (the hiscore table, the replay picker, the replay
+// list). Each is gone once closed, so that the next opening reads its file or folder
+// anew; it stands on the dark-blue ground inside the frame, with two key captions at the
+// top and one box that holds the focus. The window sees the box's keys before the box.
+class SubWindow : public QWidget {
+  public:
+    std::array<QLabel*, 2> Label1{}; // the key captions
+
+  protected:
+    explicit SubWindow(const QString& caption);
+
+    // Makes the window `width` x `height` and puts the two key captions one above the
+    // other at its top left, as wide as the window inside its margins.
+    void setUpFixed(int width, int height, const QString& firstKey, const QString& secondKey);
+    // Gives `box` the focus and its key presses to handleKey first.
+    void takeKeysOf(QWidget* box);
+    // A key pressed in the box: true when the window used it, so the box never sees it.
+    virtual bool handleKey(QKeyEvent* key) = 0;
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    QWidget* box_ = nullptr;
+};
 
 inline const QString kNoFileText = QStringLiteral("ふぁいるがありやせんぜ！");
 inline const QString kNoTableText = QStringLiteral("ハイスコアファイルがありやせん！");

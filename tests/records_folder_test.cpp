@@ -141,7 +141,9 @@ TEST(RecordsFolder, NotCreatableSaysWhereAndWhy) {
             },
             true);
         EXPECT_EQ(status, 0) << "1 created, 2 another reason than: " << expected;
-        if (c.fileAt) EXPECT_EQ(readFile(base / c.fileAt), "x");
+        if (c.fileAt) {
+            EXPECT_EQ(readFile(base / c.fileAt), "x");
+        }
     }
 }
 

@@ -29,8 +29,9 @@ TEST(Arith, RoundsToNearestWithTiesToEven) {
                  {-0.0, 0}};
     for (const Case& c : cases) {
         EXPECT_EQ(roundToInt(c.x), c.r) << c.x;
-        if (std::fabs(c.x) < 1e18)
+        if (std::fabs(c.x) < 1e18) {
             EXPECT_EQ(roundToInt(c.x), static_cast<long long>(std::nearbyint(c.x))) << c.x;
+        }
     }
     EXPECT_EQ(roundToInt(std::numeric_limits<double>::quiet_NaN()), 0);
 }

@@ -31,6 +31,8 @@ TEST(RenderTool, MakesItsFolderOnlyForAnAcceptedReplay) {
         ASSERT_TRUE(WIFEXITED(st)) << c.file;
         EXPECT_EQ(WEXITSTATUS(st), c.status) << c.file;
         EXPECT_EQ(fs::exists(out.parent_path()), c.status == 0) << c.file;
-        if (c.status == 0) EXPECT_TRUE(fs::exists(out / "frame-00002.png"));
+        if (c.status == 0) {
+            EXPECT_TRUE(fs::exists(out / "frame-00002.png"));
+        }
     }
 }
