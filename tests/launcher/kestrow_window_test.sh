@@ -29,23 +29,32 @@ LIGHT="192,192,255"
 KPID=$!
 STARTED_PIDS+=("$KPID")
 
-menu=$(wait_window '^Velmora Kestrow$') || fail "no menu window"
-[ "$(window_size "$menu")" = 270x326 ] || fail "menu is $(window_size "$menu")"
-sleep 0.3
-import -window "$menu" "$SHOTS/menu.png"
-expect_pixel "$SHOTS/menu.png" 267 230 "$GROUND"
-expect_pixel "$SHOTS/menu.png" 135 180 "$LIGHT"
+# One of the program's fixed-size windows as it comes up: sets the variable named $1 to
+# the id of the window titled $2 (failing with $3 when none comes), checks that its size
+# is $4 ("WxH"), captures it into $SHOTS/$5 and checks the ground colour at the point $6
+# and the light colour at the point $7 (each "X Y").
+window_shown() {
+    local id size shot=$SHOTS/$5 gx gy lx ly
+    id=$(wait_window "$2") || fail "$3"
+    size=$(window_size "$id")
+    [ "$size" = "$4" ] || fail "the window ${2//[\^\$]/} is $size, not $4"
+    sleep 0.3
+    import -window "$id" "$shot"
+    read -r gx gy <<<"$6"
+    read -r lx ly <<<"$7"
+    expect_pixel "$shot" "$gx" "$gy" "$GROUND"
+    expect_pixel "$shot" "$lx" "$ly" "$LIGHT"
+    printf -v "$1" %s "$id"
+}
+
+window_shown menu '^Velmora Kestrow$' "no menu window" 270x326 menu.png "267 230" "135 180"
 lit=$(pixels_unlike "$SHOTS/menu.png" 257x17+8+192 "$GROUND")
 [ "$lit" -gt 100 ] || fail "first caption has only $lit drawn pixels"
 
 # S: the high-score view with the table.
+# shellcheck disable=SC2154 # window_shown sets menu, scores and picker
 press "$menu" s
-scores=$(wait_window '^遺産$') || fail "S opened no high-score view"
-[ "$(window_size "$scores")" = 233x305 ] || fail "high-score view is $(window_size "$scores")"
-sleep 0.3
-import -window "$scores" "$SHOTS/scores.png"
-expect_pixel "$SHOTS/scores.png" 225 42 "$GROUND"
-expect_pixel "$SHOTS/scores.png" 185 250 "$LIGHT"
+window_shown scores '^遺産$' "S opened no high-score view" 233x305 scores.png "225 42" "185 250"
 text=$(pixels_unlike "$SHOTS/scores.png" 200x240+4+50 "$LIGHT")
 [ "$text" -gt 300 ] || fail "the table shows only $text drawn pixels"
 press "$scores" Escape
@@ -53,12 +62,7 @@ wait_gone '^遺産$' || fail "Esc left the high-score view open"
 
 # R: the replay picker.
 press "$menu" r
-picker=$(wait_window '^さまざまな一生$') || fail "R opened no replay picker"
-[ "$(window_size "$picker")" = 177x241 ] || fail "replay picker is $(window_size "$picker")"
-sleep 0.3
-import -window "$picker" "$SHOTS/picker.png"
-expect_pixel "$SHOTS/picker.png" 170 40 "$GROUND"
-expect_pixel "$SHOTS/picker.png" 88 220 "$LIGHT"
+window_shown picker '^さまざまな一生$' "R opened no replay picker" 177x241 picker.png "170 40" "88 220"
 press "$picker" Escape
 wait_gone '^さまざまな一生$' || fail "Esc left the replay picker open"
 
@@ -95,10 +99,6 @@ wait_gone '^Velmora Kestrow$' || fail "Esc left the menu open"
 sleep 0.3
 kill -0 "$KPID" 2>/dev/null || fail "kestrow ended while the high-score view was open"
 press "$scores" Escape
-for i in $(seq 100); do
-    kill -0 "$KPID" 2>/dev/null || break
-    sleep 0.05
-done
-kill -0 "$KPID" 2>/dev/null && fail "kestrow still running after its last window closed"
-wait "$KPID" || fail "kestrow ended with status $?"
+wait_exit "$KPID" 5 || fail "kestrow still running after its last window closed"
+[ "$EXIT_STATUS" -eq 0 ] || fail "kestrow ended with status $EXIT_STATUS"
 echo "screenshots in $SHOTS"

@@ -51,13 +51,7 @@ sleep 1
 import -window "$win" "$out/paused2.png"
 same_pixels "$out/paused1.png" "$out/paused2.png" || fail "the paused picture changed within a second"
 key_to "$win" p
-going=""
-for _ in $(seq 50); do
-    import -window "$win" "$out/resumed.png"
-    same_pixels "$out/paused2.png" "$out/resumed.png" || { going=1; break; }
-    sleep 0.1
-done
-[ -n "$going" ] || fail "P did not start the game again"
+capture_until_changed "$win" "$out/resumed.png" "$out/paused2.png" || fail "P did not start the game again"
 sleep 0.5
 import -window "$win" "$out/resumed2.png"
 same_pixels "$out/resumed.png" "$out/resumed2.png" && fail "the game did not go on after P"
@@ -66,10 +60,6 @@ key_to "$win" Escape
 window_gone "$win" 10 || fail "Esc did not close the game window"
 box=$(wait_window '^Tolvane$') || fail "no end-of-game message"
 key_to "$box" Return
-for _ in $(seq 1 100); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-done
-kill -0 "$pid" 2>/dev/null && fail "the game did not end"
-wait "$pid"
+wait_exit "$pid" 10 || fail "the game did not end"
+[ "$EXIT_STATUS" -eq 0 ] || fail "the game ended with status $EXIT_STATUS"
 echo "live keys test passed"

@@ -62,16 +62,10 @@ for i in $(seq 480); do # up to eight minutes
         sleep 1 # on the results screen
         t0=$(now_ms)
         kill -TERM "$kpid"
-        for j in $(seq 100); do
-            kill -0 "$kpid" 2>/dev/null || break
-            sleep 0.02
-        done
+        wait_exit "$kpid" 2 || fail "SIGTERM on the results screen: the game did not end"
         elapsed=$(($(now_ms) - t0))
-        kill -0 "$kpid" 2>/dev/null && fail "SIGTERM on the results screen: the game did not end"
-        status=0
-        wait "$kpid" || status=$?
-        echo "SIGTERM on the results screen: exit $status after $elapsed ms"
-        [ "$status" -eq 0 ] || fail "SIGTERM on the results screen: exit status $status"
+        echo "SIGTERM on the results screen: exit $EXIT_STATUS after $elapsed ms"
+        [ "$EXIT_STATUS" -eq 0 ] || fail "SIGTERM on the results screen: exit status $EXIT_STATUS"
         [ "$elapsed" -lt 1000 ] || fail "SIGTERM on the results screen: took $elapsed ms"
         grep -q 'スコア' "$WORK/killed.log" && fail "SIGTERM on the results screen: the rank message was given"
         killed_done=1
@@ -112,16 +106,9 @@ dark=$(count_colour "$WORK/notsaved.png" "$bx" "$by" "$bw" "$bh" "#000000")
 cp "$WORK/notsaved.png" "$shots/box-not-saved.png"
 echo "screenshot: $shots/box-not-saved.png (box ${bw}x${bh}, $dark text pixels)"
 [ "$bh" -ge 110 ] || fail "the box has one line only (${bw}x${bh})"
-activate "$box"
-xdotool key Return
-for i in $(seq 100); do
-    kill -0 "$lpid" 2>/dev/null || break
-    sleep 0.05
-done
-kill -0 "$lpid" 2>/dev/null && fail "Enter did not close the box"
-status=0
-wait "$lpid" || status=$?
-[ "$status" -eq 0 ] || fail "the game under the file-size limit ended with status $status"
+key_to "$box" Return
+wait_exit "$lpid" 5 || fail "Enter did not close the box"
+[ "$EXIT_STATUS" -eq 0 ] || fail "the game under the file-size limit ended with status $EXIT_STATUS"
 [ "$(md5sum <"$LIMITED/NewReplay.rep")" = "$old_sum" ] || fail "the old NewReplay.rep was changed"
 leftovers=$(cd "$LIMITED" && ls -A | grep '^\.' || true)
 [ -z "$leftovers" ] || fail "left behind after the failed save: $leftovers"

@@ -94,13 +94,7 @@ same_pixels "$WORK/again.png" "$out/double.png" || fail "not every pixel is a 2x
 echo "1280x960: every pixel 2x2"
 key_to "$win" h
 key_to "$win" space
-going=""
-for _ in $(seq 50); do
-    import -window "$win" "$out/panel-double.png"
-    same_pixels "$out/panel-double.png" "$out/double.png" || { going=1; break; }
-    sleep 0.1
-done
-[ -n "$going" ] || fail "the playback did not go on"
+capture_until_changed "$win" "$out/panel-double.png" "$out/double.png" || fail "the playback did not go on"
 
 # End: the results within a second.
 xdotool windowsize "$win" 640 480
@@ -125,10 +119,6 @@ done
 echo "End: the results after $reached ms (how fast is bench/present_bench's to measure)"
 
 key_to "$win" Escape
-for _ in $(seq 1 100); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-done
-kill -0 "$pid" 2>/dev/null && fail "the game did not end"
-wait "$pid"
+wait_exit "$pid" 10 || fail "the game did not end"
+[ "$EXIT_STATUS" -eq 0 ] || fail "the game ended with status $EXIT_STATUS"
 echo "playback test passed"

@@ -14,10 +14,7 @@ shots=${2:-$WORK}
 mkdir -p "$shots"
 export SDL_AUDIODRIVER=dummy
 
-# The game in a folder of its own, so that its records go there.
-APP="$WORK/app"
-mkdir -p "$APP"
-cp "$1" "$APP/tolvane"
+copy_game "$1" # its records go to $APP
 printf 'an old table\r\n' >"$APP/Hiscore.txt"
 printf 'an old replay' >"$APP/NewReplay.rep"
 old_records=$(cd "$APP" && md5sum Hiscore.txt NewReplay.rep)
@@ -43,19 +40,6 @@ start_game() {
         sleep 0.2
     done
     fail "the game shows no frames"
-}
-
-# Waits up to $2 seconds for the process to end; its status in EXIT_STATUS.
-wait_exit() {
-    local i
-    for i in $(seq $((${2:-5} * 20))); do
-        kill -0 "$1" 2>/dev/null || break
-        sleep 0.05
-    done
-    kill -0 "$1" 2>/dev/null && return 1
-    EXIT_STATUS=0
-    wait "$1" || EXIT_STATUS=$?
-    return 0
 }
 
 # After a quit: the game window goes, the rank box comes and is still there two seconds

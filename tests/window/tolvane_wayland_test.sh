@@ -17,9 +17,7 @@ kestrow=$3
 shots=${4:-$WORK}
 mkdir -p "$shots"
 export SDL_AUDIODRIVER=dummy
-APP="$WORK/app"
-mkdir -p "$APP"
-cp "$game" "$APP/tolvane"
+copy_game "$game"
 [ "$kestrow" = - ] || cp "$kestrow" "$APP/kestrow"
 
 start_xvfb
@@ -99,14 +97,8 @@ box_stays_until_enter() {
         echo "screenshot: $shots/$shot"
     fi
     xdotool key Return
-    for i in $(seq 100); do
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.05
-    done
-    kill -0 "$pid" 2>/dev/null && fail "$what: Enter did not close the box"
-    status=0
-    wait "$pid" || status=$?
-    [ "$status" -eq 0 ] || fail "$what: exit status $status"
+    wait_exit "$pid" 5 || fail "$what: Enter did not close the box"
+    [ "$EXIT_STATUS" -eq 0 ] || fail "$what: exit status $EXIT_STATUS"
     grep -q 'スコア\|no message box' "$log" && fail "$what: the message went to stderr: $(cat "$log")"
     echo "$what: the box (${bw}x${bh}, $text text pixels) stayed until Enter; exit 0"
 }
@@ -165,11 +157,7 @@ for i in $(seq 100); do
 done
 box_shown || fail "the game started from the menu shows no box"
 xdotool key Return
-for i in $(seq 100); do
-    kill -0 "$gpid" 2>/dev/null || break
-    sleep 0.05
-done
-kill -0 "$gpid" 2>/dev/null && fail "the game started from the menu did not end"
+wait_ended "$gpid" 5 || fail "the game started from the menu did not end"
 sleep 0.5
 kill -0 "$kpid" 2>/dev/null || fail "the menu ended with the game"
 echo "menu and game as Wayland clients: menu shown, game played, box closed, menu still there"

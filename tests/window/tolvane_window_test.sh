@@ -40,10 +40,6 @@ dark=$(count_colour "$out/message.png" "$X" "$Y" "$WIDTH" "$HEIGHT" "#000000")
 echo "message box ${WIDTH}x${HEIGHT}, $dark black text pixels"
 [ "$dark" -gt 100 ] || fail "the message shows no text"
 press "$box" Return
-for _ in $(seq 1 100); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-done
-kill -0 "$pid" 2>/dev/null && fail "the game did not end"
-wait "$pid"
+wait_exit "$pid" 10 || fail "the game did not end"
+[ "$EXIT_STATUS" -eq 0 ] || fail "the game ended with status $EXIT_STATUS"
 echo "window test passed"

@@ -122,6 +122,31 @@ activate() {
 # Milliseconds since the epoch.
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
 
+# Waits up to $2 seconds (default 5) for process $1 to end. True when it did.
+wait_ended() {
+    local i
+    for i in $(seq $((${2:-5} * 20))); do
+        kill -0 "$1" 2>/dev/null || return 0
+        sleep 0.05
+    done
+    ! kill -0 "$1" 2>/dev/null
+}
+
+# The same for a process started by this script, with its exit status in EXIT_STATUS.
+wait_exit() {
+    wait_ended "$@" || return 1
+    EXIT_STATUS=0
+    wait "$1" || EXIT_STATUS=$?
+}
+
+# A copy of the game $1 in a folder of its own, $APP: the game keeps its records and
+# screenshots beside its executable, so they go there and not into the build.
+copy_game() {
+    APP="$WORK/app"
+    mkdir -p "$APP"
+    cp "$1" "$APP/tolvane"
+}
+
 # Prints the id of the visible window whose title matches the regular expression.
 wait_window() {
     local id i
@@ -217,17 +242,28 @@ same_pixels() {
     [ "$(compare -metric AE "$1" "$2" null: 2>&1)" = "0" ]
 }
 
-# Captures window $1 into $2 until the capture has exactly the pixels of picture $3
-# (at most $4 seconds, default 5). True when it came.
-capture_until_same() {
-    local i
-    for i in $(seq $((${4:-5} * 10))); do
-        import -window "$1" "$2"
-        same_pixels "$2" "$3" && return 0
+# True when two pictures differ in at least one pixel.
+different_pixels() { ! same_pixels "$1" "$2"; }
+
+# Captures window $1 into $2, ten times a second for at most $3 seconds, until the
+# command in the remaining words (which may look at $2) succeeds. True when it did.
+capture_until() {
+    local win=$1 file=$2 i
+    for i in $(seq $(($3 * 10))); do
+        import -window "$win" "$file"
+        "${@:4}" && return 0
         sleep 0.1
     done
     return 1
 }
+
+# Captures window $1 into $2 until the capture has exactly the pixels of picture $3
+# (at most $4 seconds, default 5). True when it came.
+capture_until_same() { capture_until "$1" "$2" "${4:-5}" same_pixels "$2" "$3"; }
+
+# Captures window $1 into $2 until the capture differs from picture $3 (at most $4
+# seconds, default 5): the window's picture moved on. True when it did.
+capture_until_changed() { capture_until "$1" "$2" "${4:-5}" different_pixels "$2" "$3"; }
 
 # Captures window $1 into $2 until two captures 0.2 s apart are the same picture (at
 # most $3 seconds, default 5): the window shows a still picture. True when it did.
