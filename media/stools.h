@@ -24,6 +24,12 @@ namespace media {
 // Closes the audio device; called once when the program ends.
 void soundShutdown();
 
+// The SDL library loads songs on a thread of its own. The song that plays now ("" for
+// none), and a wait until every song asked for is loaded (or failed) and every song
+// done with is freed. The null library plays nothing and has nothing to wait for.
+std::string songPlaying();
+void waitForSongs();
+
 // What the null sound library was asked to do, for tests and the headless tool.
 struct SoundCall {
     std::string name; // "STPlay", "MTStop", "MTReadFile", "MTPlay", "STReadBytes"

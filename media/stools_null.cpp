@@ -4,6 +4,8 @@
 namespace media {
 void logSound(const char* name, std::int32_t slot, const char* path);
 void soundShutdown() {}
+std::string songPlaying() { return {}; }
+void waitForSongs() {}
 } // namespace media
 
 void STInit(HWND, std::int32_t) {}

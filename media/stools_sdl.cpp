@@ -2,15 +2,24 @@
 // per voice, and the song is a MIDI file played through SDL_mixer's synthesiser with
 // the installed General MIDI soundfont. Without an audio device, soundfont or song
 // file the game goes on silently, after one line on stderr.
+//
+// Songs load on a thread of their own. The synthesiser reads the whole soundfont for
+// every song it opens, 15 to 40 ms, and the frame that changes the song would wait for
+// it: a stage start or a boss would miss its frame. The song starts as soon as it is
+// loaded, a frame or two after the game asked for it.
 #include "media/stools.h"
 
 #include <SDL.h>
 #include <SDL_mixer.h>
 
 #include <array>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace media {
 void logSound(const char* name, std::int32_t slot, const char* path);
@@ -30,11 +39,97 @@ struct SoundState {
     std::array<int, kSlots> firstChannel{};
     std::array<int, kSlots> voices{};
     int channels = 0;
-    Mix_Music* music = nullptr;
-    bool jingle = false; // the results jingle plays once; every other song repeats
 };
 
 SoundState s;
+
+// The song the game read last, loaded on the loader's thread. Every field is guarded
+// by `lock`; the mixer calls made under it (play, halt) only take the mixer's own lock,
+// which the audio thread holds only while it mixes.
+struct Songs {
+    std::mutex lock;
+    std::condition_variable wake;
+    std::thread loader;
+    bool quit = false;
+
+    unsigned asked = 0;     // counts the game's MTReadFile and MTStop calls
+    std::string path;       // the song of the last MTReadFile, "" after MTStop
+    bool jingle = false;    // the results jingle plays once; every other song repeats
+    bool playAsked = false; // MTPlay came before the song was loaded
+
+    Mix_Music* music = nullptr; // the song loaded for `loadedFor`
+    unsigned loadedFor = 0;
+    std::vector<Mix_Music*> done; // songs to free, on the loader's thread
+
+    // Waits for work, then frees what is done with and loads what was asked.
+    void run() {
+        std::unique_lock<std::mutex> held(lock);
+        for (;;) {
+            wake.wait(held, [&] { return quit || !done.empty() || (!path.empty() && loadedFor != asked); });
+            if (quit) return;
+            std::vector<Mix_Music*> old;
+            old.swap(done);
+            const unsigned request = asked;
+            const std::string file = path;
+            held.unlock();
+            for (Mix_Music* m : old) Mix_FreeMusic(m);
+            Mix_Music* loaded = file.empty() ? nullptr : Mix_LoadMUS(file.c_str());
+            const std::string why = loaded ? std::string() : Mix_GetError();
+            held.lock();
+            if (file.empty()) continue;
+            if (request != asked) { // the game has moved on since
+                if (loaded) done.push_back(loaded);
+                continue;
+            }
+            music = loaded;
+            loadedFor = request;
+            if (!loaded) std::fprintf(stderr, "tolvane: cannot play %s (%s)\n", file.c_str(), why.c_str());
+            if (loaded && playAsked) play();
+            playAsked = false;
+        }
+    }
+
+    void play() { Mix_PlayMusic(music, jingle ? 1 : -1); } // songs repeat until the next change
+
+    // The game's request: the song playing stops, and `file` (or none) is the next.
+    void ask(const char* file) {
+        if (music) {
+            Mix_HaltMusic();
+            done.push_back(music);
+            music = nullptr;
+        }
+        ++asked;
+        path = file ? file : "";
+        const std::size_t n = path.size();
+        jingle = n >= 9 && path.compare(n - 9, 9, "CLEAR.mid") == 0;
+        playAsked = false;
+        if (!loader.joinable()) loader = std::thread([this] { run(); });
+        wake.notify_one();
+    }
+
+    // Stops the thread and frees every song; the device is still open.
+    void close() {
+        {
+            std::lock_guard<std::mutex> held(lock);
+            quit = true;
+        }
+        wake.notify_one();
+        if (loader.joinable()) loader.join();
+        Mix_HaltMusic();
+        if (music) done.push_back(music);
+        for (Mix_Music* m : done) Mix_FreeMusic(m);
+        done.clear();
+        music = nullptr;
+        quit = false;
+        asked = loadedFor = 0;
+        path.clear();
+        playAsked = false;
+    }
+};
+
+// Never destroyed: a program that ends without soundShutdown (an error on the way) must
+// not wait for, or trip over, a loader still at work.
+Songs& songs = *new Songs;
 
 bool openDevice() {
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
@@ -96,33 +191,33 @@ void STPlay(std::int32_t slot) {
 void MTStop() {
     media::logSound("MTStop", -1, nullptr);
     if (!s.open) return;
-    Mix_HaltMusic();
-    if (s.music) Mix_FreeMusic(s.music);
-    s.music = nullptr;
+    std::lock_guard<std::mutex> held(songs.lock);
+    songs.ask(nullptr);
 }
 
 void MTReadFile(const char* path) {
     media::logSound("MTReadFile", -1, path);
     if (!s.open || !s.midi || !path) return;
-    if (s.music) Mix_FreeMusic(s.music);
-    s.music = Mix_LoadMUS(path);
-    std::string name = path;
-    s.jingle = name.size() >= 9 && name.compare(name.size() - 9, 9, "CLEAR.mid") == 0;
-    if (!s.music) std::fprintf(stderr, "tolvane: cannot play %s (%s)\n", path, Mix_GetError());
+    std::lock_guard<std::mutex> held(songs.lock);
+    songs.ask(path);
 }
 
 void MTPlay() {
     media::logSound("MTPlay", -1, nullptr);
-    if (!s.open || !s.music) return;
-    Mix_PlayMusic(s.music, s.jingle ? 1 : -1); // songs repeat until the next change
+    if (!s.open) return;
+    std::lock_guard<std::mutex> held(songs.lock);
+    if (songs.path.empty()) return; // no song read since the last stop
+    if (songs.music && songs.loadedFor == songs.asked)
+        songs.play();
+    else if (songs.loadedFor != songs.asked)
+        songs.playAsked = true; // plays when it is loaded
 }
 
 namespace media {
 
 void soundShutdown() {
     if (!s.open) return;
-    Mix_HaltMusic();
-    if (s.music) Mix_FreeMusic(s.music);
+    songs.close();
     for (auto& c : s.chunks) {
         if (c) Mix_FreeChunk(c);
         c = nullptr;
@@ -130,6 +225,22 @@ void soundShutdown() {
     Mix_CloseAudio();
     Mix_Quit();
     s = SoundState{};
+}
+
+std::string songPlaying() {
+    std::lock_guard<std::mutex> held(songs.lock);
+    if (!Mix_PlayingMusic()) return {};
+    return songs.music && songs.loadedFor == songs.asked ? songs.path : "a song no longer asked for";
+}
+
+void waitForSongs() {
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> held(songs.lock);
+            if (songs.done.empty() && (songs.path.empty() || songs.loadedFor == songs.asked)) return;
+        }
+        SDL_Delay(5);
+    }
 }
 
 } // namespace media

@@ -14,6 +14,12 @@ gtest_discover_tests(tolvane_tests PROPERTIES LABELS unit DISCOVERY_TIMEOUT 120)
 add_executable(tolvane_sdl_tests sdl_platform_test.cpp sdl_msgbox_test.cpp sdl_renderer_test.cpp)
 target_link_libraries(tolvane_sdl_tests PRIVATE tolvane_core media_sound_null media_platform_sdl GTest::gtest_main)
 gtest_discover_tests(tolvane_sdl_tests PROPERTIES LABELS unit ENVIRONMENT "SDL_VIDEODRIVER=dummy" DISCOVERY_TIMEOUT 60)
+# The songs on SDL_mixer with SDL's dummy audio device and the generated songs.
+add_executable(tolvane_sound_tests sdl_sound_test.cpp)
+target_link_libraries(tolvane_sound_tests PRIVATE media_sound_sdl media_draw GTest::gtest_main)
+target_compile_definitions(tolvane_sound_tests PRIVATE TOLVANE_SONGS_DIR="$<TARGET_FILE_DIR:tolvane>")
+add_dependencies(tolvane_sound_tests tolvane_music)
+gtest_discover_tests(tolvane_sound_tests PROPERTIES LABELS unit ENVIRONMENT "SDL_AUDIODRIVER=dummy" DISCOVERY_TIMEOUT 60)
 
 # The real game in a real window under Xvfb.
 add_test(NAME tolvane_window COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/window/tolvane_window_test.sh $<TARGET_FILE:tolvane>)

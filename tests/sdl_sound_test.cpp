@@ -1,0 +1,59 @@
+// The songs on the real mixer (SDL's dummy audio device, the installed soundfont): they
+// load on a thread of their own, and whatever the game asked for last is what plays.
+#include <gtest/gtest.h>
+
+#include <SDL_mixer.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "media/stools.h"
+
+namespace {
+
+std::string song(const char* file) { return std::string(TOLVANE_SONGS_DIR) + "/" + file; }
+
+class SdlSongs : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        STInit(nullptr, 0);
+        if (Mix_HasMusicDecoder("MIDI") != SDL_TRUE) GTEST_SKIP() << "no MIDI synthesiser or soundfont";
+    }
+    void TearDown() override { media::soundShutdown(); }
+};
+
+TEST_F(SdlSongs, TheLastSongAskedForIsTheOnePlaying) {
+    const std::string stage1 = song("stage1.mid"), boss = song("boss.mid");
+    const auto read = [](const std::string& path) { return [path] { MTReadFile(path.c_str()); }; };
+    const std::function<void()> play = MTPlay, stop = MTStop, settle = media::waitForSongs;
+    const std::function<void()> midway = [] { SDL_Delay(5); }; // the loader is at work then, most likely
+    const struct {
+        const char* what;
+        std::vector<std::function<void()>> calls;
+        std::string playing;
+    } cases[] = {
+        {"read and play", {read(stage1), play}, stage1},
+        {"a change before the first song has loaded", {read(stage1), play, read(boss), play}, boss},
+        {"a change while it loads", {read(stage1), play, midway, read(boss), play}, boss},
+        {"stopped while it loads", {read(stage1), play, midway, stop}, ""},
+        {"a change after it has loaded", {read(stage1), play, settle, stop, read(boss), play}, boss},
+        {"stopped before it has loaded", {read(stage1), play, stop}, ""},
+        {"stopped while it plays", {read(stage1), play, settle, stop}, ""},
+        {"read but not played", {read(stage1)}, ""},
+        {"played after a stop, with nothing read since", {read(stage1), stop, play}, ""},
+        {"a file that is not there", {read(song("missing.mid")), play}, ""},
+        {"played again once loaded", {read(boss), settle, play, play}, boss},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const auto& call : c.calls) call();
+        media::waitForSongs();
+        EXPECT_EQ(media::songPlaying(), c.playing);
+        MTStop();
+        media::waitForSongs();
+        EXPECT_EQ(media::songPlaying(), "");
+    }
+}
+
+} // namespace
