@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -323,6 +324,9 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (argc < 3) return usage();
+    // A picture past the file-size limit (ulimit -f) is then a write that fails, told
+    // as such, instead of the signal killing the tool halfway through the file.
+    std::signal(SIGXFSZ, SIG_IGN);
     const std::string command = argv[1];
     const std::string file = argv[2];
     if (command == "verify") {

@@ -126,7 +126,9 @@ bool writePng(const std::string& path, const std::uint32_t* pixels, int width, i
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return false;
     bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    return std::fclose(f) == 0 && ok;
+    ok = std::fclose(f) == 0 && ok;
+    if (!ok) std::remove(path.c_str()); // no picture cut short is left behind
+    return ok;
 }
 
 } // namespace media

@@ -4,6 +4,7 @@
 
 #include <sys/wait.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -35,4 +36,26 @@ TEST(RenderTool, MakesItsFolderOnlyForAnAcceptedReplay) {
             EXPECT_TRUE(fs::exists(out / "frame-00002.png"));
         }
     }
+}
+
+// A picture that does not fit under the file-size limit is a failure, said so, and no
+// cut-short file stays behind.
+TEST(RenderTool, APictureThatCannotBeWrittenWhole) {
+    TempDir dir;
+    writeFile(dir / "good.rep", replayBytes(3, std::string(4, '\0')));
+    const fs::path out = dir / "frames";
+    // stderr through a pipe: under the limit the tool could not write it to a file either.
+    const std::string command = "ulimit -f 0; exec " + std::string(TOLVANE_REPLAY_TOOL) + " render '" +
+                                (dir / "good.rep").string() + "' --frame 2 --out '" + out.string() +
+                                "' 2>&1 >/dev/null";
+    std::FILE* p = popen(command.c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    std::string said;
+    char buf[256];
+    while (std::fgets(buf, sizeof buf, p)) said += buf;
+    const int st = pclose(p);
+    ASSERT_TRUE(WIFEXITED(st)) << "ended by a signal";
+    EXPECT_EQ(WEXITSTATUS(st), 1);
+    EXPECT_FALSE(fs::exists(out / "frame-00002.png"));
+    EXPECT_NE(said.find("cannot write"), std::string::npos) << said;
 }
