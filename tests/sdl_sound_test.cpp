@@ -2,6 +2,7 @@
 // load on a thread of their own, and whatever the game asked for last is what plays.
 #include <gtest/gtest.h>
 
+#include <SDL.h>
 #include <SDL_mixer.h>
 
 #include <functional>
