@@ -25,8 +25,8 @@ namespace media {
 void soundShutdown();
 
 // The SDL library loads songs on a thread of its own. The song that plays now ("" for
-// none), and a wait until every song asked for is loaded (or failed) and every song
-// done with is freed. The null library plays nothing and has nothing to wait for.
+// none), and a wait until the song asked for last is loaded or has failed to load. The
+// null library plays nothing and has nothing to wait for.
 std::string songPlaying();
 void waitForSongs();
 

@@ -237,7 +237,7 @@ void waitForSongs() {
     for (;;) {
         {
             std::lock_guard<std::mutex> held(songs.lock);
-            if (songs.done.empty() && (songs.path.empty() || songs.loadedFor == songs.asked)) return;
+            if (songs.path.empty() || songs.loadedFor == songs.asked) return;
         }
         SDL_Delay(5);
     }
