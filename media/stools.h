@@ -30,6 +30,10 @@ void soundShutdown();
 std::string songPlaying();
 void waitForSongs();
 
+// While held, STPlay sounds nothing (it is still logged): the frames a jump through a
+// replay runs at once are not shown, and neither are they heard. Songs change as ever.
+void holdEffects(bool held);
+
 // What the null sound library was asked to do, for tests and the headless tool.
 struct SoundCall {
     std::string name; // "STPlay", "MTStop", "MTReadFile", "MTPlay", "STReadBytes"

@@ -6,6 +6,7 @@ void logSound(const char* name, std::int32_t slot, const char* path);
 void soundShutdown() {}
 std::string songPlaying() { return {}; }
 void waitForSongs() {}
+void holdEffects(bool) {}
 } // namespace media
 
 void STInit(HWND, std::int32_t) {}

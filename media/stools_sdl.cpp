@@ -39,6 +39,7 @@ struct SoundState {
     std::array<int, kSlots> firstChannel{};
     std::array<int, kSlots> voices{};
     int channels = 0;
+    bool effectsHeld = false;
 };
 
 SoundState s;
@@ -180,7 +181,7 @@ void STReadBytes(std::int32_t slot, const unsigned char* wave, std::size_t size,
 
 void STPlay(std::int32_t slot) {
     media::logSound("STPlay", slot, nullptr);
-    if (!s.open || slot < 0 || slot >= kSlots || !s.chunks[slot]) return;
+    if (!s.open || s.effectsHeld || slot < 0 || slot >= kSlots || !s.chunks[slot]) return;
     // A free voice of the slot, else the one that has sounded longest starts over.
     int channel = Mix_GroupAvailable(slot);
     if (channel < 0) channel = Mix_GroupOldest(slot);
@@ -226,6 +227,8 @@ void soundShutdown() {
     Mix_Quit();
     s = SoundState{};
 }
+
+void holdEffects(bool held) { s.effectsHeld = held; }
 
 std::string songPlaying() {
     std::lock_guard<std::mutex> held(songs.lock);

@@ -1,10 +1,12 @@
-// The songs on the real mixer (SDL's dummy audio device, the installed soundfont): they
-// load on a thread of their own, and whatever the game asked for last is what plays.
+// The sound library on the real mixer (SDL's dummy audio device, the installed
+// soundfont): songs load on a thread of their own, and whatever the game asked for last
+// is what plays; effects held during a jump sound nothing.
 #include <gtest/gtest.h>
 
 #include <SDL.h>
 #include <SDL_mixer.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -15,16 +17,53 @@ namespace {
 
 std::string song(const char* file) { return std::string(TOLVANE_SONGS_DIR) + "/" + file; }
 
-class SdlSongs : public ::testing::Test {
+// A RIFF WAVE file image: a tenth of a second of a square wave, 16-bit mono.
+std::vector<unsigned char> squareWave() {
+    const std::uint32_t rate = 22050, samples = rate / 10, data = samples * 2;
+    std::vector<unsigned char> b;
+    const auto put = [&](std::uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) b.push_back(static_cast<unsigned char>(v >> (8 * i)));
+    };
+    const auto tag = [&](const char* t) { b.insert(b.end(), t, t + 4); };
+    tag("RIFF");
+    put(36 + data, 4);
+    tag("WAVE");
+    tag("fmt ");
+    put(16, 4);
+    put(1, 2); // PCM
+    put(1, 2); // mono
+    put(rate, 4);
+    put(rate * 2, 4);
+    put(2, 2);
+    put(16, 2);
+    tag("data");
+    put(data, 4);
+    for (std::uint32_t i = 0; i < samples; ++i) put(i / 50 % 2 ? 8000 : static_cast<std::uint16_t>(-8000), 2);
+    return b;
+}
+
+class SdlSound : public ::testing::Test {
   protected:
     void SetUp() override {
         STInit(nullptr, 0);
-        if (Mix_HasMusicDecoder("MIDI") != SDL_TRUE) GTEST_SKIP() << "no MIDI synthesiser or soundfont";
+        ASSERT_EQ(Mix_QuerySpec(nullptr, nullptr, nullptr), 1) << "no audio device, not even the dummy one";
     }
     void TearDown() override { media::soundShutdown(); }
 };
 
-TEST_F(SdlSongs, TheLastSongAskedForIsTheOnePlaying) {
+TEST_F(SdlSound, HeldEffectsSoundNothing) {
+    const std::vector<unsigned char> wave = squareWave();
+    STReadBytes(2, wave.data(), wave.size(), 2);
+    media::holdEffects(true);
+    STPlay(2);
+    EXPECT_EQ(Mix_Playing(-1), 0);
+    media::holdEffects(false);
+    STPlay(2);
+    EXPECT_EQ(Mix_Playing(-1), 1);
+}
+
+TEST_F(SdlSound, TheLastSongAskedForIsTheOnePlaying) {
+    if (Mix_HasMusicDecoder("MIDI") != SDL_TRUE) GTEST_SKIP() << "no MIDI synthesiser or soundfont";
     const std::string stage1 = song("stage1.mid"), boss = song("boss.mid");
     const auto read = [](const std::string& path) { return [path] { MTReadFile(path.c_str()); }; };
     const std::function<void()> play = MTPlay, stop = MTStop, settle = media::waitForSongs;

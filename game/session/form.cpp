@@ -173,6 +173,8 @@ struct Form1 {
         controls.toResults = false;
         if (frames == 0) return true;
         // Frames that are not shown are not composed (Session::frame): frameSkip says so.
+        // Nor are their sound effects played, which would all sound at once.
+        media::holdEffects(true);
         if (toResults) {
             for (long f = 0; !game.ended() && f < kMostFramesToResults; ++f) {
                 w.frameSkip = 1;
@@ -183,6 +185,7 @@ struct Form1 {
             w.frameSkip = 1;
             game.frame();
         }
+        media::holdEffects(false);
         w.frameSkip = 0;
         game.frame();
         controls.stepped = controls.paused;
