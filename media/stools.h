@@ -34,6 +34,10 @@ void waitForSongs();
 // replay runs at once are not shown, and neither are they heard. Songs change as ever.
 void holdEffects(bool held);
 
+// A paused game is silent: the effects sounding and the song stop where they are, and
+// go on from there when the game does. A song that comes in meanwhile waits too.
+void pauseSound(bool paused);
+
 // What the null sound library was asked to do, for tests and the headless tool.
 struct SoundCall {
     std::string name; // "STPlay", "MTStop", "MTReadFile", "MTPlay", "STReadBytes"

@@ -7,6 +7,7 @@ void soundShutdown() {}
 std::string songPlaying() { return {}; }
 void waitForSongs() {}
 void holdEffects(bool) {}
+void pauseSound(bool) {}
 } // namespace media
 
 void STInit(HWND, std::int32_t) {}

@@ -53,6 +53,7 @@ struct Songs {
     std::thread loader;
     bool quit = false;
 
+    bool paused = false;    // the game is paused: a song that comes in starts paused
     unsigned asked = 0;     // counts the game's MTReadFile and MTStop calls
     std::string path;       // the song of the last MTReadFile, "" after MTStop
     bool jingle = false;    // the results jingle plays once; every other song repeats
@@ -90,7 +91,10 @@ struct Songs {
         }
     }
 
-    void play() { Mix_PlayMusic(music, jingle ? 1 : -1); } // songs repeat until the next change
+    void play() {
+        Mix_PlayMusic(music, jingle ? 1 : -1); // songs repeat until the next change
+        if (paused) Mix_PauseMusic();
+    }
 
     // The game's request: the song playing stops, and `file` (or none) is the next.
     void ask(const char* file) {
@@ -123,6 +127,7 @@ struct Songs {
         music = nullptr;
         quit = false;
         asked = loadedFor = 0;
+        paused = false;
         path.clear();
         playAsked = false;
     }
@@ -229,6 +234,19 @@ void soundShutdown() {
 }
 
 void holdEffects(bool held) { s.effectsHeld = held; }
+
+void pauseSound(bool paused) {
+    if (!s.open) return;
+    std::lock_guard<std::mutex> held(songs.lock);
+    songs.paused = paused;
+    if (paused) {
+        Mix_Pause(-1);
+        Mix_PauseMusic();
+    } else {
+        Mix_Resume(-1);
+        Mix_ResumeMusic();
+    }
+}
 
 std::string songPlaying() {
     std::lock_guard<std::mutex> held(songs.lock);

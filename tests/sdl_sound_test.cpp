@@ -17,9 +17,9 @@ namespace {
 
 std::string song(const char* file) { return std::string(TOLVANE_SONGS_DIR) + "/" + file; }
 
-// A RIFF WAVE file image: a tenth of a second of a square wave, 16-bit mono.
+// A RIFF WAVE file image: two seconds of a square wave, 16-bit mono.
 std::vector<unsigned char> squareWave() {
-    const std::uint32_t rate = 22050, samples = rate / 10, data = samples * 2;
+    const std::uint32_t rate = 22050, samples = rate * 2, data = samples * 2;
     std::vector<unsigned char> b;
     const auto put = [&](std::uint32_t v, int bytes) {
         for (int i = 0; i < bytes; ++i) b.push_back(static_cast<unsigned char>(v >> (8 * i)));
@@ -60,6 +60,34 @@ TEST_F(SdlSound, HeldEffectsSoundNothing) {
     media::holdEffects(false);
     STPlay(2);
     EXPECT_EQ(Mix_Playing(-1), 1);
+}
+
+TEST_F(SdlSound, APausedGameIsSilentAndGoesOnWhereItStopped) {
+    const std::vector<unsigned char> wave = squareWave();
+    STReadBytes(2, wave.data(), wave.size(), 2);
+    STPlay(2);
+    const bool songs = Mix_HasMusicDecoder("MIDI") == SDL_TRUE;
+    if (songs) {
+        MTReadFile(song("stage1.mid").c_str());
+        MTPlay();
+        media::waitForSongs();
+    }
+    media::pauseSound(true);
+    EXPECT_EQ(Mix_Paused(-1), 1);
+    EXPECT_EQ(Mix_PausedMusic(), songs ? 1 : 0);
+    if (songs) {
+        // A song changed while paused comes in paused.
+        MTStop();
+        MTReadFile(song("boss.mid").c_str());
+        MTPlay();
+        media::waitForSongs();
+        EXPECT_EQ(media::songPlaying(), song("boss.mid"));
+        EXPECT_EQ(Mix_PausedMusic(), 1);
+    }
+    media::pauseSound(false);
+    EXPECT_EQ(Mix_Paused(-1), 0);
+    EXPECT_EQ(Mix_Playing(-1), 1);
+    EXPECT_EQ(Mix_PausedMusic(), 0);
 }
 
 TEST_F(SdlSound, TheLastSongAskedForIsTheOnePlaying) {

@@ -80,6 +80,7 @@ struct Form1 {
     HWND window = nullptr;
     bool unloaded = false;
     WindowControls controls{};
+    bool soundPaused = false; // what the sound library was last told
 
     // Shut-down. Any unload ends the loop before its next library call, however the
     // window was closed.
@@ -222,6 +223,10 @@ struct Form1 {
         w.lastFrameTime = static_cast<i32>(timeGetTime());
         while (w.running != 0) {
             if (runRequestedFrames()) continue;
+            if (controls.paused != soundPaused) {
+                soundPaused = controls.paused;
+                media::pauseSound(soundPaused);
+            }
             if (controls.paused) {
                 holdPaused();
                 continue;
