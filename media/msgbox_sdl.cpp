@@ -14,6 +14,7 @@
 
 #include "common/fontmap.h"
 #include "media/msgbox_input.h"
+#include "media/window_icon_sdl.h"
 #include "media/window_renderer.h"
 
 #if defined(SDL_VIDEO_DRIVER_X11)
@@ -177,6 +178,7 @@ void messageBox(const std::string& text, const std::string& caption) {
     // Shown once it has its renderer: on Wayland the GL renderer makes the window anew.
     SDL_Window* win = SDL_CreateWindow(caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, winW,
                                        winH, SDL_WINDOW_HIDDEN);
+    if (win) platform::setFormIcon(win); // the game's icon in the title bar and the task list
     SDL_Renderer* r = win ? media::createWindowRenderer(win) : nullptr;
     if (!r) {
         std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());

@@ -57,6 +57,7 @@ box_stays_until_enter() {
     dark=$(count_colour "$WORK/box.png" "$bx" "$by" "$bw" "$bh" "#000000")
     face=$(count_colour "$WORK/box.png" "$bx" "$by" "$bw" "$bh" "#F0F0F0")
     [ "$dark" -gt 100 ] && [ "$face" -gt $((bw * bh / 2)) ] || fail "$what: the box shows no text ($dark, $face)"
+    [[ $(xprop -id "$box" _NET_WM_ICON) == *"Icon (64 x 64)"* ]] || fail "$what: the box has not the game's icon"
     if [ -n "$shot" ]; then
         cp "$WORK/box.png" "$shots/$shot"
         echo "screenshot: $shots/$shot"
