@@ -36,9 +36,9 @@ std::uint32_t frameTicks(u8 playbackSpeed) {
 
 // How long before the frame's tick the sleep ends; the rest is polled, so that a sleep
 // that ends a little late does not make the frame late. 3 % of the frame, so polling
-// costs that much of a core at any speed, but never more than a tenth of a millisecond:
-// most wake-ups come within that, and one that comes later still starts the frame
-// within a tenth of a millisecond of its tick.
+// costs that much of a core at any speed, but never more than 150 µs: most wake-ups
+// come within that, and one that comes a little later still starts the frame within a
+// tenth of a millisecond of its tick.
 std::uint32_t pollUs(u8 playbackSpeed) {
     return std::min<std::uint32_t>(150, 30 * frameTicks(playbackSpeed));
 }
