@@ -21,10 +21,13 @@ std::string song(const char* file) { return std::string(TOLVANE_SONGS_DIR) + "/"
 std::vector<unsigned char> squareWave() {
     const std::uint32_t rate = 22050, samples = rate * 2, data = samples * 2;
     std::vector<unsigned char> b;
+    b.reserve(44 + data);
     const auto put = [&](std::uint32_t v, int bytes) {
         for (int i = 0; i < bytes; ++i) b.push_back(static_cast<unsigned char>(v >> (8 * i)));
     };
-    const auto tag = [&](const char* t) { b.insert(b.end(), t, t + 4); };
+    const auto tag = [&](const char* t) {
+        for (int i = 0; i < 4; ++i) b.push_back(static_cast<unsigned char>(t[i]));
+    };
     tag("RIFF");
     put(36 + data, 4);
     tag("WAVE");
