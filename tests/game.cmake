@@ -16,7 +16,7 @@ target_link_libraries(tolvane_sdl_tests PRIVATE tolvane_core media_sound_null me
 gtest_discover_tests(tolvane_sdl_tests PROPERTIES LABELS unit ENVIRONMENT "SDL_VIDEODRIVER=dummy" DISCOVERY_TIMEOUT 60)
 # The songs on SDL_mixer with SDL's dummy audio device and the generated songs.
 add_executable(tolvane_sound_tests sdl_sound_test.cpp)
-target_link_libraries(tolvane_sound_tests PRIVATE media_sound_sdl media_draw GTest::gtest_main)
+target_link_libraries(tolvane_sound_tests PRIVATE media_sound_sdl media_draw tolvane_resources GTest::gtest_main)
 target_compile_definitions(tolvane_sound_tests PRIVATE TOLVANE_SONGS_DIR="$<TARGET_FILE_DIR:tolvane>")
 add_dependencies(tolvane_sound_tests tolvane_music)
 gtest_discover_tests(tolvane_sound_tests PROPERTIES LABELS unit ENVIRONMENT "SDL_AUDIODRIVER=dummy" DISCOVERY_TIMEOUT 60)

@@ -6,43 +6,22 @@
 #include <SDL.h>
 #include <SDL_mixer.h>
 
-#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "media/stools.h"
+#include "resources/embedded.h"
 
 namespace {
 
 std::string song(const char* file) { return std::string(TOLVANE_SONGS_DIR) + "/" + file; }
 
-// A RIFF WAVE file image: two seconds of a square wave, 16-bit mono.
-std::vector<unsigned char> squareWave() {
-    const std::uint32_t rate = 22050, samples = rate * 2, data = samples * 2;
-    std::vector<unsigned char> b;
-    b.reserve(44 + data);
-    const auto put = [&](std::uint32_t v, int bytes) {
-        for (int i = 0; i < bytes; ++i) b.push_back(static_cast<unsigned char>(v >> (8 * i)));
-    };
-    const auto tag = [&](const char* t) {
-        for (int i = 0; i < 4; ++i) b.push_back(static_cast<unsigned char>(t[i]));
-    };
-    tag("RIFF");
-    put(36 + data, 4);
-    tag("WAVE");
-    tag("fmt ");
-    put(16, 4);
-    put(1, 2); // PCM
-    put(1, 2); // mono
-    put(rate, 4);
-    put(rate * 2, 4);
-    put(2, 2);
-    put(16, 2);
-    tag("data");
-    put(data, 4);
-    for (std::uint32_t i = 0; i < samples; ++i) put(i / 50 % 2 ? 8000 : static_cast<std::uint16_t>(-8000), 2);
-    return b;
+// The game's own longest effect (the second level-up sound), as the game loads it.
+void loadEffect(int slot) {
+    const res::Blob wave = res::find("WAVE", 106);
+    ASSERT_TRUE(wave) << "no embedded wave 106";
+    STReadBytes(slot, wave.data, wave.size, 2);
 }
 
 class SdlSound : public ::testing::Test {
@@ -55,8 +34,7 @@ class SdlSound : public ::testing::Test {
 };
 
 TEST_F(SdlSound, HeldEffectsSoundNothing) {
-    const std::vector<unsigned char> wave = squareWave();
-    STReadBytes(2, wave.data(), wave.size(), 2);
+    loadEffect(2);
     media::holdEffects(true);
     STPlay(2);
     EXPECT_EQ(Mix_Playing(-1), 0);
@@ -66,15 +44,14 @@ TEST_F(SdlSound, HeldEffectsSoundNothing) {
 }
 
 TEST_F(SdlSound, APausedGameIsSilentAndGoesOnWhereItStopped) {
-    const std::vector<unsigned char> wave = squareWave();
-    STReadBytes(2, wave.data(), wave.size(), 2);
-    STPlay(2);
+    loadEffect(2);
     const bool songs = Mix_HasMusicDecoder("MIDI") == SDL_TRUE;
     if (songs) {
         MTReadFile(song("stage1.mid").c_str());
         MTPlay();
         media::waitForSongs();
     }
+    STPlay(2); // paused at once, so it is still sounding when the game goes on
     media::pauseSound(true);
     EXPECT_EQ(Mix_Paused(-1), 1);
     EXPECT_EQ(Mix_PausedMusic(), songs ? 1 : 0);
