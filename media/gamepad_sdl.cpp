@@ -1,6 +1,7 @@
 // The first joystick or game controller on SDL2, hot-plugged.
 #include "media/gamepad_sdl.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -16,7 +17,16 @@ struct Device {
 
 Device d;
 
-std::uint32_t axisValue(Sint16 v) { return static_cast<std::uint32_t>(v + 32768); }
+struct Buttons {
+    SDL_GameControllerButton bomb = SDL_CONTROLLER_BUTTON_A;
+    SDL_GameControllerButton pause = SDL_CONTROLLER_BUTTON_START;
+    int deadzone = 50;
+};
+Buttons chosen;
+
+std::uint32_t axisValue(Sint16 v) {
+    return static_cast<std::uint32_t>(applyDeadzone(v, chosen.deadzone) + 32768);
+}
 
 // A D-pad steers like a stick pushed all the way.
 void applyDpad(JOYINFO& info, bool left, bool right, bool up, bool down) {
@@ -35,8 +45,8 @@ void readController(JOYINFO& info) {
               SDL_GameControllerGetButton(c, SDL_CONTROLLER_BUTTON_DPAD_RIGHT) != 0,
               SDL_GameControllerGetButton(c, SDL_CONTROLLER_BUTTON_DPAD_UP) != 0,
               SDL_GameControllerGetButton(c, SDL_CONTROLLER_BUTTON_DPAD_DOWN) != 0);
-    // The south face button is the bomb.
-    info.wButtons = SDL_GameControllerGetButton(c, SDL_CONTROLLER_BUTTON_A) ? 1u : 0u;
+    // The player's bomb button (the south face button unless chosen otherwise).
+    info.wButtons = SDL_GameControllerGetButton(c, chosen.bomb) ? 1u : 0u;
 }
 
 void readJoystick(JOYINFO& info) {
@@ -120,7 +130,23 @@ std::uint32_t generation() { return d.generation; }
 
 bool isStart(const SDL_Event& e) {
     return e.type == SDL_CONTROLLERBUTTONDOWN && d.controller && e.cbutton.which == d.id &&
-           e.cbutton.button == SDL_CONTROLLER_BUTTON_START;
+           e.cbutton.button == chosen.pause;
+}
+
+void configure(int bombButton, int pauseButton, int deadzonePercent) {
+    auto valid = [](int b) { return b >= 0 && b < SDL_CONTROLLER_BUTTON_MAX; };
+    chosen.bomb =
+        valid(bombButton) ? static_cast<SDL_GameControllerButton>(bombButton) : SDL_CONTROLLER_BUTTON_A;
+    chosen.pause =
+        valid(pauseButton) ? static_cast<SDL_GameControllerButton>(pauseButton) : SDL_CONTROLLER_BUTTON_START;
+    chosen.deadzone = std::clamp(deadzonePercent, 0, 100);
+}
+
+Sint16 applyDeadzone(Sint16 value, int deadzonePercent) {
+    if (deadzonePercent == 50) return value;
+    if (deadzonePercent <= 0) return value > 0 ? 32767 : (value < 0 ? -32768 : 0);
+    const long stretched = static_cast<long>(value) * 50 / deadzonePercent;
+    return static_cast<Sint16>(std::clamp(stretched, -32768L, 32767L));
 }
 
 } // namespace gamepad

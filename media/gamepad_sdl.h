@@ -27,10 +27,19 @@ void removed(SDL_JoystickID id);
 bool read(JOYINFO& info);
 bool present();
 
+// The player's bomb and pause buttons of a game controller (SDL_GameControllerButton),
+// and the share of a stick's travel, in percent, that is not yet a direction (see
+// platform::configurePad). Raw joysticks keep button 1 as the bomb.
+void configure(int bombButton, int pauseButton, int deadzonePercent);
+
+// A stick's axis (-32768..32767) stretched so that the game's own threshold, half way
+// out, falls where the dead zone ends: exactly the reading itself at 50 %.
+Sint16 applyDeadzone(Sint16 value, int deadzonePercent);
+
 // Changes whenever a device is taken into use.
 std::uint32_t generation();
 
-// Whether the event is the Start button of the game controller in use.
+// Whether the event is the pause button (Start) of the game controller in use.
 bool isStart(const SDL_Event& e);
 
 } // namespace gamepad

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "media/dtools.h"
 
@@ -101,6 +102,25 @@ void messageBox(const std::string& text, const std::string& caption);
 // its quit key does, without a message box. The signal handler only sets this flag; a
 // second signal ends the process at once.
 bool terminationRequested();
+
+// The player's keys: each virtual key the game asks about (GetAsyncKeyState) and hands
+// out in its key events is fed by the SDL key codes listed for it, and by no other key;
+// a key listed for no virtual key is none of the game's (Return stays the Enter of
+// Alt+Enter unless it is listed). Without a call, the game's own keys.
+struct KeyBinding {
+    int virtualKey = 0;
+    std::vector<std::int32_t> keys; // SDL_Keycode values
+};
+void bindKeys(const std::vector<KeyBinding>& bindings);
+
+// The game controller's bomb and pause buttons (SDL_GameControllerButton numbers), and
+// how much of a stick's travel from its centre is not yet a direction, in percent (50:
+// the outer quarters count, as the joystick limits have it).
+void configurePad(int bombButton, int pauseButton, int deadzonePercent);
+
+// The size of the desktop the windows open on (the usable area, without panels); false
+// when it cannot be told.
+bool desktopSize(int* width, int* height);
 
 // Joystick attach counter: changes whenever a joystick appears, so the game can probe it.
 std::uint32_t joystickGeneration();

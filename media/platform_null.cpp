@@ -74,6 +74,10 @@ void ShowCursor(bool show) { n.cursor += show ? 1 : -1; }
 
 namespace platform {
 
+void bindKeys(const std::vector<KeyBinding>&) {}
+void configurePad(int, int, int) {}
+bool desktopSize(int*, int*) { return false; }
+
 bool open(std::string*) { return true; }
 void close() {}
 HWND createForm(const char*, int, int) { return nullptr; }

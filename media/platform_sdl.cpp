@@ -49,26 +49,8 @@ void catchTerminationSignals() {
     }
 }
 
-SDL_Scancode scancodeOf(int vk) {
-    switch (vk) {
-    case VK_ESCAPE: return SDL_SCANCODE_ESCAPE;
-    case VK_LEFT: return SDL_SCANCODE_LEFT;
-    case VK_UP: return SDL_SCANCODE_UP;
-    case VK_RIGHT: return SDL_SCANCODE_RIGHT;
-    case VK_DOWN: return SDL_SCANCODE_DOWN;
-    case VK_NUMPAD2: return SDL_SCANCODE_KP_2;
-    case VK_NUMPAD4: return SDL_SCANCODE_KP_4;
-    case VK_NUMPAD6: return SDL_SCANCODE_KP_6;
-    case VK_NUMPAD8: return SDL_SCANCODE_KP_8;
-    case VK_F1: return SDL_SCANCODE_F1;
-    case VK_F2: return SDL_SCANCODE_F2;
-    case VK_F3: return SDL_SCANCODE_F3;
-    case VK_Z: return SDL_SCANCODE_Z;
-    default: return SDL_SCANCODE_UNKNOWN;
-    }
-}
-
-int virtualKeyOf(SDL_Scancode sc) {
+// The game's own keys, as it has always read them.
+int defaultVirtualKeyOf(SDL_Scancode sc) {
     if (sc >= SDL_SCANCODE_A && sc <= SDL_SCANCODE_Z) return 'A' + (sc - SDL_SCANCODE_A);
     if (sc >= SDL_SCANCODE_1 && sc <= SDL_SCANCODE_9) return '1' + (sc - SDL_SCANCODE_1);
     if (sc >= SDL_SCANCODE_F1 && sc <= SDL_SCANCODE_F12) return VK_F1 + (sc - SDL_SCANCODE_F1);
@@ -94,6 +76,49 @@ int virtualKeyOf(SDL_Scancode sc) {
     }
 }
 
+// Which physical key (scancode) stands for which virtual key, both ways.
+struct KeyMap {
+    bool custom = false;
+    std::vector<platform::KeyBinding> bindings;
+    std::array<int, SDL_NUM_SCANCODES> virtualKeyOf{};
+    std::array<std::vector<SDL_Scancode>, 256> scancodesOf;
+
+    void add(SDL_Scancode sc, int vk) {
+        if (sc <= SDL_SCANCODE_UNKNOWN || sc >= SDL_NUM_SCANCODES || vk <= 0 || vk > 255) return;
+        virtualKeyOf[sc] = vk;
+        scancodesOf[vk].push_back(sc);
+    }
+
+    // Key codes name keys as labelled on the keyboard in use, so they are looked up in
+    // its layout; keys without a character (arrows, keypad, F-keys) are where they are.
+    static SDL_Scancode scancodeOfKey(SDL_Keycode key) {
+        if (key & SDLK_SCANCODE_MASK) return static_cast<SDL_Scancode>(key & ~SDLK_SCANCODE_MASK);
+        return SDL_GetScancodeFromKey(key);
+    }
+
+    void build() {
+        virtualKeyOf.fill(0);
+        for (auto& list : scancodesOf) list.clear();
+        if (!custom) {
+            for (int sc = 0; sc < SDL_NUM_SCANCODES; ++sc)
+                add(static_cast<SDL_Scancode>(sc), defaultVirtualKeyOf(static_cast<SDL_Scancode>(sc)));
+            return;
+        }
+        for (const platform::KeyBinding& b : bindings) {
+            for (std::int32_t key : b.keys) add(scancodeOfKey(key), b.virtualKey);
+        }
+        for (SDL_Scancode enter : {SDL_SCANCODE_RETURN, SDL_SCANCODE_KP_ENTER}) {
+            if (virtualKeyOf[enter] == 0) add(enter, VK_RETURN);
+        }
+    }
+};
+
+KeyMap keyMap = [] {
+    KeyMap m;
+    m.build();
+    return m;
+}();
+
 // Watches every event as it enters the queue, so the key state is current whenever
 // events are pumped, while the events themselves wait for the window's turn.
 int SDLCALL watchKeys(void*, SDL_Event* e) {
@@ -104,6 +129,8 @@ int SDLCALL watchKeys(void*, SDL_Event* e) {
         keys.down[e->key.keysym.scancode] = false;
     } else if (e->type == SDL_WINDOWEVENT && e->window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
         keys.down.fill(false);
+    } else if (e->type == SDL_KEYMAPCHANGED) {
+        keyMap.build();
     }
     return 0;
 }
@@ -126,11 +153,14 @@ void timeBeginPeriod(std::uint32_t) {}
 void timeEndPeriod(std::uint32_t) {}
 
 std::int16_t GetAsyncKeyState(int virtualKey) {
-    SDL_Scancode sc = scancodeOf(virtualKey);
-    if (sc == SDL_SCANCODE_UNKNOWN) return 0;
+    if (virtualKey <= 0 || virtualKey > 255 || keyMap.scancodesOf[virtualKey].empty()) return 0;
     SDL_PumpEvents();
-    bool held = keys.down[sc] || keys.pressedSinceQuery[sc];
-    keys.pressedSinceQuery[sc] = false;
+    // Any of the keys that feed it: held now, or pressed since the last query.
+    bool held = false;
+    for (SDL_Scancode sc : keyMap.scancodesOf[virtualKey]) {
+        held = held || keys.down[sc] || keys.pressedSinceQuery[sc];
+        keys.pressedSinceQuery[sc] = false;
+    }
     return held ? static_cast<std::int16_t>(0x8001) : 0;
 }
 
@@ -208,7 +238,7 @@ bool nextEvent(FormEvent& event) {
     while (SDL_PollEvent(&e)) {
         switch (e.type) {
         case SDL_KEYDOWN:
-            event = {FormEvent::KeyDown, virtualKeyOf(e.key.keysym.scancode),
+            event = {FormEvent::KeyDown, keyMap.virtualKeyOf[e.key.keysym.scancode],
                      (e.key.keysym.mod & KMOD_ALT) != 0, e.key.repeat != 0};
             if (event.keyCode != 0) return true;
             break;
@@ -243,6 +273,24 @@ bool nextEvent(FormEvent& event) {
 }
 
 std::uint32_t joystickGeneration() { return gamepad::generation(); }
+
+void bindKeys(const std::vector<KeyBinding>& bindings) {
+    keyMap.custom = true;
+    keyMap.bindings = bindings;
+    keyMap.build();
+}
+
+void configurePad(int bombButton, int pauseButton, int deadzonePercent) {
+    gamepad::configure(bombButton, pauseButton, deadzonePercent);
+}
+
+bool desktopSize(int* width, int* height) {
+    SDL_Rect r{};
+    if (SDL_GetDisplayUsableBounds(0, &r) != 0 || r.w <= 0 || r.h <= 0) return false;
+    *width = r.w;
+    *height = r.h;
+    return true;
+}
 
 bool terminationRequested() { return terminationSignal != 0; }
 

@@ -14,10 +14,17 @@
 
 namespace media {
 
-PictureRect pictureRect(int outputWidth, int outputHeight, int pictureWidth, int pictureHeight) {
+namespace {
+bool wholeMultiplesShown = true;
+} // namespace
+
+void setWholeMultiples(bool whole) { wholeMultiplesShown = whole; }
+
+PictureRect pictureRect(int outputWidth, int outputHeight, int pictureWidth, int pictureHeight,
+                        bool wholeMultiples) {
     if (outputWidth <= 0 || outputHeight <= 0 || pictureWidth <= 0 || pictureHeight <= 0) return {0, 0, 0, 0};
     int w = 0, h = 0;
-    const int k = std::min(outputWidth / pictureWidth, outputHeight / pictureHeight);
+    const int k = wholeMultiples ? std::min(outputWidth / pictureWidth, outputHeight / pictureHeight) : 0;
     if (k >= 1) {
         w = pictureWidth * k;
         h = pictureHeight * k;
@@ -146,7 +153,7 @@ void presentToWindowSurface(SDL_Window* window, const SDL_Surface* picture) {
     if (!window || !picture) return;
     SDL_Surface* out = SDL_GetWindowSurface(window); // a new one after the window changed size
     if (!out || out->format->BytesPerPixel != 4) return;
-    const PictureRect r = pictureRect(out->w, out->h, picture->w, picture->h);
+    const PictureRect r = pictureRect(out->w, out->h, picture->w, picture->h, wholeMultiplesShown);
     const bool fresh = out != ws.last || out->w != ws.lastW || out->h != ws.lastH;
     if (fresh) {
         SDL_FillRect(out, nullptr, 0);
@@ -178,7 +185,7 @@ void presentPicture(SDL_Renderer* renderer, SDL_Texture* texture, const SDL_Surf
     }
     int outW = 0, outH = 0;
     if (SDL_GetRendererOutputSize(renderer, &outW, &outH) != 0) return;
-    const PictureRect r = pictureRect(outW, outH, picture->w, picture->h);
+    const PictureRect r = pictureRect(outW, outH, picture->w, picture->h, wholeMultiplesShown);
     // The bars: above and below the picture across the whole width, then left and right.
     SDL_Rect bars[4];
     int n = 0;

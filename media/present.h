@@ -15,8 +15,14 @@ struct PictureRect {
 
 // Where a picture goes in an output of the given size: the largest whole multiple of
 // its size that fits, centred, with black bars around it; when not even the picture
-// itself fits, the largest size below it that does, aspect kept.
-PictureRect pictureRect(int outputWidth, int outputHeight, int pictureWidth = 640, int pictureHeight = 480);
+// itself fits, or when whole multiples are not asked for, the largest size that fits,
+// aspect kept.
+PictureRect pictureRect(int outputWidth, int outputHeight, int pictureWidth = 640, int pictureHeight = 480,
+                        bool wholeMultiples = true);
+
+// Whether the window shows the picture in whole multiples of its size (the default) or
+// as large as fits; the pixels stay square either way.
+void setWholeMultiples(bool whole);
 
 // The window's own pixels (SDL_GetWindowSurface) are used unless SDL_RENDER_DRIVER
 // names a renderer: true when they can be had, in a 32-bit format, for this window.

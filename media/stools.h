@@ -34,6 +34,10 @@ void waitForSongs();
 // replay runs at once are not shown, and neither are they heard. Songs change as ever.
 void holdEffects(bool held);
 
+// The player's loudness of the effects and of the songs, in percent of the game's own.
+// Applies from the next sound on when the library is open, else from STInit.
+void setVolumes(int effectsPercent, int musicPercent);
+
 // A paused game is silent: the effects sounding and the song stop where they are, and
 // go on from there when the game does. A song that comes in meanwhile waits too.
 void pauseSound(bool paused);

@@ -8,6 +8,7 @@ std::string songPlaying() { return {}; }
 void waitForSongs() {}
 void holdEffects(bool) {}
 void pauseSound(bool) {}
+void setVolumes(int, int) {}
 } // namespace media
 
 void STInit(HWND, std::int32_t) {}

@@ -12,6 +12,7 @@
 #include <SDL.h>
 #include <SDL_mixer.h>
 
+#include <algorithm>
 #include <array>
 #include <condition_variable>
 #include <cstdio>
@@ -34,6 +35,7 @@ constexpr int kEffectVolume = MIX_MAX_VOLUME * 3 / 8; // several effects often s
 
 struct SoundState {
     bool open = false;
+    int effectsPercent = 100, musicPercent = 100;
     bool midi = false;
     std::array<Mix_Chunk*, kSlots> chunks{};
     std::array<int, kSlots> firstChannel{};
@@ -167,8 +169,7 @@ void STInit(HWND, std::int32_t) {
     // SDL_mixer drives the synthesiser at six times FluidSynth's own gain at full music
     // volume, which clips; this keeps the songs at about FluidSynth's level with room
     // for the sound effects on top.
-    Mix_VolumeMusic(kMusicVolume);
-    Mix_Volume(-1, kEffectVolume);
+    media::setVolumes(s.effectsPercent, s.musicPercent);
 }
 
 void STReadBytes(std::int32_t slot, const unsigned char* wave, std::size_t size, std::int32_t voices) {
@@ -230,10 +231,24 @@ void soundShutdown() {
     }
     Mix_CloseAudio();
     Mix_Quit();
+    const int effects = s.effectsPercent, music = s.musicPercent;
     s = SoundState{};
+    s.effectsPercent = effects;
+    s.musicPercent = music;
 }
 
 void holdEffects(bool held) { s.effectsHeld = held; }
+
+void setVolumes(int effectsPercent, int musicPercent) {
+    s.effectsPercent = std::clamp(effectsPercent, 0, 100);
+    s.musicPercent = std::clamp(musicPercent, 0, 100);
+    if (!s.open) return;
+    // SDL_mixer drives the synthesiser at six times FluidSynth's own gain at full music
+    // volume, which clips; the game's own loudness keeps the songs at about FluidSynth's
+    // level with room for the sound effects on top.
+    Mix_VolumeMusic(kMusicVolume * s.musicPercent / 100);
+    Mix_Volume(-1, kEffectVolume * s.effectsPercent / 100);
+}
 
 void pauseSound(bool paused) {
     if (!s.open) return;

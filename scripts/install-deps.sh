@@ -7,6 +7,7 @@ packages=(
   # build
   cmake ninja-build g++ pkg-config clang clang-format
   libsdl2-dev libsdl2-mixer-dev libsdl2-ttf-dev libfontconfig-dev libx11-dev libpng-dev
+  libinih-dev
   qt6-base-dev libcairo2-dev
   libbenchmark-dev googletest libgtest-dev libgmock-dev
   # fuzzing (the libFuzzer runtime for clang)

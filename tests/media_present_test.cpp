@@ -47,6 +47,7 @@ TEST(PictureRect, WholeMultiplesCentredAndShrunkWhenTooSmall) {
     struct Case {
         int w, h;
         media::PictureRect expected;
+        bool whole = true;
     } cases[] = {
         {640, 480, {0, 0, 640, 480}},
         {1280, 960, {0, 0, 1280, 960}},
@@ -58,9 +59,13 @@ TEST(PictureRect, WholeMultiplesCentredAndShrunkWhenTooSmall) {
         {320, 480, {0, 120, 320, 240}},
         {640, 240, {160, 0, 320, 240}},
         {0, 480, {0, 0, 0, 0}},
+        // As large as fits, when whole multiples are not asked for.
+        {1000, 700, {33, 0, 933, 700}, false},
+        {1920, 1080, {240, 0, 1440, 1080}, false},
+        {1280, 960, {0, 0, 1280, 960}, false},
     };
     for (const Case& c : cases) {
-        media::PictureRect r = media::pictureRect(c.w, c.h);
+        media::PictureRect r = media::pictureRect(c.w, c.h, 640, 480, c.whole);
         EXPECT_EQ(r.x, c.expected.x) << c.w << "x" << c.h;
         EXPECT_EQ(r.y, c.expected.y) << c.w << "x" << c.h;
         EXPECT_EQ(r.width, c.expected.width) << c.w << "x" << c.h;

@@ -38,6 +38,8 @@ int main(int argc, char** argv) {
     std::string tmpl = (std::filesystem::temp_directory_path() / "tolvane-tests-XXXXXX").string();
     if (!::mkdtemp(tmpl.data())) return 1;
     const std::filesystem::path records = tmpl;
+    // The player's own settings never reach a test: a game started here reads none.
+    ::setenv("XDG_CONFIG_HOME", (records / "config").c_str(), 1);
     ::testing::UnitTest::GetInstance()->listeners().Append(new NullMedia(records));
     const int status = RUN_ALL_TESTS();
     std::error_code ec;

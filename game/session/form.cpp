@@ -1,5 +1,6 @@
 // The game window, Form1: start-up, the paced main loop, the window's events and
 // shut-down. Window events run only between frames, after a presented frame.
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -10,6 +11,7 @@
 
 #include "media/dtools.h"
 #include "media/platform.h"
+#include "media/present.h"
 #include "media/stools.h"
 #include "presentation/presentation.h"
 #include "records/records.h"
@@ -17,6 +19,7 @@
 #include "session/harness.h"
 #include "session/session.h"
 #include "session/window.h"
+#include "settings/settings.h"
 
 namespace tolvane {
 
@@ -73,14 +76,33 @@ struct TimingLog {
     }
 };
 
+// The virtual key that each action of the player's keys feeds: the keys the game and
+// its window have always asked about.
+// clang-format off
+constexpr std::pair<settings::Action, int> kActionKeys[] = {
+    {settings::Action::Up, VK_UP},               {settings::Action::Down, VK_DOWN},
+    {settings::Action::Left, VK_LEFT},           {settings::Action::Right, VK_RIGHT},
+    {settings::Action::Bomb, VK_Z},              {settings::Action::Pause, VK_P},
+    {settings::Action::Fullscreen, VK_F11},      {settings::Action::Screenshot, VK_F12},
+    {settings::Action::Quit, VK_ESCAPE},         {settings::Action::Faster, VK_F1},
+    {settings::Action::Slower, VK_F2},           {settings::Action::Fastest, VK_F3},
+    {settings::Action::ReplayPause, VK_SPACE},   {settings::Action::Step, VK_OEM_PERIOD},
+    {settings::Action::Jump, VK_NEXT},           {settings::Action::Results, VK_END},
+    {settings::Action::Panel, VK_H},
+};
+// clang-format on
+
 struct Form1 {
     Session& game;
+    const settings::Settings& chosen;
     World& w = game.world();
     TimingLog timing{};
     HWND window = nullptr;
     bool unloaded = false;
     WindowControls controls{};
     bool soundPaused = false; // what the sound library was last told
+    bool fullscreen = false;
+    bool fullscreenToggled = false; // by the player, during this game
 
     // Shut-down. Any unload ends the loop before its next library call, however the
     // window was closed.
@@ -135,6 +157,8 @@ struct Form1 {
         if (controls.toggleFullscreen) {
             controls.toggleFullscreen = false;
             platform::setFullscreen(window, !platform::isFullscreen(window));
+            fullscreen = platform::isFullscreen(window);
+            fullscreenToggled = true;
             controls.repaint = true;
         }
         if (controls.screenshot) {
@@ -198,7 +222,15 @@ struct Form1 {
 
     void startUp() {
         ShowCursor(false);
-        window = platform::createForm("Tolvane", 640, 480);
+        int desktopWidth = 0, desktopHeight = 0;
+        const int scale = platform::desktopSize(&desktopWidth, &desktopHeight)
+                              ? windowScale(chosen.window, desktopWidth, desktopHeight)
+                              : std::max(1, chosen.window);
+        window = platform::createForm("Tolvane", 640 * scale, 480 * scale);
+        if (chosen.fullscreen) {
+            platform::setFullscreen(window, true);
+            fullscreen = platform::isFullscreen(window);
+        }
         platform::showForm(window, true);
         if (w.replayMode == 0) game.prepareLive();
         DTInit(1, window);
@@ -251,6 +283,22 @@ struct Form1 {
 
 } // namespace
 
+std::vector<platform::KeyBinding> keyBindings(const settings::Settings& chosen, bool playback) {
+    std::vector<platform::KeyBinding> out;
+    for (const auto& [action, virtualKey] : kActionKeys) {
+        const settings::When when = settings::actionInfo(action).when;
+        if (when == (playback ? settings::When::Live : settings::When::Playback)) continue;
+        out.push_back({virtualKey, chosen.of(action)});
+    }
+    return out;
+}
+
+int windowScale(int chosen, int desktopWidth, int desktopHeight) {
+    const int fits = std::min(desktopWidth / 640, desktopHeight / 480);
+    if (chosen > 0) return std::max(1, std::min(chosen, fits));
+    return std::max(1, std::min(desktopWidth * 3 / 4 / 640, desktopHeight * 3 / 4 / 480));
+}
+
 int runGame(const std::string& commandLine) {
     Session game; // every field of the world zero
 
@@ -259,6 +307,12 @@ int runGame(const std::string& commandLine) {
         std::fprintf(stderr, "tolvane: %s\n", why.c_str());
         return 1;
     }
+    // The player's keys, pad, loudness and window: none of it changes what a frame computes.
+    const settings::Settings chosen = settings::loadAndWarn("tolvane");
+    platform::bindKeys(keyBindings(chosen, !commandLine.empty()));
+    platform::configurePad(chosen.padBomb, chosen.padPause, chosen.deadzone);
+    media::setVolumes(chosen.effects, chosen.music);
+    media::setWholeMultiples(chosen.scale == settings::Scale::Integer);
     // A save past the file-size limit (ulimit -f) then fails with EFBIG and takes the
     // "not saved" path, instead of the signal killing the game halfway through it.
     std::signal(SIGXFSZ, SIG_IGN);
@@ -274,10 +328,17 @@ int runGame(const std::string& commandLine) {
     }
     media::setDrawBackend(media::DrawBackend::Window);
 
-    Form1 form{game};
+    Form1 form{game, chosen};
     form.startUp();
     form.runMainLoop();
     form.unload();
+    // The next game starts as this one was left.
+    if (form.fullscreenToggled && form.fullscreen != chosen.fullscreen) {
+        settings::Settings left = chosen;
+        left.fullscreen = form.fullscreen;
+        if (!settings::save(settings::settingsFile(), settings::changes(chosen, left), &why))
+            std::fprintf(stderr, "tolvane: the fullscreen setting was not saved: %s\n", why.c_str());
+    }
     form.timing.write();
     media::soundShutdown();
     platform::close();

@@ -4,8 +4,11 @@
 // and a jump ahead runs every frame it passes.
 #pragma once
 
+#include <vector>
+
 #include "media/platform.h"
 #include "session/world_state.h"
+#include "settings/settings.h"
 
 namespace tolvane {
 
@@ -38,6 +41,15 @@ void setPaused(WindowControls& c, bool paused);
 // playback the panel with "REPLAY", the speed, the frame shown and its input; while
 // paused the picture darkened with "PAUSE" over it.
 void describeWindowLayer(const WindowControls& c, const World& w);
+
+// The player's keys as the virtual keys they feed, for a live game or a playback: the
+// actions of the other mode are left out, so that their keys are free.
+std::vector<platform::KeyBinding> keyBindings(const settings::Settings& chosen, bool playback);
+
+// The window's size as a multiple of 640x480: the one chosen (0 for none), as far as the
+// desktop holds it whole, else the largest that fits three quarters of the desktop; at
+// least 1.
+int windowScale(int chosen, int desktopWidth, int desktopHeight);
 
 // The speed as the panel shows it: "x1" .. "x16", "max" at 255.
 std::string speedLabel(u8 playbackSpeed);

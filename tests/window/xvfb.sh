@@ -6,6 +6,8 @@
 # imagemagick; openbox and weston for the tests that use them.
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/tolvane-window.XXXXXX")
+# The programs read no settings of the machine's user; a test that wants some writes them here.
+export XDG_CONFIG_HOME="$WORK/config"
 STARTED_PIDS=()
 
 # Safe under `set -e`: a process that has already ended is no failure here.
