@@ -60,6 +60,7 @@ struct Songs {
     std::string path;       // the song of the last MTReadFile, "" after MTStop
     bool jingle = false;    // the results jingle plays once; every other song repeats
     bool playAsked = false; // MTPlay came before the song was loaded
+    bool muted = false;     // the player's music loudness is 0
 
     Mix_Music* music = nullptr; // the song loaded for `loadedFor`
     unsigned loadedFor = 0;
@@ -94,6 +95,8 @@ struct Songs {
     }
 
     void play() {
+        // At loudness 0 no song plays at all: the synthesiser's dither would still be heard.
+        if (muted) return;
         Mix_PlayMusic(music, jingle ? 1 : -1); // songs repeat until the next change
         if (paused) Mix_PauseMusic();
     }
@@ -248,6 +251,8 @@ void setVolumes(int effectsPercent, int musicPercent) {
     // level with room for the sound effects on top.
     Mix_VolumeMusic(kMusicVolume * s.musicPercent / 100);
     Mix_Volume(-1, kEffectVolume * s.effectsPercent / 100);
+    std::lock_guard<std::mutex> held(songs.lock);
+    songs.muted = s.musicPercent == 0;
 }
 
 void pauseSound(bool paused) {

@@ -56,3 +56,9 @@ set_tests_properties(tolvane_window_keys PROPERTIES LABELS window TIMEOUT 120)
 add_test(NAME tolvane_window_playback COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/window/tolvane_playback_test.sh
          $<TARGET_FILE:tolvane> $<TARGET_FILE:tolvane-replay>)
 set_tests_properties(tolvane_window_playback PROPERTIES LABELS window TIMEOUT 180)
+# The player's settings file as the real game reads and writes it: keys bound elsewhere
+# in a whole live game (at ten times the clock's speed), the remembered fullscreen, and
+# the loudness on SDL's disk audio.
+add_test(NAME tolvane_settings COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/window/tolvane_settings_test.sh
+         $<TARGET_FILE:tolvane> ${CMAKE_CURRENT_SOURCE_DIR}/data/autoplay.rep)
+set_tests_properties(tolvane_settings PROPERTIES LABELS window TIMEOUT 240 RUN_SERIAL ON)
