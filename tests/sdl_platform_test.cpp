@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "media/dtools.h"
+#include "media/gamepad_sdl.h"
 #include "media/overlay.h"
 #include "media/platform.h"
 #include "media/present.h"
@@ -85,12 +86,20 @@ bool sawPadStart(const std::vector<platform::FormEvent>& events) {
 // it is taken when plugged in, its D-pad and left stick steer, its south button (here
 // button 1 of the device, so the mapping is what counts) bombs, Start is a window event,
 // and when it is pulled out and plugged in again it is taken again.
-TEST(SdlGamepad, AMappedControllerHotPlugsSteersBombsAndPauses) {
-    // SDL's id of its virtual joystick with the name "Virtual Joystick" (checked below).
-    const char* guid = "ff0000005669727475616c204a007600";
-    const std::string mapping = std::string(guid) + ",Tolvane Test Pad,a:b1,b:b0,start:b2,leftx:a0,lefty:a1,"
-                                                    "dpup:h0.1,dpdown:h0.4,dpleft:h0.8,dpright:h0.2,";
+// SDL's id of its virtual joystick with the name "Virtual Joystick" (checked below), and
+// a game-controller mapping for it: A is button 1, B button 0, Start button 2.
+const char* kVirtualPadGuid = "ff0000005669727475616c204a007600";
+
+void mapVirtualPad() {
+    const std::string mapping = std::string(kVirtualPadGuid) +
+                                ",Tolvane Test Pad,a:b1,b:b0,start:b2,leftx:a0,lefty:a1,"
+                                "dpup:h0.1,dpdown:h0.4,dpleft:h0.8,dpright:h0.2,";
     setenv("SDL_GAMECONTROLLERCONFIG", mapping.c_str(), 1);
+}
+
+TEST(SdlGamepad, AMappedControllerHotPlugsSteersBombsAndPauses) {
+    const char* guid = kVirtualPadGuid;
+    mapVirtualPad();
     std::string why;
     ASSERT_TRUE(platform::open(&why)) << why;
     auto world = std::make_unique<World>();
@@ -162,6 +171,55 @@ TEST(SdlGamepad, AMappedControllerHotPlugsSteersBombsAndPauses) {
         readInput(w, joy);
         EXPECT_EQ(w.inLeft | w.inRight | w.inUp | w.inDown, 0) << "pulled out: centred";
     }
+    platform::close();
+    unsetenv("SDL_GAMECONTROLLERCONFIG");
+}
+
+// The player's choice of buttons and dead zone: B bombs, A pauses, and a stick a quarter
+// of the way out steers at a dead zone of 20 % but not at the game's 50 %.
+TEST(SdlGamepad, ThePlayersButtonsAndDeadZone) {
+    mapVirtualPad();
+    std::string why;
+    ASSERT_TRUE(platform::open(&why)) << why;
+    auto world = std::make_unique<World>();
+    World& w = *world;
+    Joystick joy{};
+    const int device = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_UNKNOWN, 2, 3, 1);
+    ASSERT_GE(device, 0) << SDL_GetError();
+    ASSERT_TRUE(SDL_IsGameController(device));
+    drainEvents();
+    SDL_Joystick* handle = SDL_JoystickOpen(device);
+    ASSERT_NE(handle, nullptr);
+    auto update = [&](std::vector<platform::FormEvent>* events = nullptr) {
+        SDL_JoystickUpdate();
+        drainEvents(events);
+        readInput(w, joy);
+    };
+
+    for (int deadzone : {50, 20}) {
+        platform::configurePad(SDL_CONTROLLER_BUTTON_B, SDL_CONTROLLER_BUTTON_A, deadzone);
+        SDL_JoystickSetVirtualAxis(handle, 0, 8200); // a quarter of the way right
+        update();
+        EXPECT_EQ(w.inRight, deadzone == 20 ? -1 : 0) << deadzone;
+        SDL_JoystickSetVirtualAxis(handle, 0, 0);
+    }
+    std::vector<platform::FormEvent> events;
+    SDL_JoystickSetVirtualButton(handle, 1, 1); // A: now pause, not the bomb
+    update(&events);
+    EXPECT_EQ(w.inBombPressed, 0);
+    EXPECT_TRUE(sawPadStart(events));
+    SDL_JoystickSetVirtualButton(handle, 1, 0);
+    SDL_JoystickSetVirtualButton(handle, 0, 1); // B
+    update();
+    EXPECT_EQ(w.inBombPressed, -1);
+
+    EXPECT_EQ(gamepad::applyDeadzone(-32768, 0), -32768);
+    EXPECT_EQ(gamepad::applyDeadzone(1, 0), 32767);
+    EXPECT_EQ(gamepad::applyDeadzone(32767, 100), 16383) << "at 100 % the stick never steers";
+
+    platform::configurePad(SDL_CONTROLLER_BUTTON_A, SDL_CONTROLLER_BUTTON_START, 50);
+    SDL_JoystickClose(handle);
+    SDL_JoystickDetachVirtual(device);
     platform::close();
     unsetenv("SDL_GAMECONTROLLERCONFIG");
 }

@@ -153,6 +153,39 @@ TEST(WindowKeys, WhatEachKeyAsksForInLivePlayAndPlayback) {
     }
 }
 
+// The player's keys reach the game's virtual keys; a live game frees the playback's keys
+// and a playback the live game's, so Space can bomb in one and pause the other.
+TEST(WindowKeys, ThePlayersKeysFeedTheGamesVirtualKeysOfTheirMode) {
+    const settings::Settings chosen = settings::parse("[keys]\nbomb = Space, X\nleft = A\n");
+    auto keysOf = [](const std::vector<platform::KeyBinding>& bindings, int vk) {
+        for (const auto& b : bindings) {
+            if (b.virtualKey == vk) return settings::keyList(b.keys);
+        }
+        return std::string("(not bound)");
+    };
+    const auto live = keyBindings(chosen, false), playback = keyBindings(chosen, true);
+    EXPECT_EQ(keysOf(live, VK_Z), "Space, X");
+    EXPECT_EQ(keysOf(live, VK_LEFT), "A");
+    EXPECT_EQ(keysOf(live, VK_P), "P, Pause");
+    EXPECT_EQ(keysOf(live, VK_SPACE), "(not bound)");
+    EXPECT_EQ(keysOf(playback, VK_SPACE), "Space");
+    EXPECT_EQ(keysOf(playback, VK_Z), "(not bound)");
+    EXPECT_EQ(keysOf(playback, VK_ESCAPE), "Escape");
+}
+
+TEST(WindowSize, WholeScalesThatTheDesktopHolds) {
+    struct Case {
+        int chosen, desktopWidth, desktopHeight, scale;
+    };
+    const Case cases[] = {
+        {0, 1024, 768, 1}, {0, 1920, 1080, 1}, {0, 2560, 1440, 2}, {0, 3840, 2160, 3},
+        {0, 600, 400, 1},  {2, 1920, 1080, 2}, {3, 1920, 1080, 2}, {5, 800, 600, 1},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(windowScale(c.chosen, c.desktopWidth, c.desktopHeight), c.scale)
+            << c.chosen << " on " << c.desktopWidth << "x" << c.desktopHeight;
+}
+
 TEST(WindowKeys, PauseResumesWithTheClockRestartedAndStepsOnlyWhilePaused) {
     World w{};
     w.replayMode = 1;
