@@ -21,7 +21,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool blank(char c) { return c == ' ' || c == '\t'; }
+// White space as inih sees it.
+bool blank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\n'; }
 
 std::string_view trim(std::string_view s) {
     while (!s.empty() && blank(s.front())) s.remove_prefix(1);
@@ -50,29 +51,45 @@ size_t valueEnd(std::string_view line, size_t start) {
     return end;
 }
 
-// The lines of a text, each without its line end.
-std::vector<std::string_view> splitLines(std::string_view text) {
-    std::vector<std::string_view> lines;
+// The lines of a text, each without its line end ("\n" or "\r\n"), and the line ends.
+struct Lines {
+    std::vector<std::string_view> text, ends;
+};
+
+Lines splitLines(std::string_view text) {
+    Lines lines;
     size_t pos = 0;
     while (pos < text.size()) {
         size_t end = text.find('\n', pos);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(pos, end - pos);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        lines.push_back(line);
+        std::string_view line = text.substr(pos, end == std::string_view::npos ? end : end - pos);
+        std::string_view eol = end == std::string_view::npos ? "" : "\n";
+        if (!eol.empty() && !line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+            eol = "\r\n";
+        }
+        lines.text.push_back(line);
+        lines.ends.push_back(eol);
+        if (end == std::string_view::npos) break;
         pos = end + 1;
     }
     return lines;
 }
 
 // The name of a section line ("[keys]"), or false.
-bool sectionOf(std::string_view line, std::string& name) {
+bool sectionOf(std::string_view line, std::string& name, bool firstLine) {
+    if (firstLine && line.substr(0, 3) == "\xEF\xBB\xBF") line.remove_prefix(3); // a byte-order mark
     line = trim(line);
     if (line.empty() || line.front() != '[') return false;
-    const size_t close = line.find(']');
-    if (close == std::string_view::npos) return false;
-    name = std::string(trim(line.substr(1, close - 1)));
-    return true;
+    // As inih reads it: the name ends at the first ']', and a comment before one spoils it;
+    // inih keeps no more than its first 49 bytes.
+    for (size_t i = 1; i < line.size(); ++i) {
+        if (line[i] == ']') {
+            name = std::string(trim(line.substr(1, std::min<size_t>(i - 1, 49))));
+            return true;
+        }
+        if (line[i] == ';' && blank(line[i - 1])) return false;
+    }
+    return false;
 }
 
 // Feeds inih one line at a time, counting them, so each key it reports has its line.
@@ -93,7 +110,7 @@ char* feedLine(char* out, int size, void* stream) {
         f->tooLong[f->next - 1] = true;
         line = {};
     }
-    std::memcpy(out, line.data(), line.size());
+    if (!line.empty()) std::memcpy(out, line.data(), line.size());
     out[line.size()] = '\n';
     out[line.size() + 1] = '\0';
     return out;
@@ -116,15 +133,14 @@ int onValue(void* user, const char* section, const char* name, const char* value
 
 // The line of the last key of a section, or of its last header when it has no key; 0
 // when the section is not in the text.
-int endOfSection(const Document& doc, const std::vector<std::string_view>& lines, std::string_view section) {
+int endOfSection(const Document& doc, std::string_view section) {
     int last = 0;
     for (const Entry& e : doc.entries) {
         if (sameText(e.section, section)) last = std::max(last, e.line);
     }
     if (last > 0) return last;
-    std::string name;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        if (sectionOf(lines[i], name) && sameText(name, section)) last = static_cast<int>(i + 1);
+    for (const auto& [line, name] : doc.sections) {
+        if (sameText(name, section)) last = line;
     }
     return last;
 }
@@ -192,7 +208,7 @@ bool replaceFile(const fs::path& file, const std::string& text, mode_t mode, std
 Document Document::read(std::string_view text) {
     Document doc;
     LineFeed feed;
-    feed.lines = splitLines(text);
+    feed.lines = splitLines(text).text;
     feed.tooLong.assign(feed.lines.size(), false);
     Collect collect{&feed, &doc};
     ini_parse_stream(feedLine, &feed, onValue, &collect);
@@ -203,8 +219,10 @@ Document Document::read(std::string_view text) {
     std::string name;
     for (size_t i = 0; i < feed.lines.size(); ++i) {
         const std::string_view line = trim(feed.lines[i]);
-        const bool understood = used[i + 1] || line.empty() || line.front() == ';' || line.front() == '#' ||
-                                (!feed.tooLong[i] && sectionOf(line, name));
+        const bool section = !feed.tooLong[i] && sectionOf(line, name, i == 0);
+        if (section) doc.sections.emplace_back(static_cast<int>(i + 1), name);
+        const bool understood =
+            used[i + 1] || line.empty() || line.front() == ';' || line.front() == '#' || section;
         if (!understood || feed.tooLong[i]) doc.unreadable.push_back(static_cast<int>(i + 1));
     }
     return doc;
@@ -242,9 +260,9 @@ bool readFile(const fs::path& file, std::string& text, std::string* why) {
 
 std::string applyChanges(std::string_view text, const std::vector<Change>& changes) {
     const Document doc = Document::read(text);
-    const std::vector<std::string_view> original = splitLines(text);
+    const Lines original = splitLines(text);
     const bool crlf = text.find("\r\n") != std::string_view::npos;
-    std::vector<std::string> lines(original.begin(), original.end());
+    std::vector<std::string> lines(original.text.begin(), original.text.end());
     // Lines added after a line of the original text, by its number (0: at the top).
     std::vector<std::vector<std::string>> after(lines.size() + 1);
     std::vector<std::string> newSections; // in the order first asked for
@@ -261,7 +279,7 @@ std::string applyChanges(std::string_view text, const std::vector<Change>& chang
             std::string before = raw.substr(0, start);
             if (start == end && !blank(before.back())) before += ' ';
             raw = before + c.value + raw.substr(end);
-        } else if (int at = endOfSection(doc, original, c.section); at > 0) {
+        } else if (int at = endOfSection(doc, c.section); at > 0) {
             after[at].push_back(line);
         } else {
             auto it = std::find_if(newSections.begin(), newSections.end(),
@@ -280,9 +298,10 @@ std::string applyChanges(std::string_view text, const std::vector<Change>& chang
     for (const std::string& l : after[0]) out += l + eol;
     for (size_t i = 0; i < lines.size(); ++i) {
         out += lines[i];
-        // The last line keeps its want of a line end, unless lines follow it.
-        if (i + 1 < lines.size() || (!text.empty() && text.back() == '\n') || !after[i + 1].empty() ||
-            !newSections.empty())
+        // Every line keeps its own line end; the last one gets one only when lines follow.
+        if (!original.ends[i].empty())
+            out += original.ends[i];
+        else if (!after[i + 1].empty() || !newSections.empty())
             out += eol;
         for (const std::string& l : after[i + 1]) out += l + eol;
     }

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace settings {
@@ -17,7 +18,8 @@ struct Entry {
 };
 
 struct Document {
-    std::vector<Entry> entries;  // in the order of the lines
+    std::vector<Entry> entries;                        // in the order of the lines
+    std::vector<std::pair<int, std::string>> sections; // each section line and its name
     std::vector<int> unreadable; // lines that are neither blank, comment, section nor key
 
     // Indented lines are lines of their own (never a continuation of the line before);
