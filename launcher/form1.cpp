@@ -3,6 +3,7 @@
 #include "form2.h"
 #include "form3.h"
 #include "form4.h"
+#include "form5.h"
 #include "gamestart.h"
 #include "look.h"
 #include "titlepicture.h"
@@ -16,7 +17,7 @@ namespace kestrow {
 namespace {
 
 constexpr int kWidth = 270;
-constexpr int kHeight = 326;
+constexpr int kHeight = 374;      // the six captions of old, and a line each for L and O
 constexpr int kTitleHeight = 180; // the title picture, with the line right under it
 
 struct Caption {
@@ -24,13 +25,15 @@ struct Caption {
     const char* text;
 };
 
-constexpr std::array<Caption, 6> kCaptions{{
+constexpr std::array<Caption, 8> kCaptions{{
     {192, "Enter --- 新たな人生を歩む"},
     {216, "S key --- 前世の遺産"},
     {240, "H key --- 一番すごい前世の一生"},
     {256, "N key --- 一つ前の前世の一生"},
     {272, "R key --- さまざまな一生"},
     {296, "ESC   --- ばいばい"},
+    {320, "L key --- 記録の一覧"},
+    {344, "O key --- 設定"},
 }};
 
 } // namespace
@@ -45,7 +48,6 @@ Form1::Form1(const std::filesystem::path& appDir, const common::RecordsPlace& re
         Label1[i] = addCaption(this, QString::fromUtf8(kCaptions[i].text), 8, kCaptions[i].top, 257);
     }
     setFocusPolicy(Qt::StrongFocus);
-    setToolTip(QStringLiteral("L key --- 記録の一覧"));
 }
 
 Form1::~Form1() {
@@ -54,6 +56,7 @@ Form1::~Form1() {
     delete form2_;
     delete form3_;
     delete form4_;
+    delete form5_;
 }
 
 Form2* Form1::form2() const { return form2_; }
@@ -61,6 +64,8 @@ Form2* Form1::form2() const { return form2_; }
 Form3* Form1::form3() const { return form3_; }
 
 Form4* Form1::form4() const { return form4_; }
+
+Form5* Form1::form5() const { return form5_; }
 
 bool Form1::ShellExe(const QString& rep) {
     if (startGame(appDir_, rep)) return true;
@@ -76,9 +81,10 @@ void Form1::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Enter: ShellExe(QString()); break;
     case Qt::Key_S: showForm2(); break;
     case Qt::Key_R: showForm3(); break;
-    case Qt::Key_L: showForm4(); break; // a key of its own: the six captions stay as they are
-    case Qt::Key_N:                     // the key the caption names
-    case Qt::Key_B:                     // and the one the menu has always answered to
+    case Qt::Key_L: showForm4(); break;
+    case Qt::Key_O: showForm5(); break;
+    case Qt::Key_N: // the key the caption names
+    case Qt::Key_B: // and the one the menu has always answered to
         ShellExe(recordFile("NewReplay.rep"));
         break;
     case Qt::Key_H: ShellExe(recordFile("HiReplay.rep")); break;
@@ -106,26 +112,25 @@ void Form1::paintEvent(QPaintEvent*) {
 void Form1::showForm2() {
     if (!form2_) {
         form2_ = new Form2(records_);
-        form2_->show();
+        showOnScreenOf(form2_, this);
         form2_->Form_Load();
     }
-    form2_->show();
-    form2_->raise();
-    form2_->activateWindow();
+    showOnScreenOf(form2_, this);
 }
 
 void Form1::showForm4() {
     if (!form4_) form4_ = new Form4(this);
-    form4_->show();
-    form4_->raise();
-    form4_->activateWindow();
+    showOnScreenOf(form4_, this);
 }
 
 void Form1::showForm3() {
     if (!form3_) form3_ = new Form3(QString::fromStdString(records_.folder.string()), this);
-    form3_->show();
-    form3_->raise();
-    form3_->activateWindow();
+    showOnScreenOf(form3_, this);
+}
+
+void Form1::showForm5() {
+    if (!form5_) form5_ = new Form5();
+    showOnScreenOf(form5_, this);
 }
 
 } // namespace kestrow

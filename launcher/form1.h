@@ -18,6 +18,7 @@ namespace kestrow {
 class Form2;
 class Form3;
 class Form4;
+class Form5;
 
 class Form1 : public QWidget {
   public:
@@ -41,8 +42,11 @@ class Form1 : public QWidget {
     // The replay list (L here, Tab in the picker), while it is open.
     Form4* form4() const;
     void showForm4();
+    // The settings window (O), while it is open.
+    Form5* form5() const;
+    void showForm5();
 
-    std::array<QLabel*, 6> Label1{};
+    std::array<QLabel*, 8> Label1{};
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -61,6 +65,7 @@ class Form1 : public QWidget {
     QPointer<Form2> form2_;
     QPointer<Form3> form3_;
     QPointer<Form4> form4_;
+    QPointer<Form5> form5_;
 };
 
 } // namespace kestrow

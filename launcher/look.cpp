@@ -8,7 +8,9 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPalette>
+#include <QScreen>
 #include <QWidget>
+#include <algorithm>
 
 namespace kestrow {
 
@@ -63,6 +65,21 @@ void styleBox(QWidget* box) {
     pal.setColor(QPalette::Text, Qt::black);
     box->setPalette(pal);
     box->setFont(boxFont());
+}
+
+void showOnScreenOf(QWidget* window, const QWidget* menu) {
+    if (!window->isVisible() && !window->property("placed").toBool()) {
+        window->setProperty("placed", true);
+        if (const QScreen* screen = menu ? menu->screen() : nullptr) {
+            const QRect area = screen->availableGeometry();
+            QRect r(QPoint(0, 0), window->size());
+            r.moveCenter(area.center());
+            window->move(std::max(area.left(), r.left()), std::max(area.top(), r.top()));
+        }
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 void showError(QWidget* parent, const QString& text) {

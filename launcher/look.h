@@ -47,6 +47,10 @@ void drawFrame(QPainter& painter, const QWidget* window);
 // Gives a text box or list its light-blue ground, the black text and the box font.
 void styleBox(QWidget* box);
 
+// Shows `window` (raised, with the keyboard). The first time, it is placed in the middle
+// of the screen that `menu` is on, so that it lies wholly on that screen.
+void showOnScreenOf(QWidget* window, const QWidget* menu);
+
 // The menu's error box: exclamation icon, title "えら～", one OK button. Modal.
 void showError(QWidget* parent, const QString& text);
 

@@ -20,12 +20,15 @@ constexpr const char* kHelp =
     "  S       the high scores\n"
     "  R       pick any replay\n"
     "  L       every replay with its score, level and longest chain (Tab in the picker)\n"
+    "  O       settings: keys, gamepad, loudness, the game window\n"
     "  Esc     close the window\n"
     "\n"
     "The game (tolvane) is started from kestrow's own folder. The high scores and\n"
     "replays are kept beside the programs when that folder is writable and holds the\n"
     "songs, otherwise in $XDG_DATA_HOME/tolvane (~/.local/share/tolvane). The replay\n"
-    "list's results are cached in $XDG_CACHE_HOME/tolvane (~/.cache/tolvane).\n";
+    "list's results are cached in $XDG_CACHE_HOME/tolvane (~/.cache/tolvane). The\n"
+    "settings, shared with the game, are in $XDG_CONFIG_HOME/tolvane/settings.ini\n"
+    "(~/.config/tolvane/settings.ini).\n";
 
 } // namespace
 

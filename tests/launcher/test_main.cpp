@@ -1,6 +1,7 @@
 // Test main for the menu program's window tests: one QApplication on Qt's offscreen
 // platform (no display needed), then GoogleTest.
 #include <QApplication>
+#include <QTemporaryDir>
 #include <QtGlobal>
 #include <gtest/gtest.h>
 
@@ -14,6 +15,11 @@ int main(int argc, char** argv) {
     // No event loop runs under the tests, so closing the last window quits nothing here;
     // the tests watch the lastWindowClosed signal instead.
     QApplication app(argc, argv);
+    // The settings window reads and writes a settings file of the run's own, and its
+    // sound previews play on SDL's silent driver.
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    qputenv("SDL_AUDIODRIVER", "dummy");
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

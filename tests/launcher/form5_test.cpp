@@ -1,0 +1,131 @@
+// The settings window: keys added with Enter and a key press, refused when another
+// action heard at the same time has them, removed with Delete; values changed with the
+// arrows; OK writes only what changed, Esc nothing.
+#include "form5.h"
+#include "launcher_fixture.h"
+
+#include <QFile>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <SDL.h>
+
+#include <fstream>
+
+namespace kestrow::test {
+namespace {
+
+class SettingsWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        file_ = (dir_.path() + QStringLiteral("/tolvane/settings.ini")).toStdString();
+    }
+    void open() { window_ = std::make_unique<Form5>(file_); }
+    void press(int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QTest::keyClick(window_->List1, Qt::Key(key), mods);
+    }
+    // Selects the row whose label is `label`.
+    void select(const QString& label) {
+        const auto found = window_->List1->findItems(label, Qt::MatchExactly);
+        ASSERT_FALSE(found.isEmpty()) << label.toStdString();
+        window_->List1->setCurrentCell(found.front()->row(), 0);
+    }
+    QString valueOf(const QString& label) const {
+        const auto found = window_->List1->findItems(label, Qt::MatchExactly);
+        return found.isEmpty() ? QString() : window_->List1->item(found.front()->row(), 1)->text();
+    }
+    std::string fileText() const {
+        QFile f(QString::fromStdString(file_.string()));
+        return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string();
+    }
+
+    QTemporaryDir dir_;
+    std::filesystem::path file_;
+    std::unique_ptr<Form5> window_;
+};
+
+TEST_F(SettingsWindowTest, KeysAreAddedRefusedAndRemoved) {
+    open();
+    EXPECT_EQ(window_->windowTitle(), QStringLiteral("設定"));
+    select(QStringLiteral("ボム"));
+    press(Qt::Key_Return);
+    press(Qt::Key_X);
+    EXPECT_EQ(valueOf(QStringLiteral("ボム")), QStringLiteral("Z, X"));
+    // P pauses: refused for the bomb, with the reason.
+    press(Qt::Key_Return);
+    press(Qt::Key_P);
+    EXPECT_EQ(valueOf(QStringLiteral("ボム")), QStringLiteral("Z, X"));
+    EXPECT_TRUE(window_->Status->text().contains(QStringLiteral("一時停止")))
+        << window_->Status->text().toStdString();
+    // Space pauses only a replay, so a live game's bomb may have it.
+    press(Qt::Key_Return);
+    press(Qt::Key_Space);
+    EXPECT_EQ(valueOf(QStringLiteral("ボム")), QStringLiteral("Z, X, Space"));
+    press(Qt::Key_Delete);
+    EXPECT_EQ(valueOf(QStringLiteral("ボム")), QStringLiteral("Z, X"));
+    // Esc while waiting for a key binds nothing.
+    press(Qt::Key_Return);
+    press(Qt::Key_Escape);
+    EXPECT_EQ(valueOf(QStringLiteral("ボム")), QStringLiteral("Z, X"));
+    // The keypad's keys are the keypad's, not the digits'.
+    select(QStringLiteral("左へ"));
+    press(Qt::Key_Return);
+    press(Qt::Key_7, Qt::KeypadModifier);
+    EXPECT_EQ(valueOf(QStringLiteral("左へ")), QStringLiteral("Left, Keypad 4, Keypad 7"));
+}
+
+TEST_F(SettingsWindowTest, OkWritesOnlyWhatChangedAndKeepsTheRestOfTheFile) {
+    std::filesystem::create_directories(file_.parent_path());
+    {
+        std::ofstream out(file_);
+        out << "# mine\n[keys]\nbomb = Z   ; as ever\n[mine]\nq = 1\n";
+    }
+    open();
+    select(QStringLiteral("ボム"));
+    press(Qt::Key_Return);
+    press(Qt::Key_X);
+    select(QStringLiteral("効果音の音量"));
+    press(Qt::Key_Left);
+    press(Qt::Key_Left);
+    select(QStringLiteral("パッドのボム"));
+    press(Qt::Key_Right); // a -> b
+    select(QStringLiteral("OK"));
+    press(Qt::Key_Return);
+    EXPECT_EQ(fileText(), "# mine\n[keys]\nbomb = Z, X   ; as ever\n[mine]\nq = 1\n\n[pad]\nbomb = b\n\n"
+                          "[sound]\neffects = 90\n");
+    const settings::Settings s = settings::load(file_, nullptr);
+    EXPECT_EQ(s.effects, 90);
+    EXPECT_EQ(s.padBomb, SDL_CONTROLLER_BUTTON_B);
+
+    // Esc leaves the file alone, and "Reset to defaults" then OK writes the defaults back.
+    open();
+    select(QStringLiteral("音楽の音量"));
+    press(Qt::Key_Left);
+    press(Qt::Key_Escape);
+    EXPECT_EQ(settings::load(file_, nullptr), s);
+    open();
+    select(QStringLiteral("Reset to defaults"));
+    press(Qt::Key_Return);
+    select(QStringLiteral("OK"));
+    press(Qt::Key_Return);
+    EXPECT_EQ(settings::load(file_, nullptr), settings::defaults());
+    EXPECT_NE(fileText().find("# mine\n"), std::string::npos);
+}
+
+TEST_F(SettingsWindowTest, ASaveThatFailsSaysSoAndKeepsTheWindow) {
+    // The settings "file" is a folder: nothing can be written there.
+    std::filesystem::create_directories(file_);
+    open();
+    select(QStringLiteral("全画面で始める"));
+    press(Qt::Key_Right);
+    select(QStringLiteral("OK"));
+    const BoxSeen box = catchMessageBox([&] { press(Qt::Key_Return); });
+    EXPECT_TRUE(box.shown);
+    EXPECT_TRUE(box.text.contains(QStringLiteral("settings.ini"))) << box.text.toStdString();
+    EXPECT_TRUE(window_->edited().fullscreen) << "the choice is still there to try again";
+    EXPECT_TRUE(std::filesystem::is_directory(file_));
+}
+
+} // namespace
+} // namespace kestrow::test
