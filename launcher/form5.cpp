@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QSlider>
 #include <QTableWidget>
 #include <QTimer>
 #include <algorithm>
@@ -30,9 +31,10 @@ const std::array<const char*, settings::kActionCount> kActionLabels = {
 };
 // clang-format on
 
+constexpr int kRowCount = settings::kActionCount + 10;
+constexpr int kRowHeight = 20;
 constexpr int kWidth = 440;
-constexpr int kHeight = 590;
-constexpr int kRowHeight = 18;
+constexpr int kHeight = 48 + kRowCount * kRowHeight + 2 + 32; // made to fit the rows once they are laid out
 
 QString keysText(const std::vector<settings::Key>& keys) {
     return keys.empty() ? QStringLiteral("（なし）") : QString::fromStdString(settings::keyList(keys));
@@ -162,18 +164,24 @@ Form5::Form5(const std::filesystem::path& file) : SubWindow(QStringLiteral("設�
 
     List1 = new QTableWidget(static_cast<int>(rows_.size()), 2, this);
     styleBox(List1);
-    List1->setGeometry(8, 48, kWidth - 16, kHeight - 48 - 32);
+    List1->setGeometry(8, 48, kWidth - 16, kRowCount * kRowHeight + 2);
     List1->horizontalHeader()->hide();
     List1->verticalHeader()->hide();
+    List1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     List1->verticalHeader()->setDefaultSectionSize(kRowHeight);
+    List1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     List1->setColumnWidth(0, 150);
     List1->horizontalHeader()->setStretchLastSection(true);
     List1->setSelectionBehavior(QAbstractItemView::SelectRows);
     List1->setSelectionMode(QAbstractItemView::SingleSelection);
     List1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     List1->setTabKeyNavigation(false);
-    Status = addCaption(this, QString(), 8, kHeight - 26, kWidth - 16);
     fill();
+    // Every row shown (the font may make a row taller than asked), the status line below.
+    const int listHeight = List1->verticalHeader()->length() + 2 * List1->frameWidth();
+    List1->setFixedHeight(listHeight);
+    setFixedSize(kWidth, 48 + listHeight + 32);
+    Status = addCaption(this, QString(), 8, 48 + listHeight + 7, kWidth - 16);
     List1->setCurrentCell(0, 0);
     takeKeysOf(List1);
 }
@@ -205,10 +213,19 @@ void Form5::showRow(int r) {
         break;
     case Kind::Deadzone: value = QStringLiteral("%1 %").arg(edited_.deadzone); break;
     case Kind::Volume: {
+        // A slider that only shows: the arrows of the list move it.
         const int v = row.which == 0 ? edited_.effects : edited_.music;
-        value = QStringLiteral("%1 %2")
-                    .arg(QString(v / 5, QChar(0x2588)) + QString(20 - v / 5, QChar(0x2591)))
-                    .arg(v);
+        auto* slider = qobject_cast<QSlider*>(List1->cellWidget(r, 1));
+        if (!slider) {
+            slider = new QSlider(Qt::Horizontal);
+            slider->setRange(0, 100);
+            slider->setFocusPolicy(Qt::NoFocus);
+            slider->setAttribute(Qt::WA_TransparentForMouseEvents);
+            slider->setMaximumWidth(170);
+            List1->setCellWidget(r, 1, slider);
+        }
+        slider->setValue(v);
+        value = QString(22, QChar(' ')) + QStringLiteral("%1 %").arg(v);
         break;
     }
     case Kind::Fullscreen:
