@@ -26,14 +26,14 @@ struct Caption {
 };
 
 constexpr std::array<Caption, 8> kCaptions{{
-    {192, "Enter --- 新たな人生を歩む"},
-    {216, "S key --- 前世の遺産"},
-    {240, "H key --- 一番すごい前世の一生"},
-    {256, "N key --- 一つ前の前世の一生"},
-    {272, "R key --- さまざまな一生"},
-    {296, "ESC   --- ばいばい"},
-    {320, "L key --- 記録の一覧"},
-    {344, "O key --- 設定"},
+    {192, N_("Enter --- 新たな人生を歩む")},
+    {216, N_("S key --- 前世の遺産")},
+    {240, N_("H key --- 一番すごい前世の一生")},
+    {256, N_("N key --- 一つ前の前世の一生")},
+    {272, N_("R key --- さまざまな一生")},
+    {296, N_("ESC   --- ばいばい")},
+    {320, N_("L key --- 記録の一覧")},
+    {344, N_("O key --- 設定")},
 }};
 
 } // namespace
@@ -45,7 +45,7 @@ Form1::Form1(const std::filesystem::path& appDir, const common::RecordsPlace& re
       title_(titlePicture()) {
     setUpWindow(this, QStringLiteral("Velmora Kestrow"), kWidth, kHeight);
     for (size_t i = 0; i < kCaptions.size(); ++i) {
-        Label1[i] = addCaption(this, QString::fromUtf8(kCaptions[i].text), 8, kCaptions[i].top, 257);
+        Label1[i] = addCaption(this, qtext(kCaptions[i].text), 8, kCaptions[i].top, 257);
     }
     setFocusPolicy(Qt::StrongFocus);
 }
@@ -69,7 +69,7 @@ Form5* Form1::form5() const { return form5_; }
 
 bool Form1::ShellExe(const QString& rep) {
     if (startGame(appDir_, rep)) return true;
-    showError(this, kNoFileText);
+    showError(this, qtext(kNoFileText));
     return false;
 }
 

@@ -32,8 +32,8 @@ QString hiscoreBoxText(const QByteArray& cp932) {
 }
 
 // Esc unloads the window: the next S starts with an empty box.
-Form2::Form2(const common::RecordsPlace& records) : SubWindow(QStringLiteral("遺産")), records_(records) {
-    setUpFixed(233, 305, QStringLiteral("ESC   --- もどる"), QStringLiteral("F5 --- 最新の情報に更新"));
+Form2::Form2(const common::RecordsPlace& records) : SubWindow(qtext("遺産")), records_(records) {
+    setUpFixed(233, 305, qtext("ESC   --- もどる"), qtext("F5 --- 最新の情報に更新"));
 
     Text1 = new QPlainTextEdit(this);
     Text1->setGeometry(1, 47, 231, 257);
@@ -48,12 +48,12 @@ Form2::Form2(const common::RecordsPlace& records) : SubWindow(QStringLiteral("�
 void Form2::Form_Load() {
     QFile file(QString::fromStdString(common::recordToRead(records_, "Hiscore.txt").string()));
     if (!file.open(QIODevice::ReadOnly)) {
-        showError(this, kNoTableText);
+        showError(this, qtext(kNoTableText));
         return;
     }
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        showError(this, kNoTableText);
+        showError(this, qtext(kNoTableText));
         return;
     }
     Text1->setPlainText(hiscoreBoxText(bytes));

@@ -23,15 +23,15 @@ QStringList replayFiles(const QString& dir) {
 
 // Esc unloads the window: the next R reads the folder anew.
 Form3::Form3(const QString& folder, Form1* menu)
-    : SubWindow(QStringLiteral("さまざまな一生")), folder_(folder), menu_(menu) {
-    setUpFixed(177, 241, QStringLiteral("ESC   --- もどる"), QStringLiteral("Enter --- みる"));
+    : SubWindow(qtext("さまざまな一生")), folder_(folder), menu_(menu) {
+    setUpFixed(177, 241, qtext("ESC   --- もどる"), qtext("Enter --- みる"));
 
     File1 = new QListWidget(this);
     File1->setGeometry(1, 46, 175, 194);
     File1->setSelectionMode(QAbstractItemView::SingleSelection);
     styleBox(File1);
     takeKeysOf(File1); // Enter, Esc and Tab are the window's; the list moves on the rest
-    File1->setToolTip(QStringLiteral("Tab --- 記録の一覧"));
+    File1->setToolTip(qtext("Tab --- 記録の一覧"));
 
     QObject::connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, [this] { Form_Load(); });
     Form_Load();

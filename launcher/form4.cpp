@@ -39,7 +39,7 @@ class SortedReplays : public QSortFilterProxyModel {
 
 QString replayListFolder(const Form1& menu) { return QString::fromStdString(menu.records().folder.string()); }
 
-Form4::Form4(Form1* menu) : SubWindow(QStringLiteral("記録の一覧")), menu_(menu) {
+Form4::Form4(Form1* menu) : SubWindow(qtext("記録の一覧")), menu_(menu) {
     list_ = new ReplayList(replayListFolder(*menu), menu->applicationDirectory(),
                            QDir(cacheFolder()).filePath(QStringLiteral("replays.json")), this);
     sorted_ = new SortedReplays(this);
@@ -47,8 +47,8 @@ Form4::Form4(Form1* menu) : SubWindow(QStringLiteral("記録の一覧")), menu_(
     sorted_->setSortRole(ReplayList::SortRole);
     sorted_->setDynamicSortFilter(true); // scores that come in take their place
 
-    Label1[0] = addCaption(this, QStringLiteral("Enter --- みる"), 8, 8, 120);
-    Label1[1] = addCaption(this, QStringLiteral("ESC   --- もどる"), 136, 8, 130);
+    Label1[0] = addCaption(this, qtext("Enter --- みる"), 8, 8, 120);
+    Label1[1] = addCaption(this, qtext("ESC   --- もどる"), 136, 8, 130);
     Progress = new QProgressBar(this);
     Progress->setFormat(QStringLiteral("%v / %m"));
     Progress->setMaximumHeight(17);

@@ -25,19 +25,19 @@ using settings::Action;
 
 // clang-format off
 const std::array<const char*, settings::kActionCount> kActionLabels = {
-    "上へ", "下へ", "左へ", "右へ", "ボム", "一時停止", "全画面", "画面写真", "やめる",
-    "再生を速く", "再生を遅く", "再生を最速に", "再生の一時停止", "一コマ進む",
-    "600コマ進む", "結果へ跳ぶ", "再生パネル",
+    N_("上へ"), N_("下へ"), N_("左へ"), N_("右へ"), N_("ボム"), N_("一時停止"), N_("全画面"),
+    N_("画面写真"), N_("やめる"), N_("再生を速く"), N_("再生を遅く"), N_("再生を最速に"),
+    N_("再生の一時停止"), N_("一コマ進む"), N_("600コマ進む"), N_("結果へ跳ぶ"), N_("再生パネル"),
 };
 // clang-format on
 
-constexpr int kRowCount = settings::kActionCount + 10;
+constexpr int kRowCount = settings::kActionCount + 11;
 constexpr int kRowHeight = 20;
 constexpr int kWidth = 440;
 constexpr int kHeight = 48 + kRowCount * kRowHeight + 2 + 32; // made to fit the rows once they are laid out
 
 QString keysText(const std::vector<settings::Key>& keys) {
-    return keys.empty() ? QStringLiteral("（なし）") : QString::fromStdString(settings::keyList(keys));
+    return keys.empty() ? qtext("（なし）") : QString::fromStdString(settings::keyList(keys));
 }
 
 // The keypad's keys as Qt reports them, with the keypad flag set.
@@ -141,25 +141,26 @@ settings::Key sdlKeyOf(const QKeyEvent* event) {
     return 0;
 }
 
-Form5::Form5(const std::filesystem::path& file) : SubWindow(QStringLiteral("設定")), file_(file) {
+Form5::Form5(const std::filesystem::path& file) : SubWindow(qtext("設定")), file_(file) {
     std::vector<std::string> warnings;
     loaded_ = settings::load(file_, &warnings);
     for (const std::string& w : warnings) std::fprintf(stderr, "kestrow: %s\n", w.c_str());
     edited_ = loaded_;
 
-    setUpFixed(kWidth, kHeight, QStringLiteral("Enter --- キーを足す   Del --- キーを外す"),
-               QStringLiteral("←→ --- 値を変える      ESC --- もどる"));
+    setUpFixed(kWidth, kHeight, qtext("Enter --- キーを足す   Del --- キーを外す"),
+               qtext("←→ --- 値を変える      ESC --- もどる"));
     for (int a = 0; a < settings::kActionCount; ++a)
-        rows_.push_back({Kind::Keys, a, QString::fromUtf8(kActionLabels[a])});
-    rows_.push_back({Kind::PadButton, 0, QStringLiteral("パッドのボム")});
-    rows_.push_back({Kind::PadButton, 1, QStringLiteral("パッドの一時停止")});
-    rows_.push_back({Kind::Deadzone, 0, QStringLiteral("スティックの遊び")});
-    rows_.push_back({Kind::Volume, 0, QStringLiteral("効果音の音量")});
-    rows_.push_back({Kind::Volume, 1, QStringLiteral("音楽の音量")});
-    rows_.push_back({Kind::Fullscreen, 0, QStringLiteral("全画面で始める")});
-    rows_.push_back({Kind::Scale, 0, QStringLiteral("絵の拡大")});
-    rows_.push_back({Kind::Window, 0, QStringLiteral("窓の大きさ")});
-    rows_.push_back({Kind::Reset, 0, QStringLiteral("Reset to defaults")});
+        rows_.push_back({Kind::Keys, a, qtext(kActionLabels[a])});
+    rows_.push_back({Kind::PadButton, 0, qtext("パッドのボム")});
+    rows_.push_back({Kind::PadButton, 1, qtext("パッドの一時停止")});
+    rows_.push_back({Kind::Deadzone, 0, qtext("スティックの遊び")});
+    rows_.push_back({Kind::Volume, 0, qtext("効果音の音量")});
+    rows_.push_back({Kind::Volume, 1, qtext("音楽の音量")});
+    rows_.push_back({Kind::Fullscreen, 0, qtext("全画面で始める")});
+    rows_.push_back({Kind::Scale, 0, qtext("絵の拡大")});
+    rows_.push_back({Kind::Window, 0, qtext("窓の大きさ")});
+    rows_.push_back({Kind::Language, 0, qtext("言語")});
+    rows_.push_back({Kind::Reset, 0, qtext("Reset to defaults")});
     rows_.push_back({Kind::Ok, 0, QStringLiteral("OK")});
 
     List1 = new QTableWidget(static_cast<int>(rows_.size()), 2, this);
@@ -170,7 +171,7 @@ Form5::Form5(const std::filesystem::path& file) : SubWindow(QStringLiteral("設�
     List1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     List1->verticalHeader()->setDefaultSectionSize(kRowHeight);
     List1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    List1->setColumnWidth(0, 150);
+    List1->setColumnWidth(0, 176);
     List1->horizontalHeader()->setStretchLastSection(true);
     List1->setSelectionBehavior(QAbstractItemView::SelectRows);
     List1->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -228,16 +229,21 @@ void Form5::showRow(int r) {
         value = QString(22, QChar(' ')) + QStringLiteral("%1 %").arg(v);
         break;
     }
-    case Kind::Fullscreen:
-        value = edited_.fullscreen ? QStringLiteral("はい") : QStringLiteral("いいえ");
-        break;
+    case Kind::Fullscreen: value = edited_.fullscreen ? qtext("はい") : qtext("いいえ"); break;
     case Kind::Scale:
-        value = edited_.scale == settings::Scale::Integer ? QStringLiteral("整数倍")
-                                                          : QStringLiteral("窓いっぱい");
+        value = edited_.scale == settings::Scale::Integer ? qtext("整数倍") : qtext("窓いっぱい");
         break;
     case Kind::Window:
-        value = edited_.window == 0 ? QStringLiteral("自動") : QStringLiteral("%1 倍").arg(edited_.window);
+        value = edited_.window == 0 ? qtext("自動") : qtext("%1 倍").arg(edited_.window);
         break;
+    case Kind::Language: {
+        // Each language by its own name.
+        const settings::Language l = edited_.language;
+        value = l == settings::Language::Auto       ? qtext("自動（デスクトップに合わせる）")
+                : l == settings::Language::Japanese ? QStringLiteral("日本語") // not translated: its own name
+                                                    : QStringLiteral("English");
+        break;
+    }
     case Kind::Reset:
     case Kind::Ok: break;
     }
@@ -256,7 +262,7 @@ bool Form5::handleKey(QKeyEvent* event) {
         }
         const settings::Key key = sdlKeyOf(event);
         if (key == 0)
-            Status->setText(QStringLiteral("そのキーは使えません"));
+            Status->setText(qtext("そのキーは使えません"));
         else
             bindKey(row, key);
         return true;
@@ -267,11 +273,11 @@ bool Form5::handleKey(QKeyEvent* event) {
     case Qt::Key_Enter:
         if (row.kind == Kind::Keys) {
             capturing_ = true;
-            Status->setText(QStringLiteral("「%1」に足すキーを押してください").arg(row.label));
+            Status->setText(qtext("「%1」に足すキーを押してください").arg(row.label));
         } else if (row.kind == Kind::Reset) {
             edited_ = settings::defaults();
             fill();
-            Status->setText(QStringLiteral("もとの設定に戻しました（OKで保存）"));
+            Status->setText(qtext("もとの設定に戻しました（OKで保存）"));
         } else if (row.kind == Kind::Ok) {
             save();
         } else {
@@ -314,6 +320,12 @@ void Form5::change(const Row& row, int step) {
             edited_.scale == settings::Scale::Integer ? settings::Scale::Fit : settings::Scale::Integer;
         break;
     case Kind::Window: edited_.window = (edited_.window + step + 9) % 9; break;
+    case Kind::Language:
+        edited_.language =
+            static_cast<settings::Language>((static_cast<int>(edited_.language) + step + 3) % 3);
+        fill();
+        Status->setText(qtext("言語は次に開いたときから変わります"));
+        return;
     default: return;
     }
     Status->setText(QString());
@@ -329,12 +341,12 @@ void Form5::bindKey(const Row& row, settings::Key key) {
         const auto& keys = edited_.keys[other];
         if (std::find(keys.begin(), keys.end(), key) == keys.end()) continue;
         if (other == row.which) {
-            Status->setText(QStringLiteral("%1 はもう「%2」のキーです")
+            Status->setText(qtext("%1 はもう「%2」のキーです")
                                 .arg(QString::fromStdString(settings::keyName(key)), row.label));
             return;
         }
         if (together) {
-            Status->setText(QStringLiteral("%1 は「%2」に使われています")
+            Status->setText(qtext("%1 は「%2」に使われています")
                                 .arg(QString::fromStdString(settings::keyName(key)), rows_[other].label));
             return;
         }
@@ -347,7 +359,7 @@ void Form5::bindKey(const Row& row, settings::Key key) {
 void Form5::save() {
     std::string why;
     if (!settings::save(file_, settings::changes(loaded_, edited_), &why)) {
-        showError(this, QStringLiteral("設定を保存できませんでした。\n") + QString::fromStdString(why));
+        showError(this, qtext("設定を保存できませんでした。\n") + QString::fromStdString(why));
         return;
     }
     loaded_ = edited_;

@@ -31,7 +31,7 @@ class Form5 : public SubWindow {
     bool handleKey(QKeyEvent* event) override;
 
   private:
-    enum class Kind { Keys, PadButton, Deadzone, Volume, Fullscreen, Scale, Window, Reset, Ok };
+    enum class Kind { Keys, PadButton, Deadzone, Volume, Fullscreen, Scale, Window, Language, Reset, Ok };
     struct Row {
         Kind kind;
         int which; // the action, the pad button (0 bomb, 1 pause) or the volume (0 effects, 1 music)

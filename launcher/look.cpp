@@ -83,7 +83,7 @@ void showOnScreenOf(QWidget* window, const QWidget* menu) {
 }
 
 void showError(QWidget* parent, const QString& text) {
-    QMessageBox box(QMessageBox::Warning, kErrorTitle, text, QMessageBox::Ok, parent);
+    QMessageBox box(QMessageBox::Warning, qtext(kErrorTitle), text, QMessageBox::Ok, parent);
     box.exec();
 }
 

@@ -10,6 +10,8 @@
 #include <array>
 #include <string_view>
 
+#include "language/language.h"
+
 class QKeyEvent;
 class QLabel;
 class QPainter;
@@ -19,8 +21,8 @@ namespace kestrow {
 inline const QColor kGroundColor{0, 0, 64};    // window background
 inline const QColor kLightBlue{192, 192, 255}; // captions, text boxes, lines
 
-inline constexpr std::string_view kMinchoFace = "ＭＳ 明朝";
-inline constexpr std::string_view kGothicFace = "ＭＳ ゴシック";
+inline constexpr std::string_view kMinchoFace = "ＭＳ 明朝";     // a font's name: not translated
+inline constexpr std::string_view kGothicFace = "ＭＳ ゴシック"; // a font's name: not translated
 
 // Bold font of a Windows face name, mapped onto the installed family by fontconfig's
 // table ("ＭＳ 明朝" -> IPAMincho), at the given point size.
@@ -80,8 +82,11 @@ class SubWindow : public QWidget {
     QWidget* box_ = nullptr;
 };
 
-inline const QString kNoFileText = QStringLiteral("ふぁいるがありやせんぜ！");
-inline const QString kNoTableText = QStringLiteral("ハイスコアファイルがありやせん！");
-inline const QString kErrorTitle = QStringLiteral("えら～");
+// A text of the menu in the language in use (language/language.h).
+inline QString qtext(const char* source) { return QString::fromUtf8(language::text(source)); }
+
+inline constexpr const char* kNoFileText = N_("ふぁいるがありやせんぜ！");
+inline constexpr const char* kNoTableText = N_("ハイスコアファイルがありやせん！");
+inline constexpr const char* kErrorTitle = N_("えら～");
 
 } // namespace kestrow

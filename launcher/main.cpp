@@ -4,7 +4,11 @@
 
 #include "common/version.h"
 
+#include "language/language.h"
+#include "settings/settings.h"
+
 #include <QApplication>
+#include <clocale>
 #include <cstdio>
 #include <cstring>
 
@@ -45,6 +49,10 @@ int main(int argc, char** argv) {
         }
     }
     QApplication app(argc, argv);
+    // Qt takes the desktop's whole locale; numbers are read and written the same everywhere.
+    std::setlocale(LC_NUMERIC, "C");
+    const settings::Settings chosen = settings::loadAndWarn("kestrow");
+    language::useChosen(settings::languageName(chosen.language));
     QApplication::setApplicationVersion(QStringLiteral(TOLVANE_VERSION));
     QApplication::setWindowIcon(kestrow::programIcon());
     // The desktop entry that launches the menu, for the task list's icon under Wayland.

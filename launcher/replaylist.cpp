@@ -1,5 +1,7 @@
 #include "replaylist.h"
 
+#include "look.h"
+
 #include "form3.h"
 
 #include <QColor>
@@ -452,7 +454,8 @@ QVariant ReplayList::data(const QModelIndex& index, int role) const {
         case Status:
             if (role == SortRole)
                 return int(v.state == Verdict::Ok ? 0 : v.state == Verdict::Pending ? 1 : 2);
-            return ok ? QStringLiteral("ok") : v.state == Verdict::Pending ? QStringLiteral("…") : v.reason;
+            if (v.state == Verdict::Pending) return QStringLiteral("…"); // a sign: not translated
+            return ok ? qtext("ok") : v.reason;
         }
         return {};
     case Qt::TextAlignmentRole:
@@ -471,9 +474,9 @@ QVariant ReplayList::data(const QModelIndex& index, int role) const {
 
 QVariant ReplayList::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-    static const char* const kTitles[ColumnCount] = {"ファイル", "日付",         "長さ", "スコア",
-                                                     "レベル",   "最大チェイン", "状態"};
-    return section >= 0 && section < ColumnCount ? QString::fromUtf8(kTitles[section]) : QVariant();
+    static const char* const kTitles[ColumnCount] = {
+        N_("ファイル"), N_("日付"), N_("長さ"), N_("スコア"), N_("レベル"), N_("最大チェイン"), N_("状態")};
+    return section >= 0 && section < ColumnCount ? qtext(kTitles[section]) : QVariant();
 }
 
 } // namespace kestrow

@@ -219,6 +219,14 @@ void readPad(Reader& r, Settings& s) {
 
 const ActionInfo& actionInfo(Action action) { return kActions[static_cast<int>(action)]; }
 
+const char* languageName(Language language) {
+    switch (language) {
+    case Language::Japanese: return "ja";
+    case Language::English: return "en";
+    default: return "auto";
+    }
+}
+
 Settings defaults() {
     Settings s;
     for (int a = 0; a < kActionCount; ++a) {
@@ -253,6 +261,16 @@ Settings parse(std::string_view text, std::vector<Warning>* warnings) {
     if (const Entry* e = r.find("display", "window"); e && !sameText(e->value, "auto")) {
         if (!parseInt(e->value, 1, 8, s.window))
             r.warn(*e, "neither auto nor a whole number from 1 to 8", "auto");
+    }
+    if (const Entry* e = r.find("general", "language")) {
+        bool known = false;
+        for (Language l : {Language::Auto, Language::Japanese, Language::English}) {
+            if (sameText(e->value, languageName(l))) {
+                s.language = l;
+                known = true;
+            }
+        }
+        if (!known) r.warn(*e, "neither auto, ja nor en", "auto");
     }
     if (warnings) {
         std::stable_sort(warnings->begin(), warnings->end(),
@@ -314,6 +332,7 @@ std::vector<Change> changes(const Settings& from, const Settings& to) {
         out.push_back({"display", "scale", to.scale == Scale::Fit ? "fit" : "integer"});
     if (from.window != to.window)
         out.push_back({"display", "window", to.window == 0 ? "auto" : std::to_string(to.window)});
+    if (from.language != to.language) out.push_back({"general", "language", languageName(to.language)});
     return out;
 }
 

@@ -54,6 +54,11 @@ using Key = std::int32_t;
 
 enum class Scale { Integer, Fit };
 
+// The language of the texts: the desktop's, the game's own Japanese, or English.
+enum class Language { Auto, Japanese, English };
+// As the file writes it: "auto", "ja", "en".
+const char* languageName(Language language);
+
 struct Settings {
     std::array<std::vector<Key>, kActionCount> keys;
     int padBomb = 0;   // an SDL_GameControllerButton
@@ -64,6 +69,7 @@ struct Settings {
     bool fullscreen = false;
     Scale scale = Scale::Integer;
     int window = 0; // the window's size as a whole multiple of 640x480; 0: chosen from the desktop
+    Language language = Language::Auto;
 
     const std::vector<Key>& of(Action a) const { return keys[static_cast<int>(a)]; }
     std::vector<Key>& of(Action a) { return keys[static_cast<int>(a)]; }

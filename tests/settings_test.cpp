@@ -45,6 +45,8 @@ TEST(Settings, EveryValueReadsAndEveryBadOneFallsBackWithOneWarning) {
         {"[display]\nfullscreen = yes\nscale = fit\nwindow = 3\n", 0,
          [](auto& s) { return s.fullscreen && s.scale == settings::Scale::Fit && s.window == 3; }},
         {"[display]\nfullscreen = maybe\n", 2, [](auto& s) { return !s.fullscreen; }},
+        {"[general]\nlanguage = EN\n", 0, [](auto& s) { return s.language == settings::Language::English; }},
+        {"[general]\nlanguage = fr\n", 2, [](auto& s) { return s.language == settings::Language::Auto; }},
         {"[display]\nwindow = 0\n", 2, [](auto& s) { return s.window == 0; }},
         {"[display]\nscale = 2x\n", 2, [](auto& s) { return s.scale == settings::Scale::Integer; }},
         {"[pad]\nbomb = x\npause = back\ndeadzone = 30\n", 0,
@@ -155,6 +157,7 @@ TEST(Settings, WhatChangesWritesReadsBackAsTheSettingsWritten) {
     custom.fullscreen = true;
     custom.scale = settings::Scale::Fit;
     custom.window = 2;
+    custom.language = settings::Language::Japanese;
     const std::string text =
         settings::applyChanges("# a comment\n", settings::changes(settings::defaults(), custom));
     std::vector<settings::Warning> warnings;

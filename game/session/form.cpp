@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "language/language.h"
 #include "media/dtools.h"
 #include "media/platform.h"
 #include "media/present.h"
@@ -25,9 +26,18 @@ namespace tolvane {
 
 std::string rankMessage(i16 hiscoreRank, bool recordNotSaved) {
     // Ranks run from 1; a game quit before its end (even during start-up) has none.
-    std::string text = hiscoreRank < 1 ? "今回のスコアはランク外です。"
-                                       : "今回のスコアは" + std::to_string(hiscoreRank) + "位に入りました。";
-    if (recordNotSaved) text += "\n記録を保存できませんでした。";
+    std::string text;
+    if (hiscoreRank < 1) {
+        text = _("今回のスコアはランク外です。");
+    } else {
+        // The rank stands where the text's %d is.
+        const std::string format = _("今回のスコアは%d位に入りました。");
+        const size_t at = format.find("%d");
+        text = at == std::string::npos
+                   ? format
+                   : format.substr(0, at) + std::to_string(hiscoreRank) + format.substr(at + 2);
+    }
+    if (recordNotSaved) text += std::string("\n") + _("記録を保存できませんでした。");
     return text;
 }
 
@@ -309,6 +319,7 @@ int runGame(const std::string& commandLine) {
     }
     // The player's keys, pad, loudness and window: none of it changes what a frame computes.
     const settings::Settings chosen = settings::loadAndWarn("tolvane");
+    language::useChosen(settings::languageName(chosen.language));
     platform::bindKeys(keyBindings(chosen, !commandLine.empty()));
     platform::configurePad(chosen.padBomb, chosen.padPause, chosen.deadzone);
     media::setVolumes(chosen.effects, chosen.music);

@@ -2,6 +2,7 @@
 // fullscreen and screenshots.
 #include <string>
 
+#include "language/language.h"
 #include "media/overlay.h"
 #include "session/window.h"
 
@@ -16,19 +17,20 @@ constexpr std::uint32_t kUnlit = 0x505050;
 void drawPanel(const WindowControls& c, const World& w) {
     constexpr int x = 452, y = 404, width = 184, height = 72;
     media::overlayBox(x, y, width, height, 0xB0000000u);
-    media::overlayText(x + 8, y + 4, "REPLAY", 16, kLit);
-    const std::string speed = c.paused ? "pause" : speedLabel(w.playbackSpeed);
+    media::overlayText(x + 8, y + 4, _("REPLAY"), 16, kLit);
+    const std::string speed = c.paused ? _("pause") : speedLabel(w.playbackSpeed);
     media::overlayText(x + width - 8 - media::overlayTextWidth(speed, 16), y + 4, speed, 16, kWhite);
     // The frame shown is the last one run; its index is the trace's frame number.
     const long shown = static_cast<long>(w.frameCounter) - 1;
-    media::overlayText(x + 8, y + 26, shown < 0 ? "frame -" : "frame " + std::to_string(shown), 16, kWhite);
+    const std::string frame = std::string(_("frame")) + " " + (shown < 0 ? "-" : std::to_string(shown));
+    media::overlayText(x + 8, y + 26, frame, 16, kWhite);
     const long index = static_cast<long>(w.replayFrame) - 1;
     const u8 input = index >= 0 && index <= kLastReplayIndex ? w.replayInput[index] : 0;
     struct Lamp {
         const char* text;
         u8 bit;
     };
-    const Lamp lamps[] = {{"\u25C0", 4}, {"\u25B2", 1}, {"\u25BC", 2}, {"\u25B6", 8}, {"BOMB", 16}};
+    const Lamp lamps[] = {{"\u25C0", 4}, {"\u25B2", 1}, {"\u25BC", 2}, {"\u25B6", 8}, {_("BOMB"), 16}};
     int lx = x + 8;
     for (const Lamp& l : lamps) {
         media::overlayText(lx, y + 48, l.text, 16, (input & l.bit) ? kLit : kUnlit);
@@ -39,7 +41,7 @@ void drawPanel(const WindowControls& c, const World& w) {
 } // namespace
 
 std::string speedLabel(u8 playbackSpeed) {
-    return playbackSpeed == 255 ? "max" : "x" + std::to_string(playbackSpeed + 1);
+    return playbackSpeed == 255 ? _("max") : "x" + std::to_string(playbackSpeed + 1);
 }
 
 void setPaused(WindowControls& c, bool paused) {
@@ -104,7 +106,7 @@ void describeWindowLayer(const WindowControls& c, const World& w) {
     media::overlayClear();
     if (c.paused && !c.stepped) {
         media::overlayDim();
-        media::overlayText(320, 200, "PAUSE", 64, kWhite, true);
+        media::overlayText(320, 200, _("PAUSE"), 64, kWhite, true);
     }
     if (w.replayMode == 1 && c.panelShown) drawPanel(c, w);
 }

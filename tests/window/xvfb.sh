@@ -8,6 +8,11 @@
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/tolvane-window.XXXXXX")
 # The programs read no settings of the machine's user; a test that wants some writes them here.
 export XDG_CONFIG_HOME="$WORK/config"
+# Whatever locale the machine has (none at all, on a minimal system): xdotool matches the
+# windows' UTF-8 titles only in a UTF-8 locale, and C.UTF-8 is always there. The programs
+# then show their own (Japanese) texts; a test of another language sets LANG for them.
+export LC_ALL=C.UTF-8
+unset LANGUAGE
 STARTED_PIDS=()
 
 # Safe under `set -e`: a process that has already ended is no failure here.
