@@ -11,6 +11,7 @@
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <langinfo.h>
 
 namespace {
 
@@ -48,6 +49,11 @@ int main(int argc, char** argv) {
             return 0;
         }
     }
+    // Window titles reach the window manager in the locale's encoding: where the desktop's
+    // locale was never generated (a minimal system has only C.UTF-8), or is not UTF-8,
+    // C.UTF-8 stands in, so that Japanese titles arrive whole.
+    const char* ctype = std::setlocale(LC_CTYPE, "");
+    if (!ctype || std::strcmp(nl_langinfo(CODESET), "UTF-8") != 0) std::setlocale(LC_CTYPE, "C.UTF-8");
     QApplication app(argc, argv);
     // Qt takes the desktop's whole locale; numbers are read and written the same everywhere.
     std::setlocale(LC_NUMERIC, "C");

@@ -36,3 +36,9 @@ add_test(NAME kestrow_game_test
           $<TARGET_FILE:kestrow> ${TOLVANE_APP_DIR} ${KESTROW_SCREENSHOT_DIR})
 set_tests_properties(kestrow_window_test kestrow_game_test PROPERTIES
   LABELS window SKIP_RETURN_CODE 77 TIMEOUT 120 RUN_SERIAL ON)
+
+# The menu and the game's rank box in English and in Japanese, whatever locales exist.
+add_test(NAME language_window_test
+  COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/launcher/language_window_test.sh
+          $<TARGET_FILE:kestrow> $<TARGET_FILE:tolvane> ${KESTROW_SCREENSHOT_DIR}/language)
+set_tests_properties(language_window_test PROPERTIES LABELS window TIMEOUT 180 RUN_SERIAL ON)

@@ -29,8 +29,9 @@ colour = teal
 EOF
 cp "$conf" "$WORK/by-hand.ini"
 
-# A whole live game at ten times the clock's speed: A held for a while, Z pressed three
-# times, X twice.
+# A whole live game at ten times the clock's speed: A held for a second, Z pressed three
+# times, then X once; the presses far enough apart that a busy machine still samples the
+# keys between them.
 SDL_AUDIODRIVER=dummy faketime -f '+0 x10' "$APP/tolvane" >"$out/settings-game.log" 2>&1 &
 pid=$!
 STARTED_PIDS+=("$pid")
@@ -38,11 +39,11 @@ win=$(wait_window '^Tolvane$') || { cat "$out/settings-game.log"; fail "no game 
 activate "$win"
 sleep 0.5
 xdotool keydown a
-sleep 0.3
+sleep 1
 xdotool keyup a
-for k in z z z x x; do
+for k in z z z x; do
+    sleep 0.5
     xdotool key "$k"
-    sleep 0.2
 done
 for _ in $(seq 300); do
     [ -e "$APP/NewReplay.rep" ] && break
@@ -63,7 +64,7 @@ left=$(echo "$bytes" | tr -s ' ' '\n' | awk '$1 != "" && int($1 / 4) % 2 == 1' |
 bombs=$(echo "$bytes" | tr -s ' ' '\n' | awk '$1 != "" && int($1 / 16) % 2 == 1' | wc -l)
 echo "frames with left held: $left; bomb presses: $bombs"
 [ "$left" -gt 0 ] || fail "A did not steer left"
-[ "$bombs" -eq 2 ] || fail "expected the two presses of X as bombs, and none of Z; got $bombs"
+[ "$bombs" -eq 1 ] || fail "expected the press of X as a bomb, and none of Z; got $bombs"
 warnings=$(grep -c 'settings.ini:6: effects = loud' "$out/settings-game.log" || true)
 [ "$warnings" -eq 1 ] || fail "expected one warning for effects = loud: $(cat "$out/settings-game.log")"
 [ "$(grep -c settings.ini "$out/settings-game.log")" -eq 1 ] || fail "more warnings than one"

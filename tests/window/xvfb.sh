@@ -157,7 +157,7 @@ copy_game() {
 # Prints the id of the visible window whose title matches the regular expression.
 wait_window() {
     local id i
-    for i in $(seq 200); do
+    for i in $(seq 400); do # 20 seconds and more: a loaded machine starts programs slowly
         id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1)
         if [ -n "$id" ]; then
             echo "$id"
