@@ -7,7 +7,8 @@ target_link_libraries(tolvane_tests PRIVATE tolvane_core media_sound_null media_
 target_compile_definitions(tolvane_tests PRIVATE
   TOLVANE_REPLAY_TOOL="$<TARGET_FILE:tolvane-replay>"
   TOLVANE_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data"
-  TOLVANE_APP_DIR="${TOLVANE_APP_DIR}")
+  TOLVANE_APP_DIR="${TOLVANE_APP_DIR}"
+  TOLVANE_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 add_dependencies(tolvane_tests tolvane_catalogues)
 gtest_discover_tests(tolvane_tests PROPERTIES LABELS unit DISCOVERY_TIMEOUT 120)
 

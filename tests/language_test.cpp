@@ -1,11 +1,17 @@
 // Choosing the language of the texts, as gettext would from the desktop's variables,
 // and the texts in each language.
+#include <SDL_ttf.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
 #include <map>
 #include <string>
+#include <vector>
 
+#include "common/fontmap.h"
 #include "language/language.h"
+#include "media/utf8.h"
 #include "session/session.h"
 
 namespace {
@@ -52,6 +58,57 @@ TEST(Language, TheRankMessageInBothLanguages) {
     EXPECT_EQ(tolvane::rankMessage(0), "Your score did not make the table.");
     language::use("ja", TOLVANE_APP_DIR);
     EXPECT_EQ(tolvane::rankMessage(3, true), japanese);
+}
+
+} // namespace
+
+namespace {
+
+// Every text of the catalogue, source and English, as the game draws it: the rank box's in
+// the box's face, the window layer's in its own; a character the face lacks would show as
+// an empty box.
+std::vector<std::string> catalogueTexts() {
+    std::ifstream in(std::string(TOLVANE_SOURCE_DIR) + "/po/en.po");
+    std::vector<std::string> out;
+    for (std::string line; std::getline(in, line);) {
+        const size_t q = line.find('"');
+        if ((line.rfind("msgid ", 0) == 0 || line.rfind("msgstr ", 0) == 0) && q != std::string::npos)
+            out.push_back(line.substr(q + 1, line.size() - q - 2));
+    }
+    return out;
+}
+
+TEST(Language, TheGamesFacesHaveEveryCharacterOfItsTexts) {
+    ASSERT_EQ(TTF_Init(), 0);
+    const std::vector<std::string> texts = catalogueTexts();
+    ASSERT_GT(texts.size(), 100u);
+    struct Face {
+        const char* name;
+        bool bold;
+        std::vector<std::string> texts; // the game's texts shown in it
+    };
+    const Face faces[] = {
+        {"ＭＳ Ｐゴシック", false, {"今回のスコアは%d位に入りました。", "今回のスコアはランク外です。", "記録を保存できませんでした。"}},
+        {"DejaVu Sans", true, {"REPLAY", "pause", "frame", "BOMB", "PAUSE", "max"}},
+    };
+    for (const Face& f : faces) {
+        const common::FontMatch m = common::findFont(f.name, f.bold);
+        ASSERT_TRUE(m.exact) << f.name;
+        TTF_Font* font = TTF_OpenFontIndex(m.file.c_str(), 16, m.index);
+        ASSERT_NE(font, nullptr) << m.file;
+        for (const std::string& source : f.texts) {
+            // The source and its translation, as the catalogue holds them.
+            const auto it = std::find(texts.begin(), texts.end(), source);
+            ASSERT_NE(it, texts.end()) << source;
+            for (const std::string& text : {*it, *(it + 1)}) {
+                media::forEachCodePoint(text, [&](std::uint32_t c) {
+                    EXPECT_TRUE(TTF_GlyphIsProvided32(font, c)) << f.name << " lacks U+" << std::hex << c;
+                });
+            }
+        }
+        TTF_CloseFont(font);
+    }
+    TTF_Quit();
 }
 
 } // namespace
