@@ -12,6 +12,7 @@
 #include "common/fontmap.h"
 #include "language/language.h"
 #include "media/utf8.h"
+#include "records/records.h"
 #include "session/session.h"
 
 namespace {
@@ -50,12 +51,14 @@ TEST(Language, TheSettingOrTheDesktopChooses) {
 
 // The catalogue of the build tree is found and read even where no English locale was
 // ever generated; Japanese is the source text itself, byte for byte.
-TEST(Language, TheRankMessageInBothLanguages) {
+TEST(Language, TheRankMessageInBothLanguagesAndTheTableInOne) {
     const std::string japanese = tolvane::rankMessage(3, true);
     EXPECT_EQ(japanese, "今回のスコアは3位に入りました。\n記録を保存できませんでした。");
+    const std::string table = tolvane::formatHiscore(tolvane::defaultHiscoreTable());
     language::use("en", TOLVANE_APP_DIR);
     EXPECT_EQ(tolvane::rankMessage(3, true), "Your score took rank 3.\nThe record could not be saved.");
     EXPECT_EQ(tolvane::rankMessage(0), "Your score did not make the table.");
+    EXPECT_EQ(tolvane::formatHiscore(tolvane::defaultHiscoreTable()), table) << "Hiscore.txt never changes";
     language::use("ja", TOLVANE_APP_DIR);
     EXPECT_EQ(tolvane::rankMessage(3, true), japanese);
 }
