@@ -91,7 +91,10 @@ TEST(Language, TheGamesFacesHaveEveryCharacterOfItsTexts) {
         std::vector<std::string> texts; // the game's texts shown in it
     };
     const Face faces[] = {
-        {"ＭＳ Ｐゴシック", false, {"今回のスコアは%d位に入りました。", "今回のスコアはランク外です。", "記録を保存できませんでした。"}},
+        {"ＭＳ Ｐゴシック",
+         false,
+         {"今回のスコアは%d位に入りました。", "今回のスコアはランク外です。",
+          "記録を保存できませんでした。"}},
         {"DejaVu Sans", true, {"REPLAY", "pause", "frame", "BOMB", "PAUSE", "max"}},
     };
     for (const Face& f : faces) {
