@@ -333,11 +333,8 @@ void Form5::change(const Row& row, int step) {
 }
 
 void Form5::bindKey(const Row& row, settings::Key key) {
-    const settings::When when = settings::actionInfo(static_cast<Action>(row.which)).when;
     for (int other = 0; other < settings::kActionCount; ++other) {
-        const settings::When theirs = settings::actionInfo(static_cast<Action>(other)).when;
-        const bool together =
-            when == theirs || when == settings::When::Always || theirs == settings::When::Always;
+        const bool together = settings::heardTogether(Action(row.which), Action(other));
         const auto& keys = edited_.keys[other];
         if (std::find(keys.begin(), keys.end(), key) == keys.end()) continue;
         if (other == row.which) {

@@ -24,19 +24,6 @@ namespace fs = std::filesystem;
 // White space as inih sees it.
 bool blank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\n'; }
 
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && blank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && (blank(s.back()) || s.back() == '\r')) s.remove_suffix(1);
-    return s;
-}
-
-bool sameText(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
 // Where a value ends: at a ';' or '#' that follows a blank (an inline comment), with
 // the blanks before it left out.
 size_t valueEnd(std::string_view line, size_t start) {
@@ -204,6 +191,19 @@ bool replaceFile(const fs::path& file, const std::string& text, mode_t mode, std
 }
 
 } // namespace
+
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && blank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && blank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+bool sameText(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
 
 Document Document::read(std::string_view text) {
     Document doc;

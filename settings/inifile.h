@@ -29,6 +29,11 @@ struct Document {
     const Entry* find(std::string_view section, std::string_view key) const;
 };
 
+// Text as the reader compares and trims it: ASCII case ignored; white space as inih
+// sees it.
+bool sameText(std::string_view a, std::string_view b);
+std::string_view trim(std::string_view s);
+
 // Reads a whole file. False with the reason when it exists but cannot be read; false
 // with an empty reason when it does not exist.
 bool readFile(const std::filesystem::path& file, std::string& text, std::string* why);

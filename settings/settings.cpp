@@ -2,16 +2,11 @@
 #include "settings/settings.h"
 
 #include <SDL.h>
-#include <ini.h>
 
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
-#include <map>
-#include <sstream>
 
 #include "settings/inifile.h"
 
@@ -46,21 +41,6 @@ struct Alias {
     Key key;
 };
 constexpr Alias kAliases[] = {{"Comma", ','}, {"Semicolon", ';'}, {"Hash", '#'}};
-
-bool sameText(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return s;
-}
-
-bool overlaps(When a, When b) { return a == b || a == When::Always || b == When::Always; }
 
 // A comma-separated list of key names; false with the name that is not a key.
 bool parseKeys(std::string_view text, std::vector<Key>& keys, std::string& bad) {
@@ -149,8 +129,7 @@ void readKeys(Reader& r, Settings& s) {
 
     auto takenBy = [&](int action, Key key) {
         for (int other = 0; other < kActionCount; ++other) {
-            if (other == action || !done[other] || !overlaps(kActions[other].when, kActions[action].when))
-                continue;
+            if (other == action || !done[other] || !heardTogether(Action(other), Action(action))) continue;
             const auto& keys = s.keys[other];
             if (std::find(keys.begin(), keys.end(), key) != keys.end()) return other;
         }
@@ -218,6 +197,11 @@ void readPad(Reader& r, Settings& s) {
 } // namespace
 
 const ActionInfo& actionInfo(Action action) { return kActions[static_cast<int>(action)]; }
+
+bool heardTogether(Action a, Action b) {
+    const When x = actionInfo(a).when, y = actionInfo(b).when;
+    return x == y || x == When::Always || y == When::Always;
+}
 
 const char* languageName(Language language) {
     switch (language) {

@@ -48,6 +48,8 @@ struct ActionInfo {
     When when;
 };
 const ActionInfo& actionInfo(Action action);
+// Whether the keys of two actions are heard at the same time (then they may not share one).
+bool heardTogether(Action a, Action b);
 
 // A key, as SDL names it (an SDL_Keycode).
 using Key = std::int32_t;
