@@ -26,18 +26,23 @@ endif()
     ${PROJECT_SOURCE_DIR}/game ${PROJECT_SOURCE_DIR}/media ${PROJECT_SOURCE_DIR})
   target_compile_options(records_fuzz_core PRIVATE -fsanitize=fuzzer-no-link ${FUZZ_SANITIZERS})
 
-  foreach(target fuzz_load_replay fuzz_hiscore_reader)
+  # The settings file's reader and writer.
+  add_library(settings_fuzz_core STATIC
+    ${PROJECT_SOURCE_DIR}/settings/settings.cpp
+    ${PROJECT_SOURCE_DIR}/settings/inifile.cpp)
+  target_include_directories(settings_fuzz_core PUBLIC ${PROJECT_SOURCE_DIR})
+  target_compile_options(settings_fuzz_core PRIVATE -fsanitize=fuzzer-no-link ${FUZZ_SANITIZERS})
+  target_link_libraries(settings_fuzz_core PUBLIC PkgConfig::SDL2 PkgConfig::INIH)
+
+  # Each target with the code it fuzzes: TARGET:LIBRARY.
+  foreach(pair fuzz_load_replay:records_fuzz_core fuzz_hiscore_reader:records_fuzz_core
+               fuzz_settings_reader:settings_fuzz_core)
+    string(REPLACE ":" ";" pair ${pair})
+    list(GET pair 0 target)
+    list(GET pair 1 library)
     add_executable(${target} ${CMAKE_CURRENT_LIST_DIR}/fuzz/${target}.cpp)
     target_compile_options(${target} PRIVATE -fsanitize=fuzzer ${FUZZ_SANITIZERS})
     target_link_options(${target} PRIVATE -fsanitize=fuzzer ${FUZZ_SANITIZERS})
-    target_link_libraries(${target} PRIVATE records_fuzz_core)
+    target_link_libraries(${target} PRIVATE ${library})
   endforeach()
-
-  # The settings file's reader and writer.
-  add_executable(fuzz_settings_reader ${CMAKE_CURRENT_LIST_DIR}/fuzz/fuzz_settings_reader.cpp
-    ${PROJECT_SOURCE_DIR}/settings/settings.cpp ${PROJECT_SOURCE_DIR}/settings/inifile.cpp)
-  target_include_directories(fuzz_settings_reader PRIVATE ${PROJECT_SOURCE_DIR})
-  target_compile_options(fuzz_settings_reader PRIVATE -fsanitize=fuzzer ${FUZZ_SANITIZERS})
-  target_link_options(fuzz_settings_reader PRIVATE -fsanitize=fuzzer ${FUZZ_SANITIZERS})
-  target_link_libraries(fuzz_settings_reader PRIVATE PkgConfig::SDL2 PkgConfig::INIH)
 endif()
