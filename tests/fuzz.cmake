@@ -4,15 +4,8 @@
 if(TOLVANE_FUZZ)
   if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
     message(FATAL_ERROR "TOLVANE_FUZZ needs clang (-DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang)")
-  
-  # The settings file's reader and writer.
-  add_executable(fuzz_settings_reader ${CMAKE_CURRENT_LIST_DIR}/fuzz/fuzz_settings_reader.cpp
-    ${PROJECT_SOURCE_DIR}/settings/settings.cpp ${PROJECT_SOURCE_DIR}/settings/inifile.cpp)
-  target_include_directories(fuzz_settings_reader PRIVATE ${PROJECT_SOURCE_DIR})
-  target_compile_options(fuzz_settings_reader PRIVATE -fsanitize=fuzzer ${FUZZ_SANITIZERS})
-  target_link_options(fuzz_settings_reader PRIVATE -fsanitize=fuzzer ${FUZZ_SANITIZERS})
-  target_link_libraries(fuzz_settings_reader PRIVATE PkgConfig::SDL2 PkgConfig::INIH)
-endif()
+
+  endif()
   set(FUZZ_SANITIZERS -fsanitize=address,undefined -fno-sanitize-recover=undefined)
 
   # The records code and what it needs, compiled again with coverage for the fuzzer.
