@@ -25,19 +25,22 @@ Response App::getMetrics(Request&) {
         for (const auto& [key, n] : metrics_.requests)
             add("tolvane_http_requests_total{route=\"%s\",code=\"%d\"} %llu\n", key.first.c_str(), key.second,
                 static_cast<unsigned long long>(n));
-        out += "# HELP tolvane_http_request_duration_seconds Time from a request's headers to its answer sent.\n"
-               "# TYPE tolvane_http_request_duration_seconds summary\n";
+        out +=
+            "# HELP tolvane_http_request_duration_seconds Time from a request's headers to its answer sent.\n"
+            "# TYPE tolvane_http_request_duration_seconds summary\n";
         add("tolvane_http_request_duration_seconds_sum %.6f\n", metrics_.requestSeconds);
         add("tolvane_http_request_duration_seconds_count %llu\n",
             static_cast<unsigned long long>(metrics_.requestCount));
         out += "# HELP tolvane_submissions_total Runs sent that were played, by outcome.\n"
                "# TYPE tolvane_submissions_total counter\n";
         for (const auto& [what, n] : metrics_.submissions)
-            add("tolvane_submissions_total{outcome=\"%s\"} %llu\n", what.c_str(), static_cast<unsigned long long>(n));
+            add("tolvane_submissions_total{outcome=\"%s\"} %llu\n", what.c_str(),
+                static_cast<unsigned long long>(n));
         out += "# HELP tolvane_rate_limited_total Requests refused with 429, by limit.\n"
                "# TYPE tolvane_rate_limited_total counter\n";
         for (const auto& [what, n] : metrics_.rateLimited)
-            add("tolvane_rate_limited_total{limit=\"%s\"} %llu\n", what.c_str(), static_cast<unsigned long long>(n));
+            add("tolvane_rate_limited_total{limit=\"%s\"} %llu\n", what.c_str(),
+                static_cast<unsigned long long>(n));
     }
     out += "# HELP tolvane_verify_seconds Time spent playing submitted replays.\n"
            "# TYPE tolvane_verify_seconds summary\n";

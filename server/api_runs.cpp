@@ -41,7 +41,8 @@ void App::postRun(Request& req, Respond respond) {
     const std::string name = field(body, "name");
     const std::string replay64 = field(body, "replay");
     const std::string signature = field(body, "signature");
-    if (!isPlayerKey(player)) throw ApiError(400, "player must be 64 lowercase hex digits (an Ed25519 public key)");
+    if (!isPlayerKey(player))
+        throw ApiError(400, "player must be 64 lowercase hex digits (an Ed25519 public key)");
     if (auto problem = nameProblem(name)) throw ApiError(400, *problem);
     if (!hexDigits(signature, 128)) throw ApiError(400, "signature must be 128 hex digits");
 
@@ -70,9 +71,10 @@ void App::postRun(Request& req, Respond respond) {
             const auto started = std::chrono::steady_clock::now();
             Verified v = verifyReplay(bytes);
             metrics_.verified++;
-            metrics_.verifyMicroseconds += static_cast<std::uint64_t>(
-                std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started)
-                    .count());
+            metrics_.verifyMicroseconds +=
+                static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                               std::chrono::steady_clock::now() - started)
+                                               .count());
             auto outcome = [&](const char* what) {
                 std::lock_guard lock(metrics_.m);
                 ++metrics_.submissions[what];

@@ -5,15 +5,16 @@
 
 namespace tolvane::server {
 
-std::int64_t queryNumber(const Request& req, const char* name, std::int64_t fallback, std::int64_t lo, std::int64_t hi) {
+std::int64_t queryNumber(const Request& req, const char* name, std::int64_t fallback, std::int64_t lo,
+                         std::int64_t hi) {
     auto it = req.query.find(name);
     if (it == req.query.end()) return fallback;
     const std::string& s = it->second;
     std::int64_t v = 0;
     auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
     if (ec != std::errc() || end != s.data() + s.size() || v < lo || v > hi) {
-        throw ApiError(400, std::string(name) + " must be a whole number from " + std::to_string(lo) + " to " +
-                                std::to_string(hi));
+        throw ApiError(400, std::string(name) + " must be a whole number from " + std::to_string(lo) +
+                                " to " + std::to_string(hi));
     }
     return v;
 }

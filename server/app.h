@@ -29,9 +29,9 @@ using Json = nlohmann::ordered_json;
 struct Settings {
     HttpLimits http;
     unsigned workers = std::max(1u, std::thread::hardware_concurrency());
-    std::size_t queue = 64;          // replays waiting for a worker; more get 503
-    double requestsPerSecond = 50;   // per address, every request; bursts of 4 s worth
-    double submitsPerMinute = 60;    // per address, runs sent; bursts of a minute's worth
+    std::size_t queue = 64;             // replays waiting for a worker; more get 503
+    double requestsPerSecond = 50;      // per address, every request; bursts of 4 s worth
+    double submitsPerMinute = 60;       // per address, runs sent; bursts of a minute's worth
     double playerSubmitsPerMinute = 20; // per player key, runs sent; bursts of a minute's worth
 };
 

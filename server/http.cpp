@@ -65,12 +65,13 @@ MHD_Result collectQuery(void* cls, MHD_ValueKind, const char* key, const char* v
 }
 
 MHD_Result queue(Exchange& x, const Response& r) {
-    MHD_Response* response =
-        MHD_create_response_from_buffer(r.body.size(), const_cast<char*>(r.body.data()), MHD_RESPMEM_MUST_COPY);
+    MHD_Response* response = MHD_create_response_from_buffer(r.body.size(), const_cast<char*>(r.body.data()),
+                                                             MHD_RESPMEM_MUST_COPY);
     if (!response) return MHD_NO;
     MHD_add_response_header(response, "Content-Type", r.contentType.c_str());
     MHD_add_response_header(response, "X-Content-Type-Options", "nosniff");
-    for (const auto& [name, value] : r.headers) MHD_add_response_header(response, name.c_str(), value.c_str());
+    for (const auto& [name, value] : r.headers)
+        MHD_add_response_header(response, name.c_str(), value.c_str());
     x.status = r.status;
     x.bytes = r.body.size();
     const MHD_Result ok = MHD_queue_response(x.connection, static_cast<unsigned>(r.status), response);
@@ -79,7 +80,8 @@ MHD_Result queue(Exchange& x, const Response& r) {
 }
 
 Response tooLargeResponse(std::size_t limit) {
-    return {413, "application/json",
+    return {413,
+            "application/json",
             "{\"error\": \"the body is larger than " + std::to_string(limit / 1024) + " KiB\"}",
             {{"Connection", "close"}}};
 }
@@ -151,7 +153,8 @@ struct HttpServer::Impl {
         if (!x) return;
         if (self->log_) {
             const double seconds = std::chrono::duration<double>(Clock::now() - x->started).count();
-            self->log_({x->request.address, x->request.method, x->request.path, x->status, x->bytes, seconds});
+            self->log_(
+                {x->request.address, x->request.method, x->request.path, x->status, x->bytes, seconds});
         }
         delete x;
         *context = nullptr;
@@ -205,7 +208,9 @@ bool HttpServer::start(const std::string& host, int port, std::string* why) {
         MHD_OPTION_NOTIFY_COMPLETED, &Impl::completed, this, MHD_OPTION_NOTIFY_CONNECTION, &Impl::connection,
         this, MHD_OPTION_END);
     if (!d) {
-        if (why) *why = "cannot listen on " + host + ":" + std::to_string(port) + " (" + std::strerror(errno) + ")";
+        if (why)
+            *why =
+                "cannot listen on " + host + ":" + std::to_string(port) + " (" + std::strerror(errno) + ")";
         return false;
     }
     daemon_ = d;

@@ -104,11 +104,12 @@ bool signatureValid(std::string_view playerHex, std::string_view signatureHex, s
     if (sodium_hex2bin(key, sizeof key, playerHex.data(), playerHex.size(), nullptr, &keyLen, &end) != 0 ||
         keyLen != sizeof key || end != playerHex.data() + playerHex.size())
         return false;
-    if (sodium_hex2bin(sig, sizeof sig, signatureHex.data(), signatureHex.size(), nullptr, &sigLen, &end) != 0 ||
+    if (sodium_hex2bin(sig, sizeof sig, signatureHex.data(), signatureHex.size(), nullptr, &sigLen, &end) !=
+            0 ||
         sigLen != sizeof sig || end != signatureHex.data() + signatureHex.size())
         return false;
-    return crypto_sign_verify_detached(sig, reinterpret_cast<const unsigned char*>(message.data()), message.size(),
-                                       key) == 0;
+    return crypto_sign_verify_detached(sig, reinterpret_cast<const unsigned char*>(message.data()),
+                                       message.size(), key) == 0;
 }
 
 std::optional<std::string> fromBase64(std::string_view text) {
@@ -125,8 +126,8 @@ std::optional<std::string> fromBase64(std::string_view text) {
 
 std::string toBase64(std::string_view bytes) {
     std::string out(sodium_base64_ENCODED_LEN(bytes.size(), sodium_base64_VARIANT_ORIGINAL), '\0');
-    sodium_bin2base64(out.data(), out.size(), reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
-                      sodium_base64_VARIANT_ORIGINAL);
+    sodium_bin2base64(out.data(), out.size(), reinterpret_cast<const unsigned char*>(bytes.data()),
+                      bytes.size(), sodium_base64_VARIANT_ORIGINAL);
     out.resize(out.size() - 1);
     return out;
 }

@@ -86,7 +86,8 @@ int serve(const std::string& listen, const std::string& db, const Settings& sett
     std::string host = listen.substr(0, colon);
     if (host.size() >= 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
     long port = 0;
-    if (!parseNumber(listen.c_str() + colon + 1, 0, 65535, port)) return usage("bad port in --listen " + listen);
+    if (!parseNumber(listen.c_str() + colon + 1, 0, 65535, port))
+        return usage("bad port in --listen " + listen);
 
     std::unique_ptr<Store> store;
     try {
@@ -111,7 +112,8 @@ int serve(const std::string& listen, const std::string& db, const Settings& sett
             app.count(l);
             std::lock_guard lock(logMutex);
             std::fprintf(stderr, "%s \"%s %s\" %d %llu %.1fms\n", l.address.c_str(), l.method.c_str(),
-                         l.path.c_str(), l.status, static_cast<unsigned long long>(l.bytes), l.seconds * 1000);
+                         l.path.c_str(), l.status, static_cast<unsigned long long>(l.bytes),
+                         l.seconds * 1000);
         });
     app.setOpenConnections([&http] { return http.openConnections(); });
     std::string why;
@@ -119,9 +121,9 @@ int serve(const std::string& listen, const std::string& db, const Settings& sett
         std::fprintf(stderr, "tolvane-server: %s\n", why.c_str());
         return 1;
     }
-    std::fprintf(stderr, "tolvane-server %s: listening on %s:%d, database %s (%s), %u workers\n", TOLVANE_VERSION,
-                 host.c_str(), http.port(), app.store().kind(), db.starts_with("postgres") ? "URL" : db.c_str(),
-                 settings.workers);
+    std::fprintf(stderr, "tolvane-server %s: listening on %s:%d, database %s (%s), %u workers\n",
+                 TOLVANE_VERSION, host.c_str(), http.port(), app.store().kind(),
+                 db.starts_with("postgres") ? "URL" : db.c_str(), settings.workers);
     std::fflush(stderr);
     int sig = 0;
     sigwait(&signals, &sig);

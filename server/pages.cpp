@@ -9,8 +9,9 @@ namespace tolvane::server {
 
 namespace {
 
-constexpr const char* kPolicy = "default-src 'none'; script-src 'self'; style-src 'self'; connect-src 'self'; "
-                                "img-src 'self'; base-uri 'none'; form-action 'none'; frame-ancestors 'none'";
+constexpr const char* kPolicy =
+    "default-src 'none'; script-src 'self'; style-src 'self'; connect-src 'self'; "
+    "img-src 'self'; base-uri 'none'; form-action 'none'; frame-ancestors 'none'";
 
 const char* typeOf(std::string_view path) {
     if (path.ends_with(".html")) return "text/html; charset=utf-8";

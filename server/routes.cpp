@@ -183,7 +183,8 @@ std::string rfc3339(std::int64_t ms) {
     gmtime_r(&secs, &tm);
     char buf[96];
     std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", tm.tm_year + 1900, tm.tm_mon + 1,
-                  tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, static_cast<int>(((ms % 1000) + 1000) % 1000));
+                  tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec,
+                  static_cast<int>(((ms % 1000) + 1000) % 1000));
     return buf;
 }
 

@@ -48,8 +48,8 @@ std::string numbered(std::string_view sql) {
 class SqliteConnection final : public SqlConnection {
   public:
     explicit SqliteConnection(const std::string& path) {
-        const int rc = sqlite3_open_v2(path.c_str(), &db_,
-                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+        const int rc = sqlite3_open_v2(
+            path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
         if (rc != SQLITE_OK) {
             std::string why = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
             sqlite3_close(db_);
@@ -76,10 +76,12 @@ class SqliteConnection final : public SqlConnection {
             switch (v.kind) {
             case SqlValue::Kind::Integer: rc = sqlite3_bind_int64(stmt, at, v.integer); break;
             case SqlValue::Kind::Text:
-                rc = sqlite3_bind_text(stmt, at, v.text.data(), static_cast<int>(v.text.size()), SQLITE_STATIC);
+                rc = sqlite3_bind_text(stmt, at, v.text.data(), static_cast<int>(v.text.size()),
+                                       SQLITE_STATIC);
                 break;
             case SqlValue::Kind::Bytes:
-                rc = sqlite3_bind_blob(stmt, at, v.text.data(), static_cast<int>(v.text.size()), SQLITE_STATIC);
+                rc = sqlite3_bind_blob(stmt, at, v.text.data(), static_cast<int>(v.text.size()),
+                                       SQLITE_STATIC);
                 break;
             }
             if (rc != SQLITE_OK) fail(rc);
@@ -165,6 +167,8 @@ class SqliteDatabase final : public SqlDatabase {
 
 } // namespace
 
-std::unique_ptr<SqlDatabase> openSqlite(const std::string& path) { return std::make_unique<SqliteDatabase>(path); }
+std::unique_ptr<SqlDatabase> openSqlite(const std::string& path) {
+    return std::make_unique<SqliteDatabase>(path);
+}
 
 } // namespace tolvane::server

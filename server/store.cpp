@@ -5,19 +5,22 @@ namespace tolvane::server {
 
 namespace {
 
-constexpr const char* kRunColumns = "r.id, r.player, p.name, r.frames, r.end_frame, r.score, r.level, r.max_chain, "
-                                    "r.total_contacts, r.time_bonus, r.final_bonus, r.time_left, "
-                                    "r.submitted_at, r.seq, r.hidden";
+constexpr const char* kRunColumns =
+    "r.id, r.player, p.name, r.frames, r.end_frame, r.score, r.level, r.max_chain, "
+    "r.total_contacts, r.time_bonus, r.final_bonus, r.time_left, "
+    "r.submitted_at, r.seq, r.hidden";
 constexpr std::size_t kRunColumnCount = 15;
 
-std::string runsJoined() { return std::string("SELECT ") + kRunColumns + " FROM runs r JOIN players p ON p.key = r.player "; }
+std::string runsJoined() {
+    return std::string("SELECT ") + kRunColumns + " FROM runs r JOIN players p ON p.key = r.player ";
+}
 
 Run runOf(const SqlRow& row) {
     Run r;
     r.id = row.text(0);
     r.player = row.text(1);
     r.name = row.text(2);
-    r.figures = {row.integer(3), row.integer(4),  row.integer(5),  row.integer(6), row.integer(7),
+    r.figures = {row.integer(3), row.integer(4), row.integer(5),  row.integer(6), row.integer(7),
                  row.integer(8), row.integer(9), row.integer(10), row.integer(11)};
     r.submittedAt = row.integer(12);
     r.seq = row.integer(13);
@@ -56,11 +59,12 @@ Submitted Store::submit(const NewRun& n) {
             return false;
         }
         const Figures& f = n.figures;
-        SqlRows same = c.query(runsJoined() + "WHERE r.id = $1 OR (r.score = $2 AND r.level = $3 AND "
-                                              "r.max_chain = $4 AND r.total_contacts = $5 AND r.end_frame = $6 "
-                                              "AND r.time_bonus = $7 AND r.final_bonus = $8 AND r.time_left = $9)",
-                               {n.id, f.score, f.level, f.maxChain, f.totalContacts, f.endFrame, f.timeBonus,
-                                f.finalBonus, f.timeLeft});
+        SqlRows same =
+            c.query(runsJoined() + "WHERE r.id = $1 OR (r.score = $2 AND r.level = $3 AND "
+                                   "r.max_chain = $4 AND r.total_contacts = $5 AND r.end_frame = $6 "
+                                   "AND r.time_bonus = $7 AND r.final_bonus = $8 AND r.time_left = $9)",
+                    {n.id, f.score, f.level, f.maxChain, f.totalContacts, f.endFrame, f.timeBonus,
+                     f.finalBonus, f.timeLeft});
         if (!same.empty()) {
             Run existing = runOf(same[0]);
             if (existing.hidden) {
@@ -78,12 +82,12 @@ Submitted Store::submit(const NewRun& n) {
                 "ON CONFLICT (key) DO UPDATE SET name = excluded.name, name_fold = excluded.name_fold",
                 {n.player, n.name, n.nameFold, n.submittedAt});
         if (out.outcome == Outcome::AlreadyYours) return true;
-        SqlRows inserted =
-            c.query("INSERT INTO runs (id, player, frames, end_frame, score, level, max_chain, total_contacts, "
-                    "time_bonus, final_bonus, time_left, submitted_at) "
-                    "VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12) ON CONFLICT DO NOTHING RETURNING seq",
-                    {n.id, n.player, f.frames, f.endFrame, f.score, f.level, f.maxChain, f.totalContacts, f.timeBonus,
-                     f.finalBonus, f.timeLeft, n.submittedAt});
+        SqlRows inserted = c.query(
+            "INSERT INTO runs (id, player, frames, end_frame, score, level, max_chain, total_contacts, "
+            "time_bonus, final_bonus, time_left, submitted_at) "
+            "VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12) ON CONFLICT DO NOTHING RETURNING seq",
+            {n.id, n.player, f.frames, f.endFrame, f.score, f.level, f.maxChain, f.totalContacts, f.timeBonus,
+             f.finalBonus, f.timeLeft, n.submittedAt});
         // Another server stored the same game since the look above: run it again to see it.
         if (inserted.empty()) throw SqlRetry("the same run was stored meanwhile");
         c.query("INSERT INTO replays (id, bytes) VALUES ($1, $2)", {n.id, SqlValue::bytes(n.replay)});
@@ -91,13 +95,14 @@ Submitted Store::submit(const NewRun& n) {
     });
     if (out.outcome == Outcome::Created || out.outcome == Outcome::AlreadyYours) {
         pool_.read([&](SqlConnection& c) {
-            SqlRows same = c.query(runsJoined() + "WHERE r.id = $1 OR (r.player = $2 AND r.score = $3 AND "
-                                                  "r.level = $4 AND r.max_chain = $5 AND r.total_contacts = $6 "
-                                                  "AND r.end_frame = $7 AND r.time_bonus = $8 AND "
-                                                  "r.final_bonus = $9 AND r.time_left = $10)",
-                                   {n.id, n.player, n.figures.score, n.figures.level, n.figures.maxChain,
-                                    n.figures.totalContacts, n.figures.endFrame, n.figures.timeBonus,
-                                    n.figures.finalBonus, n.figures.timeLeft});
+            SqlRows same =
+                c.query(runsJoined() + "WHERE r.id = $1 OR (r.player = $2 AND r.score = $3 AND "
+                                       "r.level = $4 AND r.max_chain = $5 AND r.total_contacts = $6 "
+                                       "AND r.end_frame = $7 AND r.time_bonus = $8 AND "
+                                       "r.final_bonus = $9 AND r.time_left = $10)",
+                        {n.id, n.player, n.figures.score, n.figures.level, n.figures.maxChain,
+                         n.figures.totalContacts, n.figures.endFrame, n.figures.timeBonus,
+                         n.figures.finalBonus, n.figures.timeLeft});
             if (same.empty()) throw SqlError("a stored run is missing");
             out.run = runOf(same[0]);
             fillRank(c, *out.run, 0);
@@ -140,7 +145,8 @@ TablePage Store::table(std::int64_t since, std::int64_t offset, std::int64_t lim
     TablePage page;
     pool_.read([&](SqlConnection& c) {
         page.total =
-            c.query("SELECT COUNT(DISTINCT player) FROM runs WHERE hidden = 0 AND submitted_at >= $1", {since})
+            c.query("SELECT COUNT(DISTINCT player) FROM runs WHERE hidden = 0 AND submitted_at >= $1",
+                    {since})
                 .at(0)
                 .integer(0);
         SqlRows rows = c.query(
@@ -168,9 +174,10 @@ std::optional<PlayerPage> Store::player(const std::string& key, const std::vecto
         page->key = who[0].text(0);
         page->name = who[0].text(1);
         for (std::int64_t since : periodStarts) {
-            SqlRows best = c.query(runsJoined() + "WHERE r.player = $1 AND r.hidden = 0 AND r.submitted_at >= $2 "
-                                                  "ORDER BY r.score DESC, r.seq LIMIT 1",
-                                   {key, since});
+            SqlRows best =
+                c.query(runsJoined() + "WHERE r.player = $1 AND r.hidden = 0 AND r.submitted_at >= $2 "
+                                       "ORDER BY r.score DESC, r.seq LIMIT 1",
+                        {key, since});
             std::optional<Run> r;
             if (!best.empty()) {
                 r = runOf(best[0]);
@@ -206,10 +213,11 @@ void Store::forEachRun(const std::function<void(const Run&, const std::string& r
     for (;;) {
         std::vector<std::pair<Run, std::string>> batch;
         pool_.read([&](SqlConnection& c) {
-            SqlRows rows = c.query(std::string("SELECT ") + kRunColumns +
-                                       ", rp.bytes FROM runs r JOIN players p ON p.key = r.player "
-                                       "JOIN replays rp ON rp.id = r.id WHERE r.seq > $1 ORDER BY r.seq LIMIT 200",
-                                   {after});
+            SqlRows rows =
+                c.query(std::string("SELECT ") + kRunColumns +
+                            ", rp.bytes FROM runs r JOIN players p ON p.key = r.player "
+                            "JOIN replays rp ON rp.id = r.id WHERE r.seq > $1 ORDER BY r.seq LIMIT 200",
+                        {after});
             for (const SqlRow& row : rows) batch.emplace_back(runOf(row), row.text(kRunColumnCount));
         });
         if (batch.empty()) return;

@@ -24,7 +24,8 @@ void setUpHeadlessGames() {
 
 std::string hexOf(std::string_view bytes) {
     std::string out(bytes.size() * 2 + 1, '\0');
-    sodium_bin2hex(out.data(), out.size(), reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+    sodium_bin2hex(out.data(), out.size(), reinterpret_cast<const unsigned char*>(bytes.data()),
+                   bytes.size());
     out.pop_back();
     return out;
 }
@@ -50,7 +51,8 @@ Verified verifyReplay(std::string_view bytes) {
         return v;
     }
     const World& w = game.world();
-    v.figures = {end + 1, end, w.score, w.level, w.maxChain, w.totalContacts, w.timeBonus, w.finalBonus, w.timeLeft};
+    v.figures = {end + 1,         end,         w.score,      w.level,   w.maxChain,
+                 w.totalContacts, w.timeBonus, w.finalBonus, w.timeLeft};
     input.resize(static_cast<std::size_t>(end) + 1);
     for (char& b : input) b = static_cast<char>(b & 0x1F);
     v.id = sha256Hex(input);

@@ -10,3 +10,19 @@ add_executable(tolvane_server_tests server/server_unit_test.cpp)
 target_link_libraries(tolvane_server_tests PRIVATE tolvane_server_core GTest::gtest_main)
 target_compile_definitions(tolvane_server_tests PRIVATE TOLVANE_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data")
 gtest_discover_tests(tolvane_server_tests PROPERTIES LABELS unit DISCOVERY_TIMEOUT 60)
+
+# The API's answers one by one against the real program: on SQLite, and on a PostgreSQL
+# started by with_postgres.sh (which also runs the store's unit tests there).
+find_program(NODE node)
+set(server_env TOLVANE_SERVER=$<TARGET_FILE:tolvane-server> TOLVANE_TEST_DATA=${CMAKE_CURRENT_SOURCE_DIR}/data)
+if(NODE)
+  add_test(NAME server_api_sqlite COMMAND ${NODE} --test ${CMAKE_CURRENT_SOURCE_DIR}/server/api.test.mjs)
+  add_test(NAME server_api_postgres COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/server/with_postgres.sh
+           ${NODE} --test ${CMAKE_CURRENT_SOURCE_DIR}/server/api.test.mjs)
+  set_tests_properties(server_api_sqlite server_api_postgres PROPERTIES LABELS server TIMEOUT 180 ENVIRONMENT "${server_env}")
+else()
+  message(WARNING "node not found: the server's API and page tests are left out")
+endif()
+add_test(NAME server_store_postgres COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/server/with_postgres.sh
+         $<TARGET_FILE:tolvane_server_tests> --gtest_filter=*postgresql*)
+set_tests_properties(server_store_postgres PROPERTIES LABELS server TIMEOUT 120)

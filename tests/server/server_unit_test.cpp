@@ -52,7 +52,7 @@ TEST(Names, Rules) {
     for (const Case& c : {
              Case{"a", true},
              Case{"Ölmez ジョン 🚀", true},
-             Case{"<svg onload=alert(1)>", true}, // shown as text, so nothing to refuse
+             Case{"<svg onload=alert(1)>", true},         // shown as text, so nothing to refuse
              Case{"<img src=x onerror=alert(1)>", false}, // 28 characters
              Case{std::string(24, 'x'), true},
              Case{std::string(25, 'x'), false},
@@ -109,7 +109,8 @@ TEST(Base64, StandardAlphabetWithPaddingOnly) {
     EXPECT_EQ(fromBase64("AAEC/w=="), std::string("\x00\x01\x02\xff", 4));
     EXPECT_EQ(fromBase64(""), std::string());
     EXPECT_EQ(fromBase64(toBase64(std::string(300, '\x9c'))), std::string(300, '\x9c'));
-    for (const char* bad : {"AAEC_w==", "AAEC/w", "AA EC", "A===", "****"}) EXPECT_FALSE(fromBase64(bad)) << bad;
+    for (const char* bad : {"AAEC_w==", "AAEC/w", "AA EC", "A===", "****"})
+        EXPECT_FALSE(fromBase64(bad)) << bad;
 }
 
 // The server's figures are exactly those of tolvane-replay verify, for every golden replay.
@@ -119,7 +120,8 @@ TEST(Verify, GoldenReplaysGiveTheirVerifyLine) {
     for (const auto& entry : fs::directory_iterator(TOLVANE_TEST_DATA)) {
         if (entry.path().extension() != ".rep") continue;
         SCOPED_TRACE(entry.path().filename().string());
-        const auto expected = nlohmann::json::parse(readFile(fs::path(entry.path()).replace_extension(".verify.json")));
+        const auto expected =
+            nlohmann::json::parse(readFile(fs::path(entry.path()).replace_extension(".verify.json")));
         const Verified v = verifyReplay(readFile(entry.path()));
         ASSERT_TRUE(v.ok) << v.reason;
         const Figures& f = v.figures;
@@ -156,8 +158,8 @@ TEST(Verify, IdIsTheGameNotTheFile) {
     std::string cut = countBytes(static_cast<std::uint32_t>(end)) + file.substr(4, end + 1);
     for (std::size_t i = 4; i < cut.size(); ++i) ASSERT_EQ(cut[i] & 0x1F, file[i] & 0x1F);
 
-    for (const auto& [name, bytes] : {std::pair{"presses after the end", longer}, std::pair{"high bits", highBits},
-                                      std::pair{"cut at the end", cut}}) {
+    for (const auto& [name, bytes] : {std::pair{"presses after the end", longer},
+                                      std::pair{"high bits", highBits}, std::pair{"cut at the end", cut}}) {
         SCOPED_TRACE(name);
         const Verified v = verifyReplay(bytes);
         ASSERT_TRUE(v.ok) << v.reason;
@@ -178,9 +180,10 @@ TEST(Verify, RefusedReplaysSayWhyInTheGamesWords) {
     };
     // A game whose script never reaches its end is ended by the time-out, so the buffer
     // always suffices; only the loader's refusals are reachable from bytes.
-    for (const Case& c : {Case{"", "the file is too short to be a replay (0 bytes)"},
-                          Case{countBytes(25001) + std::string(25002, '\0'), "its frame count 25001 is outside"},
-                          Case{countBytes(9), "the file ends before its 10 input bytes (0 found)"}}) {
+    for (const Case& c :
+         {Case{"", "the file is too short to be a replay (0 bytes)"},
+          Case{countBytes(25001) + std::string(25002, '\0'), "its frame count 25001 is outside"},
+          Case{countBytes(9), "the file ends before its 10 input bytes (0 found)"}}) {
         const Verified v = verifyReplay(c.bytes);
         EXPECT_FALSE(v.ok);
         EXPECT_TRUE(v.reason.starts_with(c.reason)) << v.reason;
@@ -237,7 +240,8 @@ class StoreTest : public ::testing::TestWithParam<std::string> {
         const char* url = std::getenv("TOLVANE_TEST_POSTGRES");
         if (!url || !*url) GTEST_SKIP() << "TOLVANE_TEST_POSTGRES is not set (the PostgreSQL test sets it)";
         // Every test starts from an empty database, made anew by the server's own schema.
-        openDatabase(url)->connect()->query("DROP TABLE IF EXISTS replays, runs, players, schema_version", {});
+        openDatabase(url)->connect()->query("DROP TABLE IF EXISTS replays, runs, players, schema_version",
+                                            {});
         store_ = std::make_unique<Store>(openDatabase(url));
     }
     void TearDown() override {
