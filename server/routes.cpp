@@ -34,6 +34,7 @@ const App::Route kRoutes[] = {
     {"GET",  "/",                         sync<&App::getPage>},
     {"GET",  "/app.js",                   sync<&App::getPage>},
     {"GET",  "/style.css",                sync<&App::getPage>},
+    {"GET",  "/icon.svg",                 sync<&App::getPage>},
 };
 // clang-format on
 

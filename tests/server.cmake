@@ -20,6 +20,11 @@ if(NODE)
   add_test(NAME server_api_postgres COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/server/with_postgres.sh
            ${NODE} --test ${CMAKE_CURRENT_SOURCE_DIR}/server/api.test.mjs)
   set_tests_properties(server_api_sqlite server_api_postgres PROPERTIES LABELS server TIMEOUT 180 ENVIRONMENT "${server_env}")
+  # The page in Debian's Chromium through playwright-core (npm, kept in the build folder);
+  # screenshots in screenshots/server.
+  add_test(NAME server_page COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/server/page_test.sh
+           ${CMAKE_BINARY_DIR}/server-page-test ${CMAKE_BINARY_DIR}/screenshots/server)
+  set_tests_properties(server_page PROPERTIES LABELS server TIMEOUT 240 SKIP_RETURN_CODE 77 ENVIRONMENT "${server_env}")
 else()
   message(WARNING "node not found: the server's API and page tests are left out")
 endif()
