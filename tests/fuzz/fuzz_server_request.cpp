@@ -90,13 +90,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         break;
     }
     case 1: {
-        const std::size_t nameLength = rest.empty() ? 0 : std::min<std::size_t>(rest[0] & 31, rest.size() - 1);
+        const std::size_t nameLength =
+            rest.empty() ? 0 : std::min<std::size_t>(rest[0] & 31, rest.size() - 1);
         const std::string name = rest.empty() ? std::string() : rest.substr(1, nameLength);
         const std::string replay = rest.size() > 1 + nameLength ? rest.substr(1 + nameLength) : std::string();
         const std::string message = runMessage(fx.player, name, replay);
         unsigned char sig[crypto_sign_BYTES];
-        crypto_sign_detached(sig, nullptr, reinterpret_cast<const unsigned char*>(message.data()), message.size(),
-                             fx.sk);
+        crypto_sign_detached(sig, nullptr, reinterpret_cast<const unsigned char*>(message.data()),
+                             message.size(), fx.sk);
         nlohmann::json body = {{"player", fx.player},
                                {"name", name},
                                {"replay", toBase64(replay)},
