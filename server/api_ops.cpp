@@ -51,7 +51,7 @@ Response App::getMetrics(Request&) {
     add("tolvane_verify_queue_full_total %llu\n", static_cast<unsigned long long>(metrics_.queueFull.load()));
     out += "# HELP tolvane_verify_queue_waiting Replays waiting for a worker.\n"
            "# TYPE tolvane_verify_queue_waiting gauge\n";
-    add("tolvane_verify_queue_waiting %zu\n", verifier_ ? verifier_->waiting() : std::size_t{0});
+    add("tolvane_verify_queue_waiting %zu\n", verifier_->waiting());
     out += "# HELP tolvane_verify_queue_capacity Replays that may wait for a worker.\n"
            "# TYPE tolvane_verify_queue_capacity gauge\n";
     add("tolvane_verify_queue_capacity %zu\n", settings_.queue);

@@ -114,7 +114,7 @@ void App::postRun(Request& req, Respond respond) {
             respond(errorResponse(500, "the server failed to store the run"));
         }
     };
-    if (!verifier_ || !verifier_->offer(std::move(job))) {
+    if (!verifier_->offer(std::move(job))) {
         metrics_.queueFull++;
         // About how long the replays already waiting take, at a few per second per worker.
         const int wait = 1 + static_cast<int>(settings_.queue / (4 * std::max(1u, settings_.workers)));

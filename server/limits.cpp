@@ -36,13 +36,14 @@ WorkQueue::WorkQueue(unsigned threads, std::size_t capacity) : capacity_(capacit
     for (unsigned i = 0; i < std::max(1u, threads); ++i) threads_.emplace_back([this] { work(); });
 }
 
-WorkQueue::~WorkQueue() {
+void WorkQueue::stop() {
     {
         std::lock_guard lock(m_);
         stopping_ = true;
     }
     cv_.notify_all();
-    for (auto& t : threads_) t.join();
+    for (auto& t : threads_)
+        if (t.joinable()) t.join();
 }
 
 bool WorkQueue::offer(std::function<void()> job) {
@@ -58,7 +59,8 @@ bool WorkQueue::offer(std::function<void()> job) {
 void WorkQueue::put(std::function<void()> job) {
     {
         std::unique_lock lock(m_);
-        room_.wait(lock, [&] { return jobs_.size() < capacity_; });
+        room_.wait(lock, [&] { return jobs_.size() < capacity_ || stopping_; });
+        if (stopping_) return;
         jobs_.push_back(std::move(job));
     }
     cv_.notify_one();

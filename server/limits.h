@@ -36,7 +36,9 @@ class RateLimiter {
 class WorkQueue {
   public:
     WorkQueue(unsigned threads, std::size_t capacity);
-    ~WorkQueue(); // finishes every job already taken
+    ~WorkQueue() { stop(); }
+    // Refuses new jobs, finishes every job already taken, and returns when it has.
+    void stop();
     // False (the job is dropped) when the queue is full.
     bool offer(std::function<void()> job);
     // Waits for room, then queues the job.

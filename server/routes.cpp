@@ -82,7 +82,7 @@ App::App(std::unique_ptr<Store> store, Settings settings, std::function<std::int
 
 App::~App() { drain(); }
 
-void App::drain() { verifier_.reset(); }
+void App::drain() { verifier_->stop(); }
 
 const App::Route* App::find(const Request& req, std::vector<std::string>* captures, bool* otherMethod) const {
     *otherMethod = false;

@@ -31,3 +31,7 @@ endif()
 add_test(NAME server_store_postgres COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/server/with_postgres.sh
          $<TARGET_FILE:tolvane_server_tests> --gtest_filter=*postgresql*)
 set_tests_properties(server_store_postgres PROPERTIES LABELS server TIMEOUT 120)
+
+# The server's own install component: the program, its manual page and systemd unit.
+add_test(NAME server_install COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/server/install_test.sh ${CMAKE_BINARY_DIR})
+set_tests_properties(server_install PROPERTIES LABELS "install;server" TIMEOUT 120)
