@@ -2,6 +2,7 @@
 // PostgreSQL that TOLVANE_TEST_DATABASE names (tests/server/with_postgres.sh).
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
+import net from 'node:net';
 import { after, before, describe, test } from 'node:test';
 import { DATABASE, SERVER, get, player, post, replay, sha256, signedRun, startServer, variant, verifyLine } from './lib.mjs';
 
@@ -232,6 +233,37 @@ describe('limits', () => {
       assert.ok(limited, 'the address was limited');
       assert.ok(Number(limited.headers.get('retry-after')) >= 1);
       assert.equal((await get(s, '/healthz')).status, 200); // the operators' probe is never limited
+    } finally {
+      await s.stop();
+    }
+  });
+
+  test('hostile clients: huge headers, silence, too many connections from one address', async () => {
+    const s = await startServer({ args: ['--timeout', '1', '--max-per-address', '4'] });
+    const port = Number(new URL(s.base).port);
+    // Opens a raw connection from `source`, writes `data`, and resolves with what came back
+    // when the server closed it (or null after `ms`).
+    const raw = (source, data, ms) => new Promise((resolve) => {
+      let got = '';
+      const c = net.connect({ port, host: '127.0.0.1', localAddress: source });
+      const timer = setTimeout(() => { c.destroy(); resolve(null); }, ms);
+      c.on('data', (d) => { got += d; });
+      c.on('error', () => {});
+      c.on('close', () => { clearTimeout(timer); resolve(got); });
+      if (data) c.write(data);
+    });
+    try {
+      const huge = await raw('127.0.0.1', 'GET /api/v1/table HTTP/1.1\r\nHost: x\r\nX-Big: ' + 'a'.repeat(40000) + '\r\n\r\n', 5000);
+      assert.match(huge, /^HTTP\/1\.1 (413|431)/);
+      const started = Date.now();
+      assert.equal(await raw('127.0.0.1', 'GET /api/v1/tab', 5000), '', 'a silent connection is closed');
+      assert.ok(Date.now() - started < 4000);
+      // Four idle connections from 127.0.0.2 are all it may hold; a fifth is closed at once.
+      const hogs = [1, 2, 3, 4].map(() => raw('127.0.0.2', '', 800));
+      await new Promise((r) => setTimeout(r, 200));
+      assert.equal(await raw('127.0.0.2', 'GET /healthz HTTP/1.1\r\nHost: x\r\n\r\n', 700), '');
+      assert.equal((await get(s, '/api/v1/table')).status, 200); // others are served meanwhile
+      await Promise.all(hogs);
     } finally {
       await s.stop();
     }
