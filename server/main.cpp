@@ -78,7 +78,21 @@ bool parseNumber(const char* s, long lo, long hi, long& out) {
     return end != s && *end == '\0' && errno == 0 && out >= lo && out <= hi;
 }
 
-volatile std::sig_atomic_t stopping = 0;
+// A client's path as one line of the log: control characters, quotes and backslashes
+// written as \xNN, so no request can forge a line of its own.
+std::string printable(const std::string& s) {
+    std::string out;
+    for (unsigned char c : s) {
+        if (c < 0x20 || c == 0x7F || c == '"' || c == '\\') {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\x%02x", c);
+            out += buf;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
 
 int serve(const std::string& listen, const std::string& db, const Settings& settings) {
     const std::size_t colon = listen.rfind(':');
@@ -111,9 +125,9 @@ int serve(const std::string& listen, const std::string& db, const Settings& sett
         [&app, &logMutex](const RequestLog& l) {
             app.count(l);
             std::lock_guard lock(logMutex);
-            std::fprintf(stderr, "%s \"%s %s\" %d %llu %.1fms\n", l.address.c_str(), l.method.c_str(),
-                         l.path.c_str(), l.status, static_cast<unsigned long long>(l.bytes),
-                         l.seconds * 1000);
+            std::fprintf(stderr, "%s \"%s %s\" %d %llu %.1fms\n", l.address.c_str(),
+                         printable(l.method).c_str(), printable(l.path).c_str(), l.status,
+                         static_cast<unsigned long long>(l.bytes), l.seconds * 1000);
         });
     app.setOpenConnections([&http] { return http.openConnections(); });
     std::string why;
