@@ -16,11 +16,11 @@ free_port() { python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1
 # make_games TOOL COUNT: COUNT distinct whole games of about 11,000 frames into
 # $work/games: the autoplay game's input cut off between frames 4000 and 6000 (the rest
 # plays with no input, so time runs out), each with a short left press of its own; only
-# games of 10,000 to 12,500 frames whose figures differ from every other are kept.
+# games of 9,500 to 13,000 frames whose figures differ from every other are kept.
 make_games() {
     local tool=$1 count=$2
     mkdir -p "$work/games" "$work/candidates"
-    python3 - "$here/../tests/data/autoplay.rep" "$work/candidates" $((count * 5 + 50)) <<'PY'
+    python3 - "$here/../tests/data/autoplay.rep" "$work/candidates" $((count * 3 + 50)) <<'PY'
 import struct, sys
 raw = open(sys.argv[1], "rb").read()
 (n,) = struct.unpack("<i", raw[:4])
@@ -40,7 +40,7 @@ seen, kept, frames = set(), 0, []
 for line in open(sys.argv[1]):
     d = json.loads(line)
     key = tuple(v for k, v in d.items() if k != "file")
-    if "error" in d or key in seen or kept == int(sys.argv[3]) or not 10000 <= d["frames"] <= 12500:
+    if "error" in d or key in seen or kept == int(sys.argv[3]) or not 9500 <= d["frames"] <= 13000:
         continue
     seen.add(key)
     shutil.copy(d["file"], sys.argv[2])

@@ -8,14 +8,15 @@ set -euo pipefail
 source "$(dirname "$0")/server_common.sh"
 build=$1
 seconds=${2:-20}
-# Enough games that none is sent twice at 60 a second.
-count=$((seconds * 70))
+# Enough games that none is sent twice at 120 a second.
+count=$((seconds * 120))
 
 echo "== making $count distinct games"
 make_games "$build/bin/tolvane-replay" "$count"
 sign_bodies "$work/bodies.jsonl"
 
-start_server "$build/bin/tolvane-server"
+# wrk opens 64 connections from one address, the default limit per address.
+start_server "$build/bin/tolvane-server" --max-per-address 1000
 echo "== POST /api/v1/runs: 16 connections, ${seconds} s, $(nproc) cores"
 wrk -t2 -c16 -d"${seconds}s" --timeout 10s -s "$here/server_post.lua" "http://127.0.0.1:$port" \
     -- "$work/bodies.jsonl" 2 | grep -E "statuses|answers|^p[0-9]|Socket errors"
