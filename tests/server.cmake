@@ -9,7 +9,8 @@ endif()
 add_executable(tolvane_server_tests server/server_unit_test.cpp)
 target_link_libraries(tolvane_server_tests PRIVATE tolvane_server_core GTest::gtest_main)
 target_compile_definitions(tolvane_server_tests PRIVATE TOLVANE_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data")
-gtest_discover_tests(tolvane_server_tests PROPERTIES LABELS unit DISCOVERY_TIMEOUT 60)
+# The store on PostgreSQL runs in server_store_postgres below, beside its own database.
+gtest_discover_tests(tolvane_server_tests TEST_FILTER "-*postgresql*" PROPERTIES LABELS unit DISCOVERY_TIMEOUT 60)
 
 # The API's answers one by one against the real program: on SQLite, and on a PostgreSQL
 # started by with_postgres.sh (which also runs the store's unit tests there).
