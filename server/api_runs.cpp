@@ -46,21 +46,23 @@ void App::postRun(Request& req, Respond respond) {
     if (auto problem = nameProblem(name)) throw ApiError(400, *problem);
     if (!hexDigits(signature, 128)) throw ApiError(400, "signature must be 128 hex digits");
 
+    // The address pays for the work of checking; the player's own budget only for runs it
+    // really signed, so nobody can use up another player's.
     int retry = 0;
     if (!submitsPerAddress_.take(req.address, seconds(), &retry)) {
         std::lock_guard lock(metrics_.m);
         ++metrics_.rateLimited["submit_address"];
         throw ApiError(429, "too many runs sent from this address", retry);
     }
+    auto replay = fromBase64(replay64);
+    if (!replay) throw ApiError(400, "the replay is not base64");
+    if (!signatureValid(player, signature, runMessage(player, name, *replay)))
+        throw ApiError(401, "the signature does not match the player's key");
     if (!submitsPerPlayer_.take(player, seconds(), &retry)) {
         std::lock_guard lock(metrics_.m);
         ++metrics_.rateLimited["submit_player"];
         throw ApiError(429, "too many runs sent by this player", retry);
     }
-    auto replay = fromBase64(replay64);
-    if (!replay) throw ApiError(400, "the replay is not base64");
-    if (!signatureValid(player, signature, runMessage(player, name, *replay)))
-        throw ApiError(401, "the signature does not match the player's key");
     const std::string fold = foldName(name);
     if (auto owner = store_->nameOwner(fold); owner && *owner != player)
         throw ApiError(403, "the name \"" + name + "\" belongs to another player");
