@@ -2,9 +2,10 @@
 // PostgreSQL that TOLVANE_TEST_DATABASE names (tests/server/with_postgres.sh).
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
+import fs from 'node:fs';
 import net from 'node:net';
 import { after, before, describe, test } from 'node:test';
-import { DATABASE, SERVER, get, player, post, replay, sha256, signedRun, startServer, variant, verifyLine } from './lib.mjs';
+import { DATABASE, SERVER, get, player, post, replay, sha256, signedRun, startServer, tempDir, variant, verifyLine } from './lib.mjs';
 
 const RUN_KEYS = ['id', 'player', 'name', 'score', 'level', 'maxChain', 'totalContacts', 'frames', 'endFrame',
   'timeBonus', 'finalBonus', 'timeLeft', 'submittedAt', 'rank'];
@@ -331,6 +332,15 @@ describe('durability and the admin commands', () => {
     } finally {
       await again.stop();
     }
+    // Without --db: $STATE_DIRECTORY (the first, as systemd may list several), else
+    // $XDG_DATA_HOME/tolvane-server.
+    const home = tempDir();
+    const env = (vars) => ({ ...process.env, STATE_DIRECTORY: '', XDG_DATA_HOME: '', HOME: home, ...vars });
+    const noDb = (vars) => spawnSync(SERVER, ['hide', '0'.repeat(64)], { encoding: 'utf8', env: env(vars) });
+    assert.equal(noDb({ STATE_DIRECTORY: `${home}/state:${home}/other` }).status, 1);
+    assert.ok(fs.existsSync(`${home}/state/runs.sqlite`));
+    assert.equal(noDb({ XDG_DATA_HOME: `${home}/data` }).status, 1);
+    assert.ok(fs.existsSync(`${home}/data/tolvane-server/runs.sqlite`));
     assert.match(run('--help').stdout, /Usage: tolvane-server/);
     assert.match(run('--version').stdout, /^tolvane-server \d+\.\d+\.\d+\n$/);
     assert.equal(run('--bogus').status, 2);

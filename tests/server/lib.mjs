@@ -11,8 +11,13 @@ export const DATA = process.env.TOLVANE_TEST_DATA;
 // A postgresql:// URL, or empty for a SQLite file of each server's own.
 export const DATABASE = process.env.TOLVANE_TEST_DATABASE || '';
 
+// Temporary folders, removed when the test process ends.
+const made = [];
+process.on('exit', () => { for (const d of made) fs.rmSync(d, { recursive: true, force: true }); });
 export function tempDir() {
-  return fs.mkdtempSync(path.join(os.tmpdir(), 'tolvane-server-test-'));
+  const d = fs.mkdtempSync(path.join(os.tmpdir(), 'tolvane-server-test-'));
+  made.push(d);
+  return d;
 }
 
 // Starts the server; resolves once it listens. `db` defaults to a new SQLite file, or to
