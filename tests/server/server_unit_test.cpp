@@ -11,6 +11,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <thread>
 #include <unistd.h>
 
 #include "server/app.h"
@@ -170,6 +171,34 @@ TEST(Verify, IdIsTheGameNotTheFile) {
     ASSERT_TRUE(other.ok);
     EXPECT_NE(other.id, base.id);
     EXPECT_EQ(base.id.size(), 64u);
+}
+
+// The workers play games side by side: each thread's game must be what it is alone.
+TEST(Verify, GamesOnSeveralThreadsAtOnceAreTheGamesAlone) {
+    setUpHeadlessGames();
+    std::vector<std::string> files;
+    for (const auto& entry : fs::directory_iterator(TOLVANE_TEST_DATA))
+        if (entry.path().extension() == ".rep") files.push_back(readFile(entry.path()));
+    std::vector<Verified> alone;
+    for (const auto& f : files) alone.push_back(verifyReplay(f));
+    constexpr int kThreads = 4;
+    std::vector<std::vector<Verified>> together(kThreads);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            // Each thread starts at another file, so different games overlap.
+            for (std::size_t i = 0; i < files.size(); ++i)
+                together[t].push_back(verifyReplay(files[(i + t) % files.size()]));
+        });
+    }
+    for (auto& th : threads) th.join();
+    for (int t = 0; t < kThreads; ++t) {
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            const Verified& a = alone[(i + t) % files.size()];
+            EXPECT_EQ(together[t][i].figures, a.figures) << t << " " << i;
+            EXPECT_EQ(together[t][i].id, a.id) << t << " " << i;
+        }
+    }
 }
 
 TEST(Verify, RefusedReplaysSayWhyInTheGamesWords) {
