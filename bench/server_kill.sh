@@ -38,8 +38,11 @@ async function client() {
 Promise.all(Array.from({ length: 8 }, client)).then(() => fs.writeFileSync(out, JSON.stringify(answers)));
 JS
 client=$!
-# Kill once about half the runs are answered.
-while [ "$(grep -c '" 201 ' "$work/server.log" || true)" -lt 100 ]; do sleep 0.05; done
+# Kill once about half the runs are answered (or after a minute, whatever happened).
+for _ in $(seq 1200); do
+    [ "$(grep -c '" 201 ' "$work/server.log" || true)" -ge 100 ] && break
+    sleep 0.05
+done
 kill -9 "$server_pid"
 wait "$server_pid" 2>/dev/null || true
 server_pid=
