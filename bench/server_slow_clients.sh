@@ -46,7 +46,7 @@ ordinary_gets() { # SECONDS: the slowest of a GET every 0.2 s
     local worst=0 n=0 t
     local end=$((SECONDS + $1))
     while [ $SECONDS -lt $end ]; do
-        t=$(curl -s -o /dev/null -w '%{time_total}' "http://127.0.0.1:$port/api/v1/table")
+        t=$(curl -s --max-time 10 -o /dev/null -w '%{time_total}' "http://127.0.0.1:$port/api/v1/table")
         worst=$(python3 -c "print(max($worst, $t))")
         n=$((n + 1))
         sleep 0.2
