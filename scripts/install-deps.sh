@@ -28,7 +28,15 @@ packages=(
   # the install test: the validators, a window manager for the title bars, a faster clock
   # for a whole live game, and what cpack -G DEB needs (dpkg-shlibdeps)
   desktop-file-utils appstream shared-mime-info man-db openbox faketime dpkg-dev file
+  # tolvane-server: HTTP, the two databases, JSON, signatures; its tests start a real
+  # PostgreSQL, talk to the API from Node and look at the page in Chromium; wrk for the
+  # load scripts run by hand (bench/server_*.sh)
+  libmicrohttpd-dev libsqlite3-dev libpqxx-dev nlohmann-json3-dev libsodium-dev
+  postgresql nodejs chromium wrk
 )
+# npm fetches playwright-core for the page test. A Node.js from elsewhere brings its own
+# npm, which Debian's package would conflict with.
+if ! command -v npm >/dev/null 2>&1; then packages+=(npm); fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,5 +1,6 @@
-# libFuzzer targets for the readers of files that come from outside: the replay loader,
-# the high-score reader and the settings reader. Configure a separate build with clang and
+# libFuzzer targets for what comes from outside: the replay loader, the high-score reader,
+# the settings reader, and the server's request handling (JSON, base64, replay bytes).
+# Configure a separate build with clang and
 # -DTOLVANE_FUZZ=ON, build the targets by name, and run them on the seeds in fuzz/.
 if(TOLVANE_FUZZ)
   if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
@@ -38,4 +39,26 @@ if(TOLVANE_FUZZ)
     target_link_options(${target} PRIVATE -fsanitize=fuzzer ${FUZZ_SANITIZERS})
     target_link_libraries(${target} PRIVATE ${library})
   endforeach()
+
+  # The server's request handling, compiled again with coverage; the game itself is
+  # linked as built.
+  if(TARGET tolvane_server_core)
+    get_target_property(server_sources tolvane_server_core SOURCES)
+    get_target_property(server_dir tolvane_server_core SOURCE_DIR)
+    set(server_fuzz_sources)
+    foreach(src ${server_sources})
+      if(NOT IS_ABSOLUTE ${src})
+        set(src ${server_dir}/${src})
+      endif()
+      list(APPEND server_fuzz_sources ${src})
+    endforeach()
+    add_library(server_fuzz_core STATIC ${server_fuzz_sources})
+    target_compile_options(server_fuzz_core PRIVATE -fsanitize=fuzzer-no-link ${FUZZ_SANITIZERS})
+    target_link_libraries(server_fuzz_core PUBLIC $<TARGET_PROPERTY:tolvane_server_core,LINK_LIBRARIES>)
+    target_include_directories(server_fuzz_core PUBLIC ${PROJECT_SOURCE_DIR})
+    add_executable(fuzz_server_request ${CMAKE_CURRENT_LIST_DIR}/fuzz/fuzz_server_request.cpp)
+    target_compile_options(fuzz_server_request PRIVATE -fsanitize=fuzzer ${FUZZ_SANITIZERS})
+    target_link_options(fuzz_server_request PRIVATE -fsanitize=fuzzer ${FUZZ_SANITIZERS})
+    target_link_libraries(fuzz_server_request PRIVATE server_fuzz_core)
+  endif()
 endif()

@@ -61,6 +61,10 @@ void saveReplay(World& w, const std::string& prefix);
 // is refused: false with the file and the reason in `why`, and the world untouched.
 bool loadReplay(World& w, const std::string& commandLine, std::string* why);
 
+// The same from the file's bytes (a replay that arrived some other way): the reasons are
+// loadReplay's without the file's name in front.
+bool loadReplayBytes(World& w, std::string_view bytes, std::string* why);
+
 // ---- The high-score table ----
 
 constexpr int kHiscoreRanks = 100;

@@ -57,6 +57,32 @@ bool readUpTo(int fd, std::string& out, std::size_t limit) {
 
 } // namespace
 
+bool loadReplayBytes(World& w, std::string_view bytes, std::string* why) {
+    auto refuse = [&](const std::string& reason) {
+        if (why) *why = reason;
+        return false;
+    };
+    if (bytes.size() < 4)
+        return refuse("the file is too short to be a replay (" + std::to_string(bytes.size()) + " bytes)");
+    const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto n = static_cast<i32>(std::uint32_t{b[0]} | std::uint32_t{b[1]} << 8 |
+                                    std::uint32_t{b[2]} << 16 | std::uint32_t{b[3]} << 24);
+    if (n < 0 || n > kLastReplayIndex) {
+        return refuse("its frame count " + std::to_string(n) + " is outside 0 to " +
+                      std::to_string(kLastReplayIndex));
+    }
+    const std::size_t entries = static_cast<std::size_t>(n) + 1;
+    if (bytes.size() < 4 + entries) {
+        return refuse("the file ends before its " + std::to_string(entries) + " input bytes (" +
+                      std::to_string(bytes.size() - 4) + " found)");
+    }
+    // Bytes after entry N are ignored; the frames after it play with no input.
+    std::memcpy(w.replayInput, b + 4, entries);
+    std::memset(w.replayInput + entries, 0, kReplaySlots - entries);
+    w.replayFrame = 0;
+    return true;
+}
+
 bool loadReplay(World& w, const std::string& commandLine, std::string* why) {
     const std::string path = replayPathFromCommandLine(commandLine);
     auto refuse = [&](const std::string& reason) {
@@ -85,24 +111,8 @@ bool loadReplay(World& w, const std::string& commandLine, std::string* why) {
     if (S_ISDIR(st.st_mode)) return refuse("this is a folder, not a replay file");
     if (!S_ISREG(st.st_mode)) return refuse("this is not a regular file");
 
-    if (bytes.size() < 4)
-        return refuse("the file is too short to be a replay (" + std::to_string(bytes.size()) + " bytes)");
-    const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
-    const auto n = static_cast<i32>(std::uint32_t{b[0]} | std::uint32_t{b[1]} << 8 |
-                                    std::uint32_t{b[2]} << 16 | std::uint32_t{b[3]} << 24);
-    if (n < 0 || n > kLastReplayIndex) {
-        return refuse("its frame count " + std::to_string(n) + " is outside 0 to " +
-                      std::to_string(kLastReplayIndex));
-    }
-    const std::size_t entries = static_cast<std::size_t>(n) + 1;
-    if (bytes.size() < 4 + entries) {
-        return refuse("the file ends before its " + std::to_string(entries) + " input bytes (" +
-                      std::to_string(bytes.size() - 4) + " found)");
-    }
-    // Bytes after entry N are ignored; the frames after it play with no input.
-    std::memcpy(w.replayInput, b + 4, entries);
-    std::memset(w.replayInput + entries, 0, kReplaySlots - entries);
-    w.replayFrame = 0;
+    std::string reason;
+    if (!loadReplayBytes(w, bytes, &reason)) return refuse(reason);
     return true;
 }
 

@@ -1,0 +1,134 @@
+// The server's parts put together: the store, the limits, the queue of replays to
+// verify, the counters, and the table of routes (routes.cpp) with one function per
+// resource and method (api_*.cpp, pages.cpp).
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+#include <nlohmann/json.hpp>
+
+#include "server/http.h"
+#include "server/limits.h"
+#include "server/store.h"
+
+namespace tolvane::server {
+
+using Json = nlohmann::ordered_json;
+
+// Everything an operator may set, once, at start-up.
+struct Settings {
+    HttpLimits http;
+    unsigned workers = std::max(1u, std::thread::hardware_concurrency());
+    std::size_t queue = 64;             // replays waiting for a worker; more get 503
+    double requestsPerSecond = 50;      // per address, every request; bursts of 4 s worth
+    double submitsPerMinute = 60;       // per address, runs sent; bursts of a minute's worth
+    double playerSubmitsPerMinute = 20; // per player key, runs sent; bursts of a minute's worth
+};
+
+// A refusal: its status, the reason told to the client, and when to come back.
+struct ApiError : std::runtime_error {
+    int status;
+    int retryAfter;
+    ApiError(int status, const std::string& why, int retryAfter = 0)
+        : std::runtime_error(why), status(status), retryAfter(retryAfter) {}
+};
+
+// The periods of the table: every run ever, or those since the start of this calendar
+// month, ISO week (Monday) or day, in UTC.
+enum class Period { All, Month, Week, Day };
+std::optional<Period> periodNamed(const std::string& name);
+const char* periodName(Period p);
+std::int64_t periodStart(Period p, std::int64_t nowMs);
+constexpr Period kPeriods[] = {Period::All, Period::Month, Period::Week, Period::Day};
+
+// RFC 3339 in UTC with milliseconds: 2026-01-31T23:59:59.123Z.
+std::string rfc3339(std::int64_t ms);
+
+// The counters behind /metrics.
+struct Metrics {
+    std::mutex m;
+    std::map<std::pair<std::string, int>, std::uint64_t> requests; // (route, status)
+    std::map<std::string, std::uint64_t> submissions;              // by outcome
+    std::map<std::string, std::uint64_t> rateLimited;              // by limit
+    double requestSeconds = 0;
+    std::uint64_t requestCount = 0;
+    std::atomic<std::uint64_t> verified{0};
+    std::atomic<std::uint64_t> verifyMicroseconds{0};
+    std::atomic<std::uint64_t> queueFull{0};
+};
+
+class App {
+  public:
+    App(std::unique_ptr<Store> store, Settings settings, std::function<std::int64_t()> clock = {});
+    ~App();
+
+    // The HTTP layer's entry: route, refuse over-eager clients, answer.
+    void handle(Request& req, Respond respond);
+    // For the request log: the route a request took ("-" for none).
+    std::string routeOf(const Request& req) const;
+    void count(const RequestLog& line);
+
+    Store& store() { return *store_; }
+    const Settings& settings() const { return settings_; }
+    std::int64_t now() const { return clock_(); }
+    void setOpenConnections(std::function<int()> f) { openConnections_ = std::move(f); }
+
+    // The handlers (one per resource and method).
+    void postRun(Request& req, Respond respond);
+    Response getRun(Request& req);
+    Response getReplay(Request& req);
+    Response getTable(Request& req);
+    Response getPlayer(Request& req);
+    Response getHealth(Request& req);
+    Response getMetrics(Request& req);
+    Response getPage(Request& req);
+
+    // Finishes the replays already taken, refusing new ones.
+    void drain();
+
+    struct Route;
+
+  private:
+    const Route* find(const Request& req, std::vector<std::string>* captures, bool* otherMethod) const;
+    void tableChanged();
+
+    std::unique_ptr<Store> store_;
+    Settings settings_;
+    std::function<std::int64_t()> clock_;
+    std::function<int()> openConnections_;
+    RateLimiter perAddress_, submitsPerAddress_, submitsPerPlayer_;
+    std::unique_ptr<WorkQueue> verifier_;
+    Metrics metrics_;
+    // Tables already answered, kept until a run is stored or hidden here, and at most a
+    // second (another server may have stored one).
+    struct Cached {
+        std::string body;
+        std::int64_t madeAt;
+        std::uint64_t generation;
+    };
+    std::mutex cacheMutex_;
+    std::map<std::string, Cached> cache_;
+    std::atomic<std::uint64_t> generation_{0};
+};
+
+// The query parameter `name` as a whole number in lo..hi, `fallback` when it is absent;
+// ApiError 400 otherwise.
+std::int64_t queryNumber(const Request& req, const char* name, std::int64_t fallback, std::int64_t lo,
+                         std::int64_t hi);
+
+// A run as the API shows it.
+Json runJson(const Run& r);
+Response jsonResponse(int status, const Json& body);
+Response errorResponse(int status, const std::string& why, int retryAfter = 0);
+
+} // namespace tolvane::server

@@ -1,0 +1,238 @@
+// The runs and the players in SQL that SQLite and PostgreSQL both accept.
+#include "server/store.h"
+
+namespace tolvane::server {
+
+namespace {
+
+constexpr const char* kRunColumns =
+    "r.id, r.player, p.name, r.frames, r.end_frame, r.score, r.level, r.max_chain, "
+    "r.total_contacts, r.time_bonus, r.final_bonus, r.time_left, "
+    "r.submitted_at, r.seq, r.hidden";
+constexpr std::size_t kRunColumnCount = 15;
+
+std::string runsJoined() {
+    return std::string("SELECT ") + kRunColumns + " FROM runs r JOIN players p ON p.key = r.player ";
+}
+
+Run runOf(const SqlRow& row) {
+    Run r;
+    r.id = row.text(0);
+    r.player = row.text(1);
+    r.name = row.text(2);
+    r.figures = {row.integer(3), row.integer(4), row.integer(5),  row.integer(6), row.integer(7),
+                 row.integer(8), row.integer(9), row.integer(10), row.integer(11)};
+    r.submittedAt = row.integer(12);
+    r.seq = row.integer(13);
+    r.hidden = row.integer(14) != 0;
+    return r;
+}
+
+// One more than the number of other players with a better run since `since`: a higher
+// score, or the same score submitted earlier.
+void fillRank(SqlConnection& c, Run& r, std::int64_t since) {
+    if (r.hidden || r.submittedAt < since) {
+        r.rank.reset();
+        return;
+    }
+    SqlRows rows = c.query("SELECT COUNT(DISTINCT player) FROM runs WHERE hidden = 0 AND submitted_at >= $1 "
+                           "AND player <> $2 AND (score > $3 OR (score = $3 AND seq < $4))",
+                           {since, r.player, r.figures.score, r.seq});
+    r.rank = rows.at(0).integer(0) + 1;
+}
+
+std::optional<Run> runById(SqlConnection& c, const std::string& id) {
+    SqlRows rows = c.query(runsJoined() + "WHERE r.id = $1", {id});
+    if (rows.empty()) return std::nullopt;
+    return runOf(rows[0]);
+}
+
+} // namespace
+
+Submitted Store::submit(const NewRun& n) {
+    Submitted out{Outcome::Created, std::nullopt};
+    pool_.write([&](SqlConnection& c) {
+        out = {Outcome::Created, std::nullopt};
+        SqlRows owner = c.query("SELECT key FROM players WHERE name_fold = $1", {n.nameFold});
+        if (!owner.empty() && owner[0].text(0) != n.player) {
+            out.outcome = Outcome::NameTaken;
+            return false;
+        }
+        const Figures& f = n.figures;
+        SqlRows same =
+            c.query(runsJoined() + "WHERE r.id = $1 OR (r.score = $2 AND r.level = $3 AND "
+                                   "r.max_chain = $4 AND r.total_contacts = $5 AND r.end_frame = $6 "
+                                   "AND r.time_bonus = $7 AND r.final_bonus = $8 AND r.time_left = $9)",
+                    {n.id, f.score, f.level, f.maxChain, f.totalContacts, f.endFrame, f.timeBonus,
+                     f.finalBonus, f.timeLeft});
+        if (!same.empty()) {
+            Run existing = runOf(same[0]);
+            if (existing.hidden) {
+                out.outcome = Outcome::Hidden;
+                return false;
+            }
+            if (existing.player != n.player) {
+                out.outcome = Outcome::TakenByOther;
+                return false;
+            }
+            out.outcome = Outcome::AlreadyYours;
+        }
+        // The name goes with the key from now on; a name it had before is free again.
+        c.query("INSERT INTO players (key, name, name_fold, created_at) VALUES ($1, $2, $3, $4) "
+                "ON CONFLICT (key) DO UPDATE SET name = excluded.name, name_fold = excluded.name_fold",
+                {n.player, n.name, n.nameFold, n.submittedAt});
+        if (out.outcome == Outcome::AlreadyYours) return true;
+        SqlRows inserted = c.query(
+            "INSERT INTO runs (id, player, frames, end_frame, score, level, max_chain, total_contacts, "
+            "time_bonus, final_bonus, time_left, submitted_at) "
+            "VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12) ON CONFLICT DO NOTHING RETURNING seq",
+            {n.id, n.player, f.frames, f.endFrame, f.score, f.level, f.maxChain, f.totalContacts, f.timeBonus,
+             f.finalBonus, f.timeLeft, n.submittedAt});
+        // Another server stored the same game since the look above: run it again to see it.
+        if (inserted.empty()) throw SqlRetry("the same run was stored meanwhile");
+        c.query("INSERT INTO replays (id, bytes) VALUES ($1, $2)", {n.id, SqlValue::bytes(n.replay)});
+        return true;
+    });
+    if (out.outcome == Outcome::Created || out.outcome == Outcome::AlreadyYours) {
+        pool_.read([&](SqlConnection& c) {
+            SqlRows same =
+                c.query(runsJoined() + "WHERE r.id = $1 OR (r.player = $2 AND r.score = $3 AND "
+                                       "r.level = $4 AND r.max_chain = $5 AND r.total_contacts = $6 "
+                                       "AND r.end_frame = $7 AND r.time_bonus = $8 AND "
+                                       "r.final_bonus = $9 AND r.time_left = $10)",
+                        {n.id, n.player, n.figures.score, n.figures.level, n.figures.maxChain,
+                         n.figures.totalContacts, n.figures.endFrame, n.figures.timeBonus,
+                         n.figures.finalBonus, n.figures.timeLeft});
+            if (same.empty()) throw SqlError("a stored run is missing");
+            out.run = runOf(same[0]);
+            fillRank(c, *out.run, 0);
+        });
+    }
+    return out;
+}
+
+std::optional<std::string> Store::nameOwner(const std::string& nameFold) {
+    std::optional<std::string> owner;
+    pool_.read([&](SqlConnection& c) {
+        SqlRows rows = c.query("SELECT key FROM players WHERE name_fold = $1", {nameFold});
+        if (!rows.empty()) owner = rows[0].text(0);
+    });
+    return owner;
+}
+
+std::optional<Run> Store::run(const std::string& id, std::int64_t since) {
+    std::optional<Run> r;
+    pool_.read([&](SqlConnection& c) {
+        r = runById(c, id);
+        if (r && r->hidden) r.reset();
+        if (r) fillRank(c, *r, since);
+    });
+    return r;
+}
+
+std::optional<std::string> Store::replay(const std::string& id) {
+    std::optional<std::string> bytes;
+    pool_.read([&](SqlConnection& c) {
+        SqlRows rows = c.query("SELECT rp.bytes FROM replays rp JOIN runs r ON r.id = rp.id "
+                               "WHERE rp.id = $1 AND r.hidden = 0",
+                               {id});
+        if (!rows.empty()) bytes = rows[0].text(0);
+    });
+    return bytes;
+}
+
+TablePage Store::table(std::int64_t since, std::int64_t offset, std::int64_t limit) {
+    TablePage page;
+    pool_.read([&](SqlConnection& c) {
+        page.total =
+            c.query("SELECT COUNT(DISTINCT player) FROM runs WHERE hidden = 0 AND submitted_at >= $1",
+                    {since})
+                .at(0)
+                .integer(0);
+        SqlRows rows = c.query(
+            std::string("SELECT ") + kRunColumns +
+                " FROM (SELECT runs.*, ROW_NUMBER() OVER (PARTITION BY player ORDER BY score DESC, seq) AS n "
+                "FROM runs WHERE hidden = 0 AND submitted_at >= $1) r JOIN players p ON p.key = r.player "
+                "WHERE r.n = 1 ORDER BY r.score DESC, r.seq LIMIT $2 OFFSET $3",
+            {since, limit, offset});
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            Run r = runOf(rows[i]);
+            r.rank = offset + static_cast<std::int64_t>(i) + 1;
+            page.entries.push_back(std::move(r));
+        }
+    });
+    return page;
+}
+
+std::optional<PlayerPage> Store::player(const std::string& key, const std::vector<std::int64_t>& periodStarts,
+                                        std::int64_t offset, std::int64_t limit) {
+    std::optional<PlayerPage> page;
+    pool_.read([&](SqlConnection& c) {
+        SqlRows who = c.query("SELECT key, name FROM players WHERE key = $1", {key});
+        if (who.empty()) return;
+        page.emplace();
+        page->key = who[0].text(0);
+        page->name = who[0].text(1);
+        for (std::int64_t since : periodStarts) {
+            SqlRows best =
+                c.query(runsJoined() + "WHERE r.player = $1 AND r.hidden = 0 AND r.submitted_at >= $2 "
+                                       "ORDER BY r.score DESC, r.seq LIMIT 1",
+                        {key, since});
+            std::optional<Run> r;
+            if (!best.empty()) {
+                r = runOf(best[0]);
+                fillRank(c, *r, since);
+            }
+            page->best.push_back(std::move(r));
+        }
+        page->runCount =
+            c.query("SELECT COUNT(*) FROM runs WHERE player = $1 AND hidden = 0", {key}).at(0).integer(0);
+        SqlRows rows = c.query(runsJoined() + "WHERE r.player = $1 AND r.hidden = 0 ORDER BY r.seq DESC "
+                                              "LIMIT $2 OFFSET $3",
+                               {key, limit, offset});
+        for (const SqlRow& row : rows) {
+            Run r = runOf(row);
+            fillRank(c, r, 0);
+            page->runs.push_back(std::move(r));
+        }
+    });
+    return page;
+}
+
+bool Store::hide(const std::string& id) {
+    bool found = false;
+    pool_.write([&](SqlConnection& c) {
+        found = !c.query("UPDATE runs SET hidden = 1 WHERE id = $1 RETURNING id", {id}).empty();
+        return true;
+    });
+    return found;
+}
+
+void Store::forEachRun(const std::function<void(const Run&, const std::string& replay)>& visit) {
+    std::int64_t after = -1;
+    for (;;) {
+        std::vector<std::pair<Run, std::string>> batch;
+        pool_.read([&](SqlConnection& c) {
+            SqlRows rows =
+                c.query(std::string("SELECT ") + kRunColumns +
+                            ", rp.bytes FROM runs r JOIN players p ON p.key = r.player "
+                            "JOIN replays rp ON rp.id = r.id WHERE r.seq > $1 ORDER BY r.seq LIMIT 200",
+                        {after});
+            for (const SqlRow& row : rows) batch.emplace_back(runOf(row), row.text(kRunColumnCount));
+        });
+        if (batch.empty()) return;
+        for (const auto& [run, bytes] : batch) visit(run, bytes);
+        after = batch.back().first.seq;
+    }
+}
+
+bool Store::healthy() {
+    try {
+        pool_.read([](SqlConnection& c) { c.query("SELECT 1"); });
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+} // namespace tolvane::server

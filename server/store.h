@@ -1,0 +1,94 @@
+// The runs and the players, kept in a SQL database (sql.h). Every question the API
+// asks is one function here; the SQL below is written once for both databases.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "server/sql.h"
+
+namespace tolvane::server {
+
+// What the game computed for a replay, as `tolvane-replay verify` prints it.
+struct Figures {
+    std::int64_t frames = 0, endFrame = 0, score = 0, level = 0, maxChain = 0, totalContacts = 0,
+                 timeBonus = 0, finalBonus = 0, timeLeft = 0;
+    bool operator==(const Figures&) const = default;
+};
+
+struct Run {
+    std::string id, player, name;
+    Figures figures;
+    std::int64_t submittedAt = 0; // milliseconds since 1970, UTC
+    std::int64_t seq = 0;         // the order of submission
+    bool hidden = false;
+    // The place the run holds, or would hold, among the players' best runs of a period:
+    // one more than the number of other players with a better run in it. None when
+    // the run is outside the period.
+    std::optional<std::int64_t> rank;
+};
+
+struct NewRun {
+    std::string id, player, name, nameFold, replay;
+    Figures figures;
+    std::int64_t submittedAt = 0;
+};
+
+enum class Outcome {
+    Created,      // stored now
+    AlreadyYours, // the same game, sent before by the same player
+    TakenByOther, // the same game (or one identical in every figure) from another player
+    NameTaken,    // the name belongs to another key
+    Hidden,       // the same game, hidden by the operators
+};
+
+struct Submitted {
+    Outcome outcome;
+    std::optional<Run> run; // the stored run (Created, AlreadyYours)
+};
+
+struct TablePage {
+    std::int64_t total = 0;
+    std::vector<Run> entries; // ranks filled
+};
+
+struct PlayerPage {
+    std::string key, name;
+    std::vector<std::optional<Run>> best; // one per period asked for, rank in that period
+    std::int64_t runCount = 0;
+    std::vector<Run> runs; // newest first, all-time ranks
+};
+
+class Store {
+  public:
+    explicit Store(std::unique_ptr<SqlDatabase> db) : pool_(std::move(db)) {}
+    const char* kind() const { return pool_.kind(); }
+
+    Submitted submit(const NewRun& run);
+    // The key that owns a name (by its folded form), if any.
+    std::optional<std::string> nameOwner(const std::string& nameFold);
+    // A run that is not hidden, its rank among the runs submitted since `since`.
+    std::optional<Run> run(const std::string& id, std::int64_t since = 0);
+    // The replay's bytes as submitted, for a run that is not hidden.
+    std::optional<std::string> replay(const std::string& id);
+    // Each player's best run among those submitted since `since`, best first.
+    TablePage table(std::int64_t since, std::int64_t offset, std::int64_t limit);
+    // A player, the best run in each period (given by its start), and a page of runs.
+    std::optional<PlayerPage> player(const std::string& key, const std::vector<std::int64_t>& periodStarts,
+                                     std::int64_t offset, std::int64_t limit);
+    // Hides a run from the tables and pages; false when there is no such run.
+    bool hide(const std::string& id);
+    // Every stored run with its replay, hidden ones too, in the order of submission.
+    void forEachRun(const std::function<void(const Run&, const std::string& replay)>& visit);
+    // A query that touches the database: false when it cannot be reached.
+    bool healthy();
+
+  private:
+    SqlPool pool_;
+};
+
+} // namespace tolvane::server
