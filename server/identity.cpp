@@ -3,6 +3,7 @@
 
 #include <sodium.h>
 
+#include "player/player_key.h"
 #include "server/verify.h"
 
 namespace tolvane::server {
@@ -87,13 +88,7 @@ std::string foldName(std::string_view name) {
 }
 
 std::string runMessage(std::string_view player, std::string_view name, std::string_view replay) {
-    std::string m = "tolvane run v1\n";
-    m += player;
-    m += '\n';
-    m += name;
-    m += '\n';
-    m += sha256Hex(replay);
-    return m;
+    return player::runMessage(player, name, replay); // the very bytes a client signs
 }
 
 bool signatureValid(std::string_view playerHex, std::string_view signatureHex, std::string_view message) {

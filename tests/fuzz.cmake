@@ -1,5 +1,5 @@
 # libFuzzer targets for what comes from outside: the replay loader, the high-score reader,
-# the settings reader, and the server's request handling (JSON, base64, replay bytes).
+# the settings reader, the player key's reader, and the server's request handling (JSON, base64, replay bytes).
 # Configure a separate build with clang and
 # -DTOLVANE_FUZZ=ON, build the targets by name, and run them on the seeds in fuzz/.
 if(TOLVANE_FUZZ)
@@ -28,9 +28,15 @@ if(TOLVANE_FUZZ)
   target_compile_options(settings_fuzz_core PRIVATE -fsanitize=fuzzer-no-link ${FUZZ_SANITIZERS})
   target_link_libraries(settings_fuzz_core PUBLIC PkgConfig::SDL2 PkgConfig::INIH)
 
+  # The player key file's reader.
+  add_library(player_fuzz_core STATIC ${PROJECT_SOURCE_DIR}/player/player_key.cpp)
+  target_include_directories(player_fuzz_core PUBLIC ${PROJECT_SOURCE_DIR})
+  target_compile_options(player_fuzz_core PRIVATE -fsanitize=fuzzer-no-link ${FUZZ_SANITIZERS})
+  target_link_libraries(player_fuzz_core PUBLIC PkgConfig::SODIUM)
+
   # Each target with the code it fuzzes: TARGET:LIBRARY.
   foreach(pair fuzz_load_replay:records_fuzz_core fuzz_hiscore_reader:records_fuzz_core
-               fuzz_settings_reader:settings_fuzz_core)
+               fuzz_settings_reader:settings_fuzz_core fuzz_player_key:player_fuzz_core)
     string(REPLACE ":" ";" pair ${pair})
     list(GET pair 0 target)
     list(GET pair 1 library)
