@@ -51,7 +51,8 @@ bool writeKey(const Key& key, const fs::path& file, std::string* why) {
     std::error_code ec;
     if (!file.parent_path().empty() && !fs::exists(file.parent_path(), ec)) {
         fs::create_directories(file.parent_path(), ec);
-        if (ec) return fail(why, "cannot make the folder " + file.parent_path().string() + ": " + ec.message());
+        if (ec)
+            return fail(why, "cannot make the folder " + file.parent_path().string() + ": " + ec.message());
         fs::permissions(file.parent_path(), fs::perms::owner_all, ec);
     }
     std::string tmpl = (file.parent_path() / ("." + file.filename().string() + ".XXXXXX")).string();
@@ -108,7 +109,8 @@ bool parseKeyText(std::string_view text, Key& key, std::string* why) {
         const size_t end = text.find('\n');
         std::string_view line = text.substr(0, end);
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+            line.remove_suffix(1);
         while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
         if (line.empty() || line.front() == '#') continue;
         if (!seedHex.empty()) return fail(why, "more than one key in the file");
@@ -127,7 +129,8 @@ bool parseKeyText(std::string_view text, Key& key, std::string* why) {
 
 bool loadOrCreate(const fs::path& file, Key& key, std::string* why) {
     if (!ready()) return fail(why, "libsodium cannot be started");
-    if (file.empty()) return fail(why, "no folder for the player key (neither XDG_DATA_HOME nor HOME is set)");
+    if (file.empty())
+        return fail(why, "no folder for the player key (neither XDG_DATA_HOME nor HOME is set)");
     std::string text, reason;
     if (readText(file, text, &reason)) {
         if (parseKeyText(text, key, &reason)) return true;
@@ -147,7 +150,8 @@ bool exportKey(const Key& key, const fs::path& to, std::string* why) { return wr
 bool importKey(const fs::path& from, const fs::path& file, Key& key, std::string* why) {
     std::string text, reason;
     Key imported;
-    if (!readText(from, text, &reason)) return fail(why, reason.empty() ? from.string() + " does not exist" : reason);
+    if (!readText(from, text, &reason))
+        return fail(why, reason.empty() ? from.string() + " does not exist" : reason);
     if (!parseKeyText(text, imported, &reason)) return fail(why, from.string() + ": " + reason);
     Key old;
     std::string oldText;
@@ -159,7 +163,8 @@ bool importKey(const fs::path& from, const fs::path& file, Key& key, std::string
         localtime_r(&now, &local);
         std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
         const fs::path kept = file.string() + ".old-" + stamp;
-        if (::link(file.c_str(), kept.c_str()) != 0) return fail(why, systemError("cannot keep the old key as", kept));
+        if (::link(file.c_str(), kept.c_str()) != 0)
+            return fail(why, systemError("cannot keep the old key as", kept));
     }
     if (!writeKey(imported, file, why)) return false;
     key = imported;

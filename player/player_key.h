@@ -39,7 +39,8 @@ bool loadOrCreate(const std::filesystem::path& file, Key& key, std::string* why)
 // player's, in `file`; a different key that was there is kept beside it as
 // player.key.old-YYYYMMDD-HHMMSS, so that no player is ever lost.
 bool exportKey(const Key& key, const std::filesystem::path& to, std::string* why);
-bool importKey(const std::filesystem::path& from, const std::filesystem::path& file, Key& key, std::string* why);
+bool importKey(const std::filesystem::path& from, const std::filesystem::path& file, Key& key,
+               std::string* why);
 
 // What a player signs for a run: "tolvane run v1\n" + player + "\n" + name + "\n" +
 // the SHA-256 of the replay's bytes in hex. The server checks the same bytes.

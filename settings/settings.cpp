@@ -198,6 +198,23 @@ void readPad(Reader& r, Settings& s) {
 
 const ActionInfo& actionInfo(Action action) { return kActions[static_cast<int>(action)]; }
 
+bool nameFits(std::string_view name) {
+    if (name.empty() || name.front() == ' ' || name.back() == ' ') return false;
+    if (name.find(" ;") != std::string_view::npos || name.find(" #") != std::string_view::npos) return false;
+    int characters = 0;
+    for (size_t i = 0; i < name.size();) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        const int n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        if (n == 0 || i + n > name.size() || c < 0x20 || c == 0x7F) return false;
+        for (int k = 1; k < n; ++k) {
+            if ((static_cast<unsigned char>(name[i + k]) & 0xC0) != 0x80) return false;
+        }
+        i += n;
+        ++characters;
+    }
+    return characters <= 24;
+}
+
 bool heardTogether(Action a, Action b) {
     const When x = actionInfo(a).when, y = actionInfo(b).when;
     return x == y || x == When::Always || y == When::Always;
@@ -246,6 +263,23 @@ Settings parse(std::string_view text, std::vector<Warning>* warnings) {
         if (!parseInt(e->value, 1, 8, s.window))
             r.warn(*e, "neither auto nor a whole number from 1 to 8", "auto");
     }
+    if (const Entry* e = r.find("online", "server")) {
+        const std::string& url = e->value;
+        const bool web = url.rfind("http://", 0) == 0 || url.rfind("https://", 0) == 0;
+        if (url.empty() || (web && url.size() > 8 && url.find_first_of(" \t") == std::string::npos))
+            s.server = url;
+        else
+            r.warn(*e, "not an http:// or https:// address", "no server (online off)");
+    }
+    if (const Entry* e = r.find("online", "name")) {
+        if (e->value.empty() || nameFits(e->value))
+            s.name = e->value;
+        else
+            r.warn(*e, "a name is 1 to 24 characters, without control characters or blanks at its ends",
+                   "no name");
+    }
+    if (const Entry* e = r.find("online", "auto_submit"); e && !parseBool(e->value, s.autoSubmit))
+        r.warn(*e, "neither true nor false", "false");
     if (const Entry* e = r.find("general", "language")) {
         bool known = false;
         for (Language l : {Language::Auto, Language::Japanese, Language::English}) {
@@ -317,6 +351,10 @@ std::vector<Change> changes(const Settings& from, const Settings& to) {
     if (from.window != to.window)
         out.push_back({"display", "window", to.window == 0 ? "auto" : std::to_string(to.window)});
     if (from.language != to.language) out.push_back({"general", "language", languageName(to.language)});
+    if (from.server != to.server) out.push_back({"online", "server", to.server});
+    if (from.name != to.name) out.push_back({"online", "name", to.name});
+    if (from.autoSubmit != to.autoSubmit)
+        out.push_back({"online", "auto_submit", to.autoSubmit ? "true" : "false"});
     return out;
 }
 

@@ -72,6 +72,10 @@ struct Settings {
     Scale scale = Scale::Integer;
     int window = 0; // the window's size as a whole multiple of 640x480; 0: chosen from the desktop
     Language language = Language::Auto;
+    // The online score table: nothing is ever sent anywhere while `server` is empty.
+    std::string server;      // "http://host:port" or "https://…"
+    std::string name;        // the name the player's runs are shown under
+    bool autoSubmit = false; // every game sent when it ends
 
     const std::vector<Key>& of(Action a) const { return keys[static_cast<int>(a)]; }
     std::vector<Key>& of(Action a) { return keys[static_cast<int>(a)]; }
@@ -85,6 +89,11 @@ struct Warning {
     int line = 0; // 1-based
     std::string text;
 };
+
+// Whether a name can stand in the file and be shown on the table: 1 to 24 characters of
+// UTF-8, no control character, no blank at either end, and nothing the file would read as
+// a comment (a ';' or '#' after a blank).
+bool nameFits(std::string_view name);
 
 // Reads settings from the text of a settings file. Every value that cannot be used
 // leaves that setting at its default and adds a warning; nothing is fatal.

@@ -46,7 +46,8 @@ TEST(PlayerKey, MadeOnceForItsOwnerAndReadBackTheSame) {
 
 TEST(PlayerKey, ImportKeepsTheKeyItReplacesAndRefusesWhatIsNoKey) {
     records_test::TempDir dir;
-    const fs::path mine = dir / "mine/player.key", theirs = dir / "theirs/player.key", moved = dir / "moved.key";
+    const fs::path mine = dir / "mine/player.key", theirs = dir / "theirs/player.key",
+                   moved = dir / "moved.key";
     player::Key a, b, got;
     std::string why;
     ASSERT_TRUE(player::loadOrCreate(mine, a, &why)) << why;
@@ -85,7 +86,8 @@ TEST(PlayerKey, ARunsSignatureCoversThePlayerTheNameAndTheReplay) {
     const std::string signature = player::signRun(key, "Name", "abc");
     ASSERT_EQ(signature.size(), 128u);
     unsigned char sig[crypto_sign_BYTES];
-    ASSERT_EQ(sodium_hex2bin(sig, sizeof sig, signature.c_str(), signature.size(), nullptr, nullptr, nullptr), 0);
+    ASSERT_EQ(sodium_hex2bin(sig, sizeof sig, signature.c_str(), signature.size(), nullptr, nullptr, nullptr),
+              0);
     const std::string signedBytes = player::runMessage(player::playerId(key), "Name", "abc");
     EXPECT_EQ(crypto_sign_verify_detached(sig, reinterpret_cast<const unsigned char*>(signedBytes.data()),
                                           signedBytes.size(), key.publicKey.data()),

@@ -47,6 +47,11 @@ TEST(Settings, EveryValueReadsAndEveryBadOneFallsBackWithOneWarning) {
         {"[display]\nfullscreen = maybe\n", 2, [](auto& s) { return !s.fullscreen; }},
         {"[general]\nlanguage = EN\n", 0, [](auto& s) { return s.language == settings::Language::English; }},
         {"[general]\nlanguage = fr\n", 2, [](auto& s) { return s.language == settings::Language::Auto; }},
+        {"[online]\nserver = http://127.0.0.1:8080\nname = Ada 機\nauto_submit = yes\n", 0,
+         [](auto& s) { return s.server == "http://127.0.0.1:8080" && s.name == "Ada 機" && s.autoSubmit; }},
+        {"[online]\nserver = ftp://x\n", 2, [](auto& s) { return s.server.empty(); }},
+        {"[online]\nname = abcdefghijklmnopqrstuvwxy\n", 2, [](auto& s) { return s.name.empty(); }},
+        {"[online]\nname = \x01x\n", 2, [](auto& s) { return s.name.empty(); }},
         {"[display]\nwindow = 0\n", 2, [](auto& s) { return s.window == 0; }},
         {"[display]\nscale = 2x\n", 2, [](auto& s) { return s.scale == settings::Scale::Integer; }},
         {"[pad]\nbomb = x\npause = back\ndeadzone = 30\n", 0,
@@ -158,6 +163,9 @@ TEST(Settings, WhatChangesWritesReadsBackAsTheSettingsWritten) {
     custom.scale = settings::Scale::Fit;
     custom.window = 2;
     custom.language = settings::Language::Japanese;
+    custom.server = "https://scores.example:8443";
+    custom.name = "プレイヤー1";
+    custom.autoSubmit = true;
     const std::string text =
         settings::applyChanges("# a comment\n", settings::changes(settings::defaults(), custom));
     std::vector<settings::Warning> warnings;
