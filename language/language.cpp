@@ -16,6 +16,7 @@ namespace {
 constexpr const char* kDomain = "tolvane";
 
 std::string active = "ja";
+bool translating = false; // English: texts are looked up in the catalogue
 
 // "en_GB.UTF-8@euro" -> "en"; "" for the C locale.
 std::string languageOf(std::string_view locale) {
@@ -62,7 +63,8 @@ std::filesystem::path localeDirectory(const std::filesystem::path& appDir) {
 
 void use(const std::string& lang, const std::filesystem::path& appDir) {
     active = lang == "en" ? "en" : "ja";
-    if (active == "ja") return;
+    translating = active == "en";
+    if (!translating) return;
     // gettext reads LANGUAGE only while the messages' locale is not C; a desktop's locale
     // that was never generated leaves it C, so C.UTF-8 (always there) stands in.
     const char* now = std::setlocale(LC_MESSAGES, "");
@@ -80,7 +82,7 @@ void useChosen(std::string_view setting) {
 const std::string& current() { return active; }
 
 const char* text(const char* source) {
-    if (active == "ja" || !source || !*source) return source;
+    if (!translating || !source || !*source) return source;
     return dgettext(kDomain, source);
 }
 

@@ -90,18 +90,19 @@ bool sawPadStart(const std::vector<platform::FormEvent>& events) {
 // a game-controller mapping for it: A is button 1, B button 0, Start button 2.
 const char* kVirtualPadGuid = "ff0000005669727475616c204a007600";
 
-void mapVirtualPad() {
+// Opens the platform with that mapping known to SDL.
+void openWithVirtualPadMapping() {
     const std::string mapping = std::string(kVirtualPadGuid) +
                                 ",Tolvane Test Pad,a:b1,b:b0,start:b2,leftx:a0,lefty:a1,"
                                 "dpup:h0.1,dpdown:h0.4,dpleft:h0.8,dpright:h0.2,";
     setenv("SDL_GAMECONTROLLERCONFIG", mapping.c_str(), 1);
+    std::string why;
+    ASSERT_TRUE(platform::open(&why)) << why;
 }
 
 TEST(SdlGamepad, AMappedControllerHotPlugsSteersBombsAndPauses) {
     const char* guid = kVirtualPadGuid;
-    mapVirtualPad();
-    std::string why;
-    ASSERT_TRUE(platform::open(&why)) << why;
+    ASSERT_NO_FATAL_FAILURE(openWithVirtualPadMapping());
     auto world = std::make_unique<World>();
     World& w = *world;
     Joystick joy{};
@@ -178,9 +179,7 @@ TEST(SdlGamepad, AMappedControllerHotPlugsSteersBombsAndPauses) {
 // The player's choice of buttons and dead zone: B bombs, A pauses, and a stick a quarter
 // of the way out steers at a dead zone of 20 % but not at the game's 50 %.
 TEST(SdlGamepad, ThePlayersButtonsAndDeadZone) {
-    mapVirtualPad();
-    std::string why;
-    ASSERT_TRUE(platform::open(&why)) << why;
+    ASSERT_NO_FATAL_FAILURE(openWithVirtualPadMapping());
     auto world = std::make_unique<World>();
     World& w = *world;
     Joystick joy{};
