@@ -4,20 +4,27 @@
 #include "form3.h"
 #include "form4.h"
 #include "form5.h"
+#include "form6.h"
 #include "gamestart.h"
 #include "look.h"
+#include "online.h"
+#include "settings/settings.h"
 #include "titlepicture.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
+#include <QTimer>
 
 namespace kestrow {
 namespace {
 
 constexpr int kWidth = 270;
-constexpr int kHeight = 374;      // the six captions of old, and a line each for L and O
+constexpr int kHeight = 398;      // the six captions of old, and a line each for L, O and W
 constexpr int kTitleHeight = 180; // the title picture, with the line right under it
 
 struct Caption {
@@ -25,7 +32,7 @@ struct Caption {
     const char* text;
 };
 
-constexpr std::array<Caption, 8> kCaptions{{
+constexpr std::array<Caption, 9> kCaptions{{
     {192, N_("Enter --- 新たな人生を歩む")},
     {216, N_("S key --- 前世の遺産")},
     {240, N_("H key --- 一番すごい前世の一生")},
@@ -34,6 +41,7 @@ constexpr std::array<Caption, 8> kCaptions{{
     {296, N_("ESC   --- ばいばい")},
     {320, N_("L key --- 記録の一覧")},
     {344, N_("O key --- 設定")},
+    {368, N_("W key --- オンライン")},
 }};
 
 } // namespace
@@ -48,6 +56,50 @@ Form1::Form1(const std::filesystem::path& appDir, const common::RecordsPlace& re
         Label1[i] = addCaption(this, qtext(kCaptions[i].text), 8, kCaptions[i].top, 257);
     }
     setFocusPolicy(Qt::StrongFocus);
+    online_ = std::make_unique<Online>(settings::settingsFile(), player::keyFile(), Outbox::defaultFolder());
+    watchNewReplay();
+    online_->sendWaiting(); // runs left waiting by an earlier menu
+}
+
+void Form1::watchNewReplay() {
+    // Where the game writes it, never the seed folder's copy.
+    const QString file = QString::fromStdString((records_.folder / "NewReplay.rep").string());
+    auto read = [file] {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.read(64 * 1024 + 1) : QByteArray();
+    };
+    lastNewReplay_ = read();
+    settle_ = new QTimer(this);
+    settle_->setSingleShot(true);
+    settle_->setInterval(1000);
+    QObject::connect(settle_, &QTimer::timeout, this, [this, file, read] {
+        if (!records_watch_->files().contains(file)) records_watch_->addPath(file); // a new file
+        const QByteArray bytes = read();
+        if (bytes.isEmpty() || bytes == lastNewReplay_) return;
+        lastNewReplay_ = bytes;
+        online_->reload();
+        if (online_->enabled() && online_->autoSubmit()) {
+            online_->submitBytes(bytes, QStringLiteral("NewReplay.rep"), nullptr);
+        }
+    });
+    // The file and its folder are watched: a file written anew under the same name is
+    // a change of the folder, one written over a change of the file. A folder the first
+    // game has yet to make is looked for every few seconds.
+    records_watch_ = new QFileSystemWatcher(this);
+    QObject::connect(records_watch_, &QFileSystemWatcher::directoryChanged, settle_,
+                     qOverload<>(&QTimer::start));
+    QObject::connect(records_watch_, &QFileSystemWatcher::fileChanged, settle_, qOverload<>(&QTimer::start));
+    if (QFile::exists(file)) records_watch_->addPath(file);
+    const QString folder = QFileInfo(file).absolutePath();
+    if (!records_watch_->addPath(folder)) {
+        auto* look = new QTimer(this);
+        QObject::connect(look, &QTimer::timeout, this, [this, look, folder] {
+            if (!records_watch_->addPath(folder)) return;
+            look->deleteLater();
+            settle_->start();
+        });
+        look->start(3000);
+    }
 }
 
 Form1::~Form1() {
@@ -57,6 +109,7 @@ Form1::~Form1() {
     delete form3_;
     delete form4_;
     delete form5_;
+    delete form6_;
 }
 
 Form2* Form1::form2() const { return form2_; }
@@ -66,6 +119,8 @@ Form3* Form1::form3() const { return form3_; }
 Form4* Form1::form4() const { return form4_; }
 
 Form5* Form1::form5() const { return form5_; }
+
+Form6* Form1::form6() const { return form6_; }
 
 bool Form1::ShellExe(const QString& rep) {
     if (startGame(appDir_, rep)) return true;
@@ -83,17 +138,18 @@ void Form1::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_R: showForm3(); break;
     case Qt::Key_L: showForm4(); break;
     case Qt::Key_O: showForm5(); break;
+    case Qt::Key_W: showForm6(); break;
     case Qt::Key_N: // the key the caption names
     case Qt::Key_B: // and the one the menu has always answered to
-        ShellExe(recordFile("NewReplay.rep"));
+        ShellExe(recordPath("NewReplay.rep"));
         break;
-    case Qt::Key_H: ShellExe(recordFile("HiReplay.rep")); break;
+    case Qt::Key_H: ShellExe(recordPath("HiReplay.rep")); break;
     case Qt::Key_Escape: close(); break;
     default: QWidget::keyPressEvent(event);
     }
 }
 
-QString Form1::recordFile(const char* name) const {
+QString Form1::recordPath(const char* name) const {
     return QString::fromStdString(common::recordToRead(records_, name).string());
 }
 
@@ -131,6 +187,15 @@ void Form1::showForm3() {
 void Form1::showForm5() {
     if (!form5_) form5_ = new Form5();
     showOnScreenOf(form5_, this);
+}
+
+void Form1::showForm6() {
+    if (!form6_) {
+        form6_ = new Form6(this);
+    } else {
+        form6_->refresh();
+    }
+    showOnScreenOf(form6_, this);
 }
 
 } // namespace kestrow

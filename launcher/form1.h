@@ -8,10 +8,13 @@
 #include <QWidget>
 #include <array>
 #include <filesystem>
+#include <memory>
 
 #include "common/appdir.h"
 
+class QFileSystemWatcher;
 class QLabel;
+class QTimer;
 
 namespace kestrow {
 
@@ -19,6 +22,8 @@ class Form2;
 class Form3;
 class Form4;
 class Form5;
+class Form6;
+class Online;
 
 class Form1 : public QWidget {
   public:
@@ -46,7 +51,15 @@ class Form1 : public QWidget {
     Form5* form5() const;
     void showForm5();
 
-    std::array<QLabel*, 8> Label1{};
+    // The online window (W), while it is open, and the online table's side of the menu.
+    Form6* form6() const;
+    void showForm6();
+    Online* online() const { return online_.get(); }
+
+    // Full path of the record `name` to read (see common::recordToRead).
+    QString recordPath(const char* name) const;
+
+    std::array<QLabel*, 9> Label1{};
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -56,8 +69,8 @@ class Form1 : public QWidget {
     void showForm2();
     void showForm3();
 
-    // Full path of the record `name` to read (see common::recordToRead).
-    QString recordFile(const char* name) const;
+    // With auto_submit, each game's NewReplay.rep is sent when the game has written it.
+    void watchNewReplay();
 
     QString appDir_;
     common::RecordsPlace records_;
@@ -66,6 +79,11 @@ class Form1 : public QWidget {
     QPointer<Form3> form3_;
     QPointer<Form4> form4_;
     QPointer<Form5> form5_;
+    QPointer<Form6> form6_;
+    std::unique_ptr<Online> online_;
+    QFileSystemWatcher* records_watch_ = nullptr;
+    QTimer* settle_ = nullptr; // a replay is sent once its file has stopped changing
+    QByteArray lastNewReplay_; // the bytes of NewReplay.rep when last looked at
 };
 
 } // namespace kestrow

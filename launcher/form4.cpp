@@ -1,6 +1,7 @@
 #include "form4.h"
 
 #include "form1.h"
+#include "form6.h"
 #include "look.h"
 #include "replaylist.h"
 
@@ -49,6 +50,7 @@ Form4::Form4(Form1* menu) : SubWindow(qtext("記録の一覧")), menu_(menu) {
 
     Label1[0] = addCaption(this, qtext("Enter --- みる"), 8, 8, 120);
     Label1[1] = addCaption(this, qtext("ESC   --- もどる"), 136, 8, 130);
+    auto* send = addCaption(this, qtext(N_("U key --- 送る")), 0, 8, 130);
     Progress = new QProgressBar(this);
     Progress->setFormat(QStringLiteral("%v / %m"));
     Progress->setMaximumHeight(17);
@@ -92,6 +94,7 @@ Form4::Form4(Form1* menu) : SubWindow(qtext("記録の一覧")), menu_(menu) {
     top->setSpacing(24);
     top->addWidget(Label1[0]);
     top->addWidget(Label1[1]);
+    top->addWidget(send);
     top->addStretch(1);
     top->addWidget(Progress, 1);
     auto* layout = new QVBoxLayout(this);
@@ -136,6 +139,13 @@ bool Form4::handleKey(QKeyEvent* key) {
         if (!key->isAutoRepeat()) play(Table->currentIndex());
         return true;
     case Qt::Key_Escape: close(); return true;
+    case Qt::Key_U: // to the online table, where the window shows how the sending goes
+        if (!key->isAutoRepeat() && menu_ && Table->currentIndex().isValid()) {
+            const QString path = pathAt(Table->currentIndex().row());
+            menu_->showForm6();
+            if (Form6* online = menu_->form6()) online->submit(path);
+        }
+        return true;
     case Qt::Key_Home: // whole rows are selected: the first and the last replay
     case Qt::Key_End:
         if (sorted_->rowCount() > 0) {

@@ -1,5 +1,6 @@
 # libFuzzer targets for what comes from outside: the replay loader, the high-score reader,
-# the settings reader, the player key's reader, and the server's request handling (JSON, base64, replay bytes).
+# the settings reader, the player key's reader, the menu's online outbox and the server's
+# answers, and the server's request handling (JSON, base64, replay bytes).
 # Configure a separate build with clang and
 # -DTOLVANE_FUZZ=ON, build the targets by name, and run them on the seeds in fuzz/.
 if(TOLVANE_FUZZ)
@@ -45,6 +46,22 @@ if(TOLVANE_FUZZ)
     target_link_options(${target} PRIVATE -fsanitize=fuzzer ${FUZZ_SANITIZERS})
     target_link_libraries(${target} PRIVATE ${library})
   endforeach()
+
+  # What the menu reads of the online table (its outbox files, the server's answers).
+  find_package(Qt6 QUIET COMPONENTS Widgets Network)
+  if(Qt6_FOUND)
+    add_library(online_fuzz_core STATIC ${PROJECT_SOURCE_DIR}/launcher/outbox.cpp
+                                        ${PROJECT_SOURCE_DIR}/launcher/online.cpp)
+    target_include_directories(online_fuzz_core PUBLIC ${PROJECT_SOURCE_DIR}/launcher ${PROJECT_SOURCE_DIR})
+    target_compile_options(online_fuzz_core PRIVATE -fsanitize=fuzzer-no-link ${FUZZ_SANITIZERS})
+    target_compile_definitions(online_fuzz_core PUBLIC QT_NO_KEYWORDS)
+    target_link_libraries(online_fuzz_core PUBLIC Qt6::Widgets Qt6::Network tolvane_settings tolvane_language
+                                                  tolvane_player)
+    add_executable(fuzz_online_answers ${CMAKE_CURRENT_LIST_DIR}/fuzz/fuzz_online_answers.cpp)
+    target_compile_options(fuzz_online_answers PRIVATE -fsanitize=fuzzer ${FUZZ_SANITIZERS})
+    target_link_options(fuzz_online_answers PRIVATE -fsanitize=fuzzer ${FUZZ_SANITIZERS})
+    target_link_libraries(fuzz_online_answers PRIVATE online_fuzz_core)
+  endif()
 
   # The server's request handling, compiled again with coverage; the game itself is
   # linked as built.

@@ -16,6 +16,7 @@ add_executable(kestrow_ui_test
   launcher/form3_test.cpp
   launcher/form4_test.cpp
   launcher/form5_test.cpp
+  launcher/form6_test.cpp
   launcher/records_test.cpp)
 target_link_libraries(kestrow_ui_test PRIVATE kestrow_ui Qt6::Test GTest::gtest)
 # The replay list runs the real headless tool over the golden replays.
@@ -23,6 +24,11 @@ add_dependencies(kestrow_ui_test tolvane-replay)
 target_compile_definitions(kestrow_ui_test PRIVATE
   TOLVANE_REPLAY_TOOL="$<TARGET_FILE:tolvane-replay>"
   TOLVANE_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data")
+# The online window is tried against a real server of the test's own on 127.0.0.1.
+if(TARGET tolvane-server)
+  add_dependencies(kestrow_ui_test tolvane-server)
+  target_compile_definitions(kestrow_ui_test PRIVATE TOLVANE_SERVER_PROGRAM="$<TARGET_FILE:tolvane-server>")
+endif()
 gtest_discover_tests(kestrow_ui_test
   PROPERTIES LABELS unit ENVIRONMENT QT_QPA_PLATFORM=offscreen
   DISCOVERY_TIMEOUT 30)

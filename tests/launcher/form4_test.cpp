@@ -460,7 +460,7 @@ TEST_F(ListTest, LAndTabOpenItAndEscClosesIt) {
     EXPECT_TRUE(menu_->form4()->isVisible());
     EXPECT_TRUE(picker->isVisible()) << "the picker stays";
     EXPECT_TRUE(menu_->isVisible());
-    EXPECT_EQ(menu_->size(), QSize(270, 374));
+    EXPECT_EQ(menu_->size(), QSize(270, 398));
 }
 
 } // namespace

@@ -17,8 +17,11 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     // The settings window reads and writes a settings file of the run's own, and its
     // sound previews play on SDL's silent driver.
-    QTemporaryDir config;
+    // The player's key, the outbox and the caches are the run's own as well.
+    QTemporaryDir config, data, cache;
     qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    qputenv("XDG_DATA_HOME", data.path().toUtf8());
+    qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
     qputenv("SDL_AUDIODRIVER", "dummy");
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -1,0 +1,85 @@
+// Runs on their way to the online score table. Every run the player sends is first
+// written here, one file each in $XDG_DATA_HOME/tolvane/outbox, holding the replay's
+// bytes themselves (NewReplay.rep is written over by the next game) and where the
+// sending stands: waiting for its next try, refused with the server's reason, or on the
+// table. A run leaves the folder only when the player clears it after the server
+// answered; no network trouble and no quit of the menu loses one.
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <optional>
+#include <vector>
+
+namespace kestrow {
+
+struct OutboxEntry {
+    enum State {
+        Waiting, // not on the table yet; tried again at `nextTry`
+        Refused, // the server will not take it; `message` is its reason
+        Sent,    // on the table as run `runId`
+    };
+    QString id;         // the file's name: the replay's SHA-256 in hex
+    QString source;     // where the replay came from, for the player's eyes
+    QByteArray replay;  // the replay's bytes as sent
+    QDateTime queuedAt; // UTC
+    State state = Waiting;
+    int attempts = 0;  // tries that got no final answer
+    QDateTime nextTry; // UTC; when waiting
+    QString message;   // why it waits or was refused
+    QString runId;     // once sent
+    qint64 score = 0;  // once sent: the score the server computed
+    qint64 rank = 0;   // once sent: its all-time rank when it was taken
+
+    bool operator==(const OutboxEntry&) const = default;
+};
+
+// The text of an entry's file, and the entry a text holds. A text that is not one is
+// refused with the reason (the file is then left where it is, never sent).
+QByteArray entryText(const OutboxEntry& entry);
+std::optional<OutboxEntry> parseEntry(const QByteArray& text, QString* why);
+
+// What an answer of the server means for a run that was sent.
+struct SendOutcome {
+    OutboxEntry::State state;
+    int retrySeconds = 0; // when waiting: how long until the next try
+    QString message;      // the server's reason, or what went wrong on the way
+};
+
+// `status` is the HTTP status (0: no answer at all, with `networkError` saying why),
+// `body` the answer's body, `retryAfter` its Retry-After header, `attempts` the tries
+// so far including this one. 200 and 201 are taken; 400, 401, 403, 409 and 413 are the
+// server's refusal, shown as the server words it; 429 and 503 are tried again after
+// Retry-After seconds; anything else is tried again later, waiting longer each time.
+SendOutcome judgeAnswer(int status, const QByteArray& body, const QByteArray& retryAfter, int attempts,
+                        const QString& networkError);
+
+// The server's `{"error": "why"}`, or empty.
+QString errorText(const QByteArray& body);
+
+class Outbox {
+  public:
+    // The outbox folder: $XDG_DATA_HOME/tolvane/outbox (default ~/.local/share/...).
+    static QString defaultFolder();
+    explicit Outbox(const QString& folder = defaultFolder());
+
+    // Puts a replay in, waiting to be sent at once. A replay that is there already is
+    // not added again (a refused one is made to wait again). False with the reason when
+    // it cannot be written.
+    bool add(const QByteArray& replay, const QString& source, QString* why, QString* id = nullptr);
+    // Writes an entry back (whole or not at all).
+    bool store(const OutboxEntry& entry, QString* why);
+    // Takes an entry out for good.
+    bool remove(const QString& id);
+
+    // Every entry, oldest first. Files that cannot be read are listed in `broken`.
+    std::vector<OutboxEntry> entries(QStringList* broken = nullptr) const;
+
+    const QString& folder() const { return folder_; }
+
+  private:
+    QString folder_;
+};
+
+} // namespace kestrow
