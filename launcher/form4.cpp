@@ -57,16 +57,7 @@ Form4::Form4(Form1* menu) : SubWindow(qtext("記録の一覧")), menu_(menu) {
 
     Table = new QTableView(this);
     Table->setModel(sorted_);
-    styleBox(Table);
-    Table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    Table->setSelectionMode(QAbstractItemView::SingleSelection);
-    Table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    Table->setTabKeyNavigation(false);
-    Table->setWordWrap(false);
-    Table->verticalHeader()->hide();
-    Table->verticalHeader()->setDefaultSectionSize(Table->fontMetrics().height() + 4);
-    Table->horizontalHeader()->setFont(captionFont());
-    Table->horizontalHeader()->setStretchLastSection(true);
+    styleTable(Table);
     Table->horizontalHeader()->setSortIndicatorShown(true);
     Table->setSortingEnabled(true);
     Table->sortByColumn(ReplayList::Date, Qt::DescendingOrder);

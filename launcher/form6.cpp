@@ -68,16 +68,7 @@ Form6::Form6(Form1* menu) : SubWindow(qtext(N_("オンライン"))), menu_(menu)
     Table = new QTableWidget(0, 6, this);
     Table->setHorizontalHeaderLabels({qtext(N_("順位")), qtext(N_("名前")), qtext(N_("スコア")),
                                       qtext(N_("レベル")), qtext(N_("最大チェイン")), qtext(N_("日時"))});
-    styleBox(Table);
-    Table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    Table->setSelectionMode(QAbstractItemView::SingleSelection);
-    Table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    Table->setTabKeyNavigation(false);
-    Table->setWordWrap(false);
-    Table->verticalHeader()->hide();
-    Table->verticalHeader()->setDefaultSectionSize(Table->fontMetrics().height() + 4);
-    Table->horizontalHeader()->setFont(captionFont());
-    Table->horizontalHeader()->setStretchLastSection(true);
+    styleTable(Table);
     const int widths[] = {60, 200, 110, 70, 110};
     for (int c = 0; c < 5; ++c) Table->setColumnWidth(c, widths[c]);
 

@@ -3,12 +3,14 @@
 #include "common/fontmap.h"
 
 #include <QEvent>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPalette>
 #include <QScreen>
+#include <QTableView>
 #include <QWidget>
 #include <algorithm>
 
@@ -65,6 +67,19 @@ void styleBox(QWidget* box) {
     pal.setColor(QPalette::Text, Qt::black);
     box->setPalette(pal);
     box->setFont(boxFont());
+}
+
+void styleTable(QTableView* table) {
+    styleBox(table);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setTabKeyNavigation(false);
+    table->setWordWrap(false);
+    table->verticalHeader()->hide();
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 4);
+    table->horizontalHeader()->setFont(captionFont());
+    table->horizontalHeader()->setStretchLastSection(true);
 }
 
 void showOnScreenOf(QWidget* window, const QWidget* menu) {

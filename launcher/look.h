@@ -15,6 +15,7 @@
 class QKeyEvent;
 class QLabel;
 class QPainter;
+class QTableView;
 
 namespace kestrow {
 
@@ -48,6 +49,10 @@ void drawFrame(QPainter& painter, const QWidget* window);
 
 // Gives a text box or list its light-blue ground, the black text and the box font.
 void styleBox(QWidget* box);
+
+// A table of whole rows that the keyboard walks (one row selected, nothing edited, Tab
+// left to the window), styled as a box, with the captions' font in its header.
+void styleTable(QTableView* table);
 
 // Shows `window` (raised, with the keyboard). The first time, it is placed in the middle
 // of the screen that `menu` is on, so that it lies wholly on that screen.

@@ -40,7 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         break;
     case 3: {
         const auto outcome = kestrow::judgeAnswer(200 + (size % 400), text, text.left(8), 1, QString());
-        check(outcome.state != kestrow::OutboxEntry::Waiting || (outcome.retrySeconds >= 1 && outcome.retrySeconds <= 3600));
+        check(outcome.state != kestrow::OutboxEntry::Waiting ||
+              (outcome.retrySeconds >= 1 && outcome.retrySeconds <= 3600));
         break;
     }
     }
