@@ -122,5 +122,4 @@ std::string traceLine(const World& w, long frame, bool objects, const std::vecto
     return out;
 }
 
-
 } // namespace tolvane
