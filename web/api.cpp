@@ -79,6 +79,25 @@ EMSCRIPTEN_KEEPALIVE const char* tv_trace(int objects, int sounds) {
 
 EMSCRIPTEN_KEEPALIVE const char* tv_text() { return text.c_str(); }
 
+// The input byte the game reads in frame `frame` (0 past the recorded frames).
+EMSCRIPTEN_KEEPALIVE int tv_input(int frame) {
+    if (!game || frame < 0 || frame >= kReplaySlots) return 0;
+    return game->world().replayInput[frame];
+}
+
+// The number of sound calls of the frame run last; 0 when there were none, so the page
+// asks for them (tv_sounds) only when there are some.
+EMSCRIPTEN_KEEPALIVE int tv_sound_count() { return static_cast<int>(media::soundLog().size()); }
+
+// The sound calls of the frame run last, as the "sounds" list of a trace line.
+EMSCRIPTEN_KEEPALIVE const char* tv_sounds() {
+    if (!game) return "[]";
+    text = traceLine(game->world(), lastFrame, false, &media::soundLog());
+    const std::size_t at = text.find("\"sounds\": ");
+    text = at == std::string::npos ? "[]" : text.substr(at + 10, text.size() - at - 11);
+    return text.c_str();
+}
+
 // The picture of the last shown frame: 640 x 480 R, G, B, A bytes.
 EMSCRIPTEN_KEEPALIVE const std::uint8_t* tv_picture() { return web::shownRgba(); }
 

@@ -25,3 +25,22 @@ else
 fi
 emcmake cmake -S "$top/web" -B "$out" -G Ninja -DTOLVANE_WEB_ASSETS="$out/generated/web_assets.cpp" >/dev/null
 ninja -C "$out"
+
+# The player's folder, as tolvane-server serves it (--player): the module, the game's
+# own sound effects, and its songs rendered with FluidSynth and the soundfont the game
+# plays them with, as Ogg Opus. Songs are made again only when their MIDI file changed.
+player=$out/player
+mkdir -p "$player"
+cp -p "$out/tolvane-web.js" "$out/tolvane-web.wasm" "$player/"
+for id in 101 102 103 104 105 106; do
+  cp -p "$native/resources/generated/wave$id.wav" "$player/"
+done
+soundfont=/usr/share/sounds/sf2/default-GM.sf2
+for song in stage1 stage2 boss lastboss CLEAR; do
+  mid=$native/bin/$song.mid
+  if [ ! "$player/$song.opus" -nt "$mid" ]; then
+    fluidsynth -q -n -i -T wav -r 48000 -F "$out/$song.wav" "$soundfont" "$mid" >/dev/null 2>&1
+    opusenc --quiet --bitrate 24 "$out/$song.wav" "$player/$song.opus"
+    rm -f "$out/$song.wav"
+  fi
+done
