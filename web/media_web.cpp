@@ -45,9 +45,9 @@ struct State {
     std::array<Surface, kSurfaces> surfaces;
     std::array<std::uint32_t, kSurfaces> keys{};
     std::array<bool, kSurfaces> keyed{};
-    Surface presented;              // the back buffer with the window's drawing over it
-    Surface* shown = nullptr;       // the picture of the last update
-    std::vector<std::uint8_t> rgba; // the shown picture as the page's canvas wants it
+    Surface presented;               // the back buffer with the window's drawing over it
+    Surface* shown = nullptr;        // the picture of the last update
+    std::vector<std::uint32_t> rgba; // the shown picture as the page's canvas wants it
     std::array<FormOp, kMaxFormOps> formOps{};
     int formOpCount = 0;
     double penX = 0, penY = 0;
@@ -182,15 +182,13 @@ media::pixels::View backBuffer() { return buffer(0); }
 
 const std::uint8_t* shownRgba() {
     if (!g.shown) return nullptr;
-    g.rgba.resize(static_cast<std::size_t>(kScreenW) * kScreenH * 4);
-    std::uint8_t* o = g.rgba.data();
-    for (std::uint32_t p : g.shown->pixels) {
-        *o++ = static_cast<std::uint8_t>(p >> 16);
-        *o++ = static_cast<std::uint8_t>(p >> 8);
-        *o++ = static_cast<std::uint8_t>(p);
-        *o++ = 255;
-    }
-    return g.rgba.data();
+    // Made once, so the page may keep looking at the same bytes.
+    if (g.rgba.empty()) g.rgba.resize(static_cast<std::size_t>(kScreenW) * kScreenH);
+    std::uint32_t* o = g.rgba.data();
+    // 0xAARRGGBB words to R, G, B, A bytes: little-endian words 0xAABBGGRR.
+    for (std::uint32_t p : g.shown->pixels)
+        *o++ = (0xFF00FF00u & (p | 0xFF000000u)) | (p >> 16 & 0xFF) | (p & 0xFF) << 16;
+    return reinterpret_cast<const std::uint8_t*>(g.rgba.data());
 }
 
 } // namespace web

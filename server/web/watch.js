@@ -10,7 +10,8 @@ const VOICES = [3, 3, 2, 2, 2, 2];   // copies of a sound effect that may sound 
 const $ = (id) => document.getElementById(id);
 const canvas = $('screen');
 const ctx = canvas.getContext('2d');
-const image = ctx.createImageData(640, 480);
+let image = null;       // the module's picture, seen as ImageData without a copy
+let panelTime = 0;      // when the panel's text was last written
 
 const runId = decodeURIComponent(location.pathname.split('/')[2] || '');
 let m = null;           // the module
@@ -58,22 +59,31 @@ function frame(show, audible) {
 function draw() {
   const p = m._tv_picture();
   if (!p) return;
-  image.data.set(m.HEAPU8.subarray(p, p + 640 * 480 * 4));
+  // The picture stays where it is in the module's memory; a memory that has grown is new.
+  if (!image || image.data.buffer !== m.HEAPU8.buffer || image.data.byteOffset !== p) {
+    image = new ImageData(new Uint8ClampedArray(m.HEAPU8.buffer, p, 640 * 480 * 4), 640, 480);
+  }
   ctx.putImageData(image, 0, 0);
   const score = m._tv_score();
   canvas.dataset.frame = String(shown);
   canvas.dataset.score = String(score);
+  if (endFrame >= 0 && shown >= endFrame) verdict(score);
+  // While it plays, the panel's text is written ten times a second: enough to read, and
+  // no layout of the page in every frame.
+  const now = performance.now();
+  if (!paused && now - panelTime < 100) return;
+  panelTime = now;
   $('frame').textContent = 'Frame ' + shown;
   const b = m._tv_input(shown);
   const keys = [[1, '↑'], [2, '↓'], [4, '←'], [8, '→'], [16, 'bomb']].filter(([bit]) => b & bit).map(([, k]) => k);
   $('input').textContent = 'Input ' + (keys.length ? keys.join(' ') : '–');
   $('here').href = '#t=' + shown;
   $('seek').value = String(shown);
-  if (endFrame >= 0 && shown >= endFrame) verdict(score);
 }
 
 function verdict(score) {
-  if (!run) return;
+  if (!run || $('verdict').dataset.score === String(score)) return;
+  $('verdict').dataset.score = String(score);
   if (score === run.score) {
     say(`Score ${score.toLocaleString('en-US')}: the same as the server's.`, 'same');
   } else {
@@ -132,6 +142,7 @@ function setSpeed(s) {
 
 function setPaused(p) {
   paused = p;
+  panelTime = 0;
   $('play').textContent = paused ? 'Play' : 'Pause';
   $('play').setAttribute('aria-pressed', String(paused));
   if (sound.ctx) (paused ? sound.ctx.suspend() : sound.ctx.resume()).catch(() => {});
@@ -257,8 +268,21 @@ function fromHash() {
   return true;
 }
 
+// The player's script and module load while the run and its replay are asked for.
+function loadModule() {
+  const script = document.createElement('script');
+  script.src = '/player/tolvane-web.js';
+  return new Promise((resolve, reject) => {
+    script.onload = resolve;
+    script.onerror = () => reject(new Error('the web player is not installed on this server'));
+    document.head.append(script);
+  }).then(() => window.createTolvane({ locateFile: (name) => '/player/' + name }));
+}
+
 async function start() {
   if (!/^[0-9a-f]{64}$/.test(runId)) throw new Error('this is not the address of a run');
+  const module = loadModule();
+  module.catch(() => {}); // told below, once the run is known
   const [runRes, repRes] = await Promise.all([
     fetch('/api/v1/runs/' + runId, { headers: { Accept: 'application/json' } }),
     fetch('/api/v1/runs/' + runId + '/replay'),
@@ -269,14 +293,7 @@ async function start() {
   run = body;
   replay = new Uint8Array(await repRes.arrayBuffer());
   $('who').textContent = `Run by ${run.name}: ${Number(run.score).toLocaleString('en-US')} points`;
-  const script = document.createElement('script');
-  script.src = '/player/tolvane-web.js';
-  await new Promise((resolve, reject) => {
-    script.onload = resolve;
-    script.onerror = () => reject(new Error('the web player is not installed on this server'));
-    document.head.append(script);
-  });
-  m = await window.createTolvane({ locateFile: (name) => '/player/' + name });
+  m = await module;
   $('seek').max = String(run.endFrame + RESULTS_FRAMES);
   open();
   if (!fromHash()) goTo(0);
