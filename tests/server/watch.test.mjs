@@ -113,6 +113,28 @@ test('the playback keys, the buttons and the seek bar, backwards too', async () 
   assert.deepEqual(errors, []);
 });
 
+test('what is not a run or a file of the player is not found; without the player the page says so', async () => {
+  for (const [p, status] of [['/watch/xyz', 404], ['/watch/' + '0'.repeat(63), 404], ['/player/nothing.js', 404],
+    ['/player/..%2Fwatch.js', 404], ['/player/tolvane-web.wasm', 200]]) {
+    const res = await fetch(server.url(p));
+    assert.equal(res.status, status, p);
+    if (status === 200) assert.equal(res.headers.get('content-type'), 'application/wasm');
+  }
+  const bare = await startServer();
+  try {
+    const answer = await post(bare, signedRun(player('Ann'), replay('autoplay')));
+    const res = await fetch(bare.url('/player/tolvane-web.js'));
+    assert.equal(res.status, 404);
+    assert.match((await res.json()).error, /not installed/);
+    await page.goto(bare.url('/watch/' + answer.json.id));
+    await page.waitForSelector('#verdict.error');
+    assert.match(await page.textContent('#verdict'), /the web player is not installed on this server/);
+  } finally {
+    await bare.stop();
+  }
+  errors.length = 0; // the missing script was reported, as it should be
+});
+
 test('a phone\'s width: the picture and the controls fit', async () => {
   await page.setViewportSize({ width: 390, height: 844 });
   await page.goto('about:blank');
