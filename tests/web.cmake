@@ -20,3 +20,7 @@ add_test(NAME web_pictures_hunter
          COMMAND ${CHECK_WEB} pictures $<TARGET_FILE:tolvane-replay> ${TOLVANE_WEB_BUILD} hunter 561 562 2000)
 set_tests_properties(web_pictures_autoplay web_pictures_hunter PROPERTIES LABELS web TIMEOUT 300
                      SKIP_RETURN_CODE 77)
+# sin, cos, atan and the roundings of both builds, number for number.
+add_test(NAME web_math COMMAND ${PROJECT_SOURCE_DIR}/web/tests/check_math.sh $<TARGET_FILE:tolvane-mathcheck>
+         ${TOLVANE_WEB_BUILD})
+set_tests_properties(web_math PROPERTIES LABELS web TIMEOUT 120 SKIP_RETURN_CODE 77)

@@ -30,6 +30,7 @@ function say(text, cls) {
   const v = $('verdict');
   v.textContent = text;
   v.className = cls || '';
+  delete v.dataset.score;
 }
 
 // ---- The game ----
@@ -68,6 +69,7 @@ function draw() {
   canvas.dataset.frame = String(shown);
   canvas.dataset.score = String(score);
   if (endFrame >= 0 && shown >= endFrame) verdict(score);
+  else if ($('verdict').dataset.score) say('');
   // While it plays, the panel's text is written ten times a second: enough to read, and
   // no layout of the page in every frame.
   const now = performance.now();
@@ -83,13 +85,13 @@ function draw() {
 
 function verdict(score) {
   if (!run || $('verdict').dataset.score === String(score)) return;
-  $('verdict').dataset.score = String(score);
   if (score === run.score) {
     say(`Score ${score.toLocaleString('en-US')}: the same as the server's.`, 'same');
   } else {
     say(`Score ${score.toLocaleString('en-US')} here, but the server says ${run.score.toLocaleString('en-US')}.`,
       'differs');
   }
+  $('verdict').dataset.score = String(score);
 }
 
 // Shows the picture after frame `target`, running every frame up to it (from the start

@@ -107,6 +107,10 @@ test('the playback keys, the buttons and the seek bar, backwards too', async () 
   await page.waitForFunction(() => Number(document.getElementById('screen').dataset.frame) > 260);
   await page.keyboard.press('End');
   await page.waitForSelector('#verdict.same');
+  await page.keyboard.press('Space');
+  await page.$eval('#seek', (s) => { s.value = '100'; s.dispatchEvent(new Event('input')); });
+  await waitFrame(100);
+  assert.equal(await page.textContent('#verdict'), '', 'no verdict before the end');
   assert.equal(await page.$eval('#sound', (b) => b.getAttribute('aria-pressed')), 'false', 'silent until asked');
   await page.click('#sound');
   await page.waitForFunction(() => document.getElementById('sound').getAttribute('aria-pressed') === 'true');
