@@ -44,6 +44,7 @@ function open() {
   shown = -1;
   sound.song = null;
   sound.next = null;
+  canvas.dataset.song = '';
 }
 
 // Runs one frame; `show` composes its picture. Its sound calls are followed (the song
@@ -159,12 +160,14 @@ function soundCalls(calls, index, audible) {
       if (audible) effect(arg);
     } else if (name === 'MTStop') {
       sound.song = null;
+      canvas.dataset.song = '';
       stopSong();
     } else if (name === 'MTReadFile') {
       sound.next = String(arg).replace(/\.mid$/i, '.opus');
     } else if (name === 'MTPlay' && sound.next) {
       sound.song = sound.next;
       sound.songFrom = index;
+      canvas.dataset.song = sound.song;
       if (audible) startSong(0);
     }
   }

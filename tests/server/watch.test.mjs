@@ -105,8 +105,18 @@ test('the playback keys, the buttons and the seek bar, backwards too', async () 
   assert.equal(await page.textContent('#speed'), 'Speed ×2');
   await page.keyboard.press('Space');
   await page.waitForFunction(() => Number(document.getElementById('screen').dataset.frame) > 260);
+  await page.keyboard.press('Space');
+  assert.equal(await page.textContent('#play'), 'Play');
+  // The song of the frame shown follows the seeks, backwards too, as the game changes it.
+  for (const [n, song] of [[3800, 'boss.opus'], [200, 'stage1.opus'], [6000, 'stage2.opus'], [0, '']]) {
+    await page.$eval('#seek', (s, n) => { s.value = String(n); s.dispatchEvent(new Event('input')); }, n);
+    await waitFrame(n);
+    assert.equal(await page.$eval('#screen', (c) => c.dataset.song), song, `the song at frame ${n}`);
+  }
+  await page.keyboard.press('Space');
   await page.keyboard.press('End');
   await page.waitForSelector('#verdict.same');
+  assert.equal(await page.$eval('#screen', (c) => c.dataset.song), 'CLEAR.opus');
   await page.keyboard.press('Space');
   await page.$eval('#seek', (s) => { s.value = '100'; s.dispatchEvent(new Event('input')); });
   await waitFrame(100);

@@ -32,9 +32,11 @@ int main() {
         const float y = static_cast<float>(static_cast<int>(next() % 1200) - 360) + (next() % 64) / 64.0f;
         const double v = x * 0.37 - y / 3.0 + 0.5;
         std::printf("round %a %a %.9g %a %a %ld\n", static_cast<double>(static_cast<float>(v)),
-                    static_cast<double>(static_cast<float>(x * y / 7.0)), static_cast<double>(static_cast<float>(v)),
-                    std::nearbyint(v), std::floor(v / 3), std::lround(v * 2));
-        if (y != 0) std::printf("atan %a %a\n", x / static_cast<double>(y), std::atan(x / static_cast<double>(y)));
+                    static_cast<double>(static_cast<float>(x * y / 7.0)),
+                    static_cast<double>(static_cast<float>(v)), std::nearbyint(v), std::floor(v / 3),
+                    std::lround(v * 2));
+        if (y != 0)
+            std::printf("atan %a %a\n", x / static_cast<double>(y), std::atan(x / static_cast<double>(y)));
     }
     return 0;
 }
