@@ -48,7 +48,7 @@ function open() {
 }
 
 // Runs one frame; `show` composes its picture. Its sound calls are followed (the song
-// that plays now) and, when `audible`, its effects are played.
+// that plays now) and, when `audible` (playing on, not jumping), they sound.
 function frame(show, audible) {
   const index = m._tv_next_frame();
   const ended = m._tv_frame(show ? 1 : 0);
@@ -125,11 +125,11 @@ function tick(now) {
     // Never more work in one display frame than about 12 ms of it.
     const started = performance.now();
     while (n > 1 && performance.now() - started < 12) {
-      frame(false, speed === 0);
+      frame(false, true);
       --n;
     }
     if (n >= 1) {
-      frame(true, speed < 4);
+      frame(true, true);
       draw();
     }
     due = Math.min(due, period * 4);
@@ -157,7 +157,8 @@ function setPaused(p) {
 function soundCalls(calls, index, audible) {
   for (const [name, arg] of calls) {
     if (name === 'STPlay') {
-      if (audible) effect(arg);
+      // Effects sound at every speed but the top one, where hundreds would start a second.
+      if (audible && speed !== 255) effect(arg);
     } else if (name === 'MTStop') {
       sound.song = null;
       canvas.dataset.song = '';
