@@ -98,7 +98,9 @@ function verdict(score) {
 // Shows the picture after frame `target`, running every frame up to it (from the start
 // when it lies behind), silently.
 function goTo(target) {
-  target = Math.max(0, Math.floor(target));
+  // No further than the seek bar reaches: a frame number from an address must not keep
+  // the page busy for ever.
+  target = Math.min(Math.max(0, Math.floor(target)), Number($('seek').max));
   if (m._tv_next_frame() > target) open();
   while (m._tv_next_frame() < target) frame(false, false);
   frame(true, false);

@@ -121,6 +121,8 @@ test('the playback keys, the buttons and the seek bar, backwards too', async () 
   await page.$eval('#seek', (s) => { s.value = '100'; s.dispatchEvent(new Event('input')); });
   await waitFrame(100);
   assert.equal(await page.textContent('#verdict'), '', 'no verdict before the end');
+  await page.goto(server.url(`/watch/${run.id}#t=99999999`));
+  await waitFrame(run.endFrame + 600); // as far as the seek bar goes, not for ever
   assert.equal(await page.$eval('#sound', (b) => b.getAttribute('aria-pressed')), 'false', 'silent until asked');
   await page.click('#sound');
   await page.waitForFunction(() => document.getElementById('sound').getAttribute('aria-pressed') === 'true');
