@@ -1,7 +1,8 @@
 // The web player's figures in Chromium (run by bench/web_player.sh): the first frame
 // after opening /watch/RUN, the bytes transferred for the module, script, pictures and
 // songs, the share of a core that playback at normal speed takes, and the frames per
-// second at top speed (in the page, and of the module alone under Node).
+// second at top speed, of a jump to the results and of a seek back (in the page), and
+// of the module alone under Node.
 import fs from 'node:fs';
 import { createRequire } from 'node:module';
 import path from 'node:path';
@@ -73,6 +74,26 @@ try {
   await page.waitForSelector('#verdict.same', { timeout: 120000 });
   console.log(`top speed in the page: ${run.endFrame} frames to the results in ${((Date.now() - s0) / 1000).toFixed(2)} s = ` +
     `${Math.round(run.endFrame / ((Date.now() - s0) / 1000))} frames/s`);
+
+  // The fastest the page goes: a jump to the results (End) and a seek back, as frames a second.
+  for (const [what, key] of [['to the results (End)', 'End'], ['seek back to frame 24000', null]]) {
+    await page.goto('about:blank');
+    await page.goto(url + (key ? '#t=0' : '#t=24399'));
+    await page.waitForFunction((f) => document.getElementById('screen').dataset.frame === f, key ? '0' : '24399');
+    const took = await page.evaluate(async (key) => {
+      const t = performance.now();
+      if (key) {
+        window.dispatchEvent(new KeyboardEvent('keydown', { key }));
+      } else {
+        const s = document.getElementById('seek');
+        s.value = '24000';
+        s.dispatchEvent(new Event('input'));
+      }
+      return performance.now() - t;
+    }, key);
+    const frames = key ? run.endFrame + 1 : 24001; // a seek back plays from the start again
+    console.log(`${what}: ${frames} frames in ${took.toFixed(0)} ms = ${Math.round(frames / (took / 1000))} frames/s`);
+  }
 } finally {
   await browser.close();
   await server.stop();
