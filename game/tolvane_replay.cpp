@@ -2,8 +2,9 @@
 //   verify FILE                 the end result as one JSON line
 //   verify FILE FILE ...        one line per file, in the order given, each starting
 //                               with "file"; the files are played side by side
-//   trace FILE [--objects] [--every K] [--until F]
-//                               the world after every K-th frame, one JSON line each
+//   trace FILE [--objects] [--sounds] [--every K] [--until F]
+//                               the world after every K-th frame, one JSON line each;
+//                               --sounds adds the sound calls made in that frame
 //   render FILE --frame N [--frame M ...] --out DIR
 //                               the picture the window shows after frame N, as PNG
 // Exit status: 0 done, 2 the file cannot be used, 1 anything else.
@@ -26,6 +27,7 @@
 #include "presentation/presentation.h"
 #include "records/records.h"
 #include "session/harness.h"
+#include "session/trace.h"
 
 using namespace tolvane;
 
@@ -40,17 +42,18 @@ constexpr long kMaxVerifyFrames = kReplaySlots;
 
 int usage() {
     std::fprintf(stderr, "usage: tolvane-replay verify FILE [FILE ...]\n"
-                         "       tolvane-replay trace FILE [--objects] [--every K] [--until F]\n"
+                         "       tolvane-replay trace FILE [--objects] [--sounds] [--every K] [--until F]\n"
                          "       tolvane-replay render FILE --frame N [--frame M ...] --out DIR\n");
     return 1;
 }
 
 constexpr const char* kHelp =
     "Usage: tolvane-replay verify FILE [FILE ...]\n"
-    "       tolvane-replay trace FILE [--objects] [--every K] [--until F]\n"
+    "       tolvane-replay trace FILE [--objects] [--sounds] [--every K] [--until F]\n"
     "       tolvane-replay render FILE --frame N [--frame M ...] --out DIR\n"
     "Plays a Tolvane replay headless, as fast as it can, and reports: the end result as\n"
-    "one JSON line (verify), the world after every K-th frame as JSON lines (trace), or\n"
+    "one JSON line (verify), the world after every K-th frame as JSON lines (trace; with\n"
+    "--sounds also the sound calls made in that frame), or\n"
     "the pictures the game window shows after the chosen frames as PNG files (render).\n"
     "Several files to verify are played side by side on every core: one line each, in\n"
     "the order given, starting with \"file\", or {\"file\": ..., \"error\": \"why\"}.\n"
@@ -70,82 +73,6 @@ bool start(Session& game, const std::string& file, bool pictures) {
     game.world().running = 1;
     game.begin();
     return true;
-}
-
-void printFloat(std::string& out, float v) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.9g", static_cast<double>(v));
-    out += buf;
-}
-
-void field(std::string& out, const char* name, long long v) {
-    out += ", \"";
-    out += name;
-    out += "\": ";
-    out += std::to_string(v);
-}
-
-void fieldF(std::string& out, const char* name, float v) {
-    out += ", \"";
-    out += name;
-    out += "\": ";
-    printFloat(out, v);
-}
-
-std::string traceLine(const World& w, long frame, bool objects) {
-    int live = 0, stars = 0, sparks = 0;
-    for (int i = 0; i < kObjectSlots; ++i) live += w.objKind[i] != 0;
-    for (int i = 0; i < kStarSlots; ++i) stars += w.starActive[i] != 0;
-    for (int i = 0; i < kSparkSlots; ++i) sparks += w.sparkActive[i] != 0;
-    std::string out = "{\"frame\": " + std::to_string(frame);
-    field(out, "score", w.score);
-    field(out, "chain", w.chain);
-    field(out, "chainBase", w.chainBase);
-    field(out, "maxChain", w.maxChain);
-    field(out, "totalContacts", w.totalContacts);
-    field(out, "gauge", w.gauge);
-    field(out, "level", w.level);
-    field(out, "gaugePenalty", w.gaugePenalty);
-    field(out, "timeLeft", w.timeLeft);
-    field(out, "shipX", w.shipX);
-    field(out, "shipY", w.shipY);
-    field(out, "shipCellX", w.shipCellX);
-    field(out, "entryTimer", w.entryTimer);
-    field(out, "blinkTimer", w.blinkTimer);
-    field(out, "bombStock", w.bombStock);
-    field(out, "bombTimer", w.bombTimer);
-    field(out, "bombBonus", w.bombBonus);
-    field(out, "burstTimer", w.burstTimer);
-    field(out, "shakeBoost", w.shakeBoost);
-    fieldF(out, "starSpeed", w.starSpeed);
-    field(out, "gameEnded", w.gameEnded);
-    field(out, "timeUpDone", w.timeUpDone);
-    field(out, "timeBonus", w.timeBonus);
-    field(out, "finalBonus", w.finalBonus);
-    field(out, "scriptCursor", w.scriptCursor);
-    field(out, "aimAngle", w.aimAngle);
-    field(out, "liveObjects", live);
-    field(out, "liveStars", stars);
-    field(out, "liveSparks", sparks);
-    if (objects) {
-        out += ", \"objects\": [";
-        bool first = true;
-        for (int i = 0; i < kObjectSlots; ++i) {
-            if (w.objKind[i] == 0) continue;
-            out += first ? "[" : ", [";
-            first = false;
-            out += std::to_string(i) + ", " + std::to_string(w.objKind[i]) + ", ";
-            printFloat(out, w.objX[i]);
-            out += ", ";
-            printFloat(out, w.objY[i]);
-            out += ", " + std::to_string(w.objPhase[i]) + ", " + std::to_string(w.objTimer[i]) + ", " +
-                   std::to_string(w.objParamA[i]) + ", " + std::to_string(w.objParamB[i]) + ", " +
-                   std::to_string(w.objParamC[i]) + "]";
-        }
-        out += "]";
-    }
-    out += "}";
-    return out;
 }
 
 // The end result of one replay: the keys of its verify line, or why it cannot be used.
@@ -267,15 +194,17 @@ int verifyMany(const std::vector<std::string>& files) {
     return status;
 }
 
-int trace(const std::string& file, bool objects, long every, long until) {
+int trace(const std::string& file, bool objects, bool sounds, long every, long until) {
     Session game;
     if (!start(game, file, false)) return 2;
+    media::setSoundLogging(sounds);
     std::string line;
     for (long f = 0; f < kMaxFrames; ++f) {
         long index = game.nextFrame();
+        media::soundLog().clear(); // the calls of this frame only
         bool ended = game.frame();
         if (index % every == 0) {
-            line = traceLine(game.world(), index, objects);
+            line = traceLine(game.world(), index, objects, sounds ? &media::soundLog() : nullptr);
             std::fputs(line.c_str(), stdout);
             std::fputc('\n', stdout);
         }
@@ -334,11 +263,13 @@ int main(int argc, char** argv) {
         return verifyMany(std::vector<std::string>(argv + 2, argv + argc));
     }
     if (command == "trace") {
-        bool objects = false;
+        bool objects = false, sounds = false;
         long every = 1, until = -1;
         for (int i = 3; i < argc; ++i) {
             if (!std::strcmp(argv[i], "--objects")) {
                 objects = true;
+            } else if (!std::strcmp(argv[i], "--sounds")) {
+                sounds = true;
             } else if (!std::strcmp(argv[i], "--every") && i + 1 < argc && number(argv[i + 1], every) &&
                        every > 0) {
                 ++i;
@@ -349,7 +280,7 @@ int main(int argc, char** argv) {
                 return usage();
             }
         }
-        return trace(file, objects, every, until);
+        return trace(file, objects, sounds, every, until);
     }
     if (command == "render") {
         std::set<long> frames;

@@ -10,6 +10,7 @@
 #include <cstdio>
 
 #include "media/draw_device.h"
+#include "media/pixels.h"
 #include "media/present.h"
 #include "media/window_renderer.h"
 
@@ -19,7 +20,7 @@ namespace {
 constexpr int kSurfaces = 9; // 0 back buffer, 1..8 sheets
 constexpr int kScreenW = 640;
 constexpr int kScreenH = 480;
-constexpr std::uint32_t kOpaque = 0xFF000000u;
+using pixels::kOpaque;
 constexpr int kMaxFormOps = 4096;
 
 SDL_Surface* newSurface(int w, int h) {
@@ -32,110 +33,16 @@ std::uint32_t* row(SDL_Surface* s, int y) {
     return reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(s->pixels) + y * s->pitch);
 }
 
-std::uint32_t argbFromColorRef(std::int32_t c) {
-    auto v = static_cast<std::uint32_t>(c);
-    return kOpaque | ((v & 0xFF) << 16) | (v & 0xFF00) | ((v >> 16) & 0xFF);
+using pixels::argbFromColorRef;
+
+pixels::View view(SDL_Surface* s) {
+    if (!s) return {};
+    return {static_cast<std::uint32_t*>(s->pixels), s->w, s->h, s->pitch / 4};
 }
 
-// Copies a rectangle, clipped to both surfaces; keyed copies leave out the key colour.
 void copyRect(SDL_Surface* dst, int x, int y, int w, int h, SDL_Surface* src, int sx, int sy, bool keyed,
               std::uint32_t key) {
-    if (!dst || !src || w <= 0 || h <= 0) return;
-    // Clip against the source, then the destination, moving both rectangles together.
-    auto clip = [&](int& pos, int& other, int& len, int limit) {
-        if (pos < 0) {
-            other -= pos;
-            len += pos;
-            pos = 0;
-        }
-        if (pos + len > limit) len = limit - pos;
-    };
-    clip(sx, x, w, src->w);
-    clip(sy, y, h, src->h);
-    clip(x, sx, w, dst->w);
-    clip(y, sy, h, dst->h);
-    if (w <= 0 || h <= 0) return;
-    for (int j = 0; j < h; ++j) {
-        const std::uint32_t* s = row(src, sy + j) + sx;
-        std::uint32_t* d = row(dst, y + j) + x;
-        if (!keyed) {
-            std::copy(s, s + w, d);
-            continue;
-        }
-        // Written as a select on every pixel so that the compiler can vectorise it.
-        for (int i = 0; i < w; ++i) {
-            std::uint32_t p = s[i];
-            d[i] = ((p ^ key) & 0x00FFFFFFu) != 0 ? p : d[i];
-        }
-    }
-}
-
-void plot(SDL_Surface* s, int x, int y, std::uint32_t c) {
-    if (x >= 0 && y >= 0 && x < s->w && y < s->h) row(s, y)[x] = c;
-}
-
-// Clips a segment to the surface (Liang-Barsky); false when nothing is left.
-bool clipSegment(double& x0, double& y0, double& x1, double& y1, int w, int h) {
-    double t0 = 0, t1 = 1, dx = x1 - x0, dy = y1 - y0;
-    const double p[4] = {-dx, dx, -dy, dy};
-    const double q[4] = {x0 + 0.5, w - 0.5 - x0, y0 + 0.5, h - 0.5 - y0};
-    for (int i = 0; i < 4; ++i) {
-        if (p[i] == 0) {
-            if (q[i] < 0) return false;
-            continue;
-        }
-        double t = q[i] / p[i];
-        if (p[i] < 0)
-            t0 = std::max(t0, t);
-        else
-            t1 = std::min(t1, t);
-        if (t0 > t1) return false;
-    }
-    x1 = x0 + t1 * dx;
-    y1 = y0 + t1 * dy;
-    x0 = x0 + t0 * dx;
-    y0 = y0 + t0 * dy;
-    return true;
-}
-
-void drawLine(SDL_Surface* s, double fx0, double fy0, double fx1, double fy1, std::uint32_t c) {
-    if (!clipSegment(fx0, fy0, fx1, fy1, s->w, s->h)) return;
-    int x0 = static_cast<int>(std::lround(fx0)), y0 = static_cast<int>(std::lround(fy0));
-    int x1 = static_cast<int>(std::lround(fx1)), y1 = static_cast<int>(std::lround(fy1));
-    int dx = std::abs(x1 - x0), sx = x0 < x1 ? 1 : -1;
-    int dy = -std::abs(y1 - y0), sy = y0 < y1 ? 1 : -1;
-    int err = dx + dy;
-    for (;;) {
-        plot(s, x0, y0, c);
-        if (x0 == x1 && y0 == y1) break;
-        int e2 = 2 * err;
-        if (e2 >= dy) {
-            err += dy;
-            x0 += sx;
-        }
-        if (e2 <= dx) {
-            err += dx;
-            y0 += sy;
-        }
-    }
-}
-
-void drawCircle(SDL_Surface* s, int cx, int cy, int r, std::uint32_t c) {
-    if (r < 0) return;
-    // Nothing to draw when the whole circle lies off the surface.
-    if (cx + r < 0 || cy + r < 0 || cx - r >= s->w || cy - r >= s->h) return;
-    int x = r, y = 0, err = 1 - r;
-    while (x >= y) {
-        const int pts[8][2] = {{x, y}, {y, x}, {-y, x}, {-x, y}, {-x, -y}, {-y, -x}, {y, -x}, {x, -y}};
-        for (auto& p : pts) plot(s, cx + p[0], cy + p[1], c);
-        ++y;
-        if (err < 0) {
-            err += 2 * y + 1;
-        } else {
-            --x;
-            err += 2 * (y - x) + 1;
-        }
-    }
+    pixels::copyRect(view(dst), x, y, w, h, view(src), sx, sy, keyed, key);
 }
 
 class SurfaceDevice final : public DrawDevice {
@@ -210,12 +117,7 @@ class SurfaceDevice final : public DrawDevice {
     }
 
     void clear(int n, std::int32_t colour) override {
-        // Plain stores: SDL_FillRect streams past the cache, and the frame's copies that
-        // follow would then read the whole back buffer from memory again.
-        if (SDL_Surface* s = surface(n)) {
-            const std::uint32_t c = argbFromColorRef(colour);
-            for (int y = 0; y < s->h; ++y) std::fill(row(s, y), row(s, y) + s->w, c);
-        }
+        if (SDL_Surface* s = surface(n)) pixels::fill(view(s), argbFromColorRef(colour));
     }
 
     void bitBlt(int dest, int x, int y, int width, int height, int source, int sourceX, int sourceY,
@@ -227,25 +129,9 @@ class SurfaceDevice final : public DrawDevice {
 
     void stretchBlt(int dest, int x, int y, int width, int height, int source, int sourceX, int sourceY,
                     int sourceWidth, int sourceHeight, int) override {
-        SDL_Surface* dst = surface(dest);
-        SDL_Surface* src = surface(source);
-        if (!dst || !src || width <= 0 || height <= 0 || sourceWidth <= 0 || sourceHeight <= 0) return;
-        bool keyed = keyed_[source];
-        std::uint32_t key = keys_[source];
-        int x0 = std::max(0, x), x1 = std::min(dst->w, x + width);
-        int y0 = std::max(0, y), y1 = std::min(dst->h, y + height);
-        for (int dy = y0; dy < y1; ++dy) {
-            int syy = sourceY + static_cast<int>(static_cast<std::int64_t>(dy - y) * sourceHeight / height);
-            if (syy < 0 || syy >= src->h) continue;
-            const std::uint32_t* s = row(src, syy);
-            std::uint32_t* d = row(dst, dy);
-            for (int dx = x0; dx < x1; ++dx) {
-                int sxx = sourceX + static_cast<int>(static_cast<std::int64_t>(dx - x) * sourceWidth / width);
-                if (sxx < 0 || sxx >= src->w) continue;
-                std::uint32_t p = s[sxx];
-                if (!keyed || ((p ^ key) & 0x00FFFFFFu) != 0) d[dx] = p;
-            }
-        }
+        const bool keyed = source >= 0 && source < kSurfaces && keyed_[source];
+        pixels::stretchRect(view(surface(dest)), x, y, width, height, view(surface(source)), sourceX, sourceY,
+                            sourceWidth, sourceHeight, keyed, keyed ? keys_[source] : 0);
     }
 
     void addFormOp(const FormOp& op) override {
@@ -285,12 +171,12 @@ class SurfaceDevice final : public DrawDevice {
             const FormOp& op = formOps_[i];
             switch (op.kind) {
             case FormOp::Point:
-                plot(presented_, static_cast<int>(op.x0), static_cast<int>(op.y0), white);
+                pixels::plot(view(presented_), static_cast<int>(op.x0), static_cast<int>(op.y0), white);
                 break;
-            case FormOp::Line: drawLine(presented_, op.x0, op.y0, op.x1, op.y1, white); break;
+            case FormOp::Line: pixels::drawLine(view(presented_), op.x0, op.y0, op.x1, op.y1, white); break;
             case FormOp::Circle:
-                drawCircle(presented_, static_cast<int>(op.x0), static_cast<int>(op.y0),
-                           static_cast<int>(op.x1), white);
+                pixels::drawCircle(view(presented_), static_cast<int>(op.x0), static_cast<int>(op.y0),
+                                   static_cast<int>(op.x1), white);
                 break;
             }
         }

@@ -223,6 +223,32 @@ bool TextOutA(HDC dc, int x, int y, const char* text, int length) {
 
 namespace media {
 
+bool fontGlyphs(const char* face, int height, int weight, const std::u32string& codePoints, int& cellHeight,
+                std::vector<GlyphImage>& glyphs) {
+    FontHandle f{true, face ? face : "", height, weight, false, false, nullptr};
+    OpenFont* of = openFont(f);
+    if (!of) return false;
+    cellHeight = of->height;
+    glyphs.clear();
+    for (std::uint32_t cp : codePoints) {
+        GlyphImage g;
+        g.codePoint = cp;
+        int minx, maxx, miny, maxy;
+        TTF_GlyphMetrics32(of->font, cp, &minx, &maxx, &miny, &maxy, &g.advance);
+        if (SDL_Surface* gs = glyph(*of, cp)) {
+            g.w = gs->w;
+            g.h = gs->h;
+            for (int j = 0; j < gs->h; ++j) {
+                auto* src = reinterpret_cast<const std::uint32_t*>(static_cast<std::uint8_t*>(gs->pixels) +
+                                                                   j * gs->pitch);
+                for (int i = 0; i < gs->w; ++i) g.coverage.push_back(static_cast<std::uint8_t>(src[i] >> 24));
+            }
+        }
+        glyphs.push_back(std::move(g));
+    }
+    return true;
+}
+
 int liveFontCount() {
     int n = 0;
     for (int h = 1; h <= kMaxFonts; ++h) n += fonts[h].used ? 1 : 0;

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "media/dtools.h"
 
@@ -32,5 +34,19 @@ namespace media {
 
 // Fonts created and not yet deleted (tests check that no font outlives its frame).
 int liveFontCount();
+
+// A glyph as TextOutA draws it: the pen moves on by `advance`; the coverage (0..255, w x h,
+// top row first) is drawn with its top-left corner at the pen and the text's y.
+struct GlyphImage {
+    std::uint32_t codePoint = 0;
+    int advance = 0;
+    int w = 0, h = 0;
+    std::vector<std::uint8_t> coverage;
+};
+// The glyphs of the font that CreateFontA gives for a face, height and weight, and its
+// cell height (the box an opaque background fills). False when there is no such font.
+// The web build carries these instead of the fonts.
+bool fontGlyphs(const char* face, int height, int weight, const std::u32string& codePoints, int& cellHeight,
+                std::vector<GlyphImage>& glyphs);
 
 } // namespace media

@@ -21,6 +21,9 @@ packages=(
   # (nested in the Xvfb) with Qt's Wayland platform for the menu
   xvfb xfonts-base xdotool x11-utils imagemagick sox zenity fluidsynth
   openbox weston qt6-wayland
+  # the web player: WebAssembly with emscripten (offline, no ports), its songs rendered
+  # with FluidSynth and encoded as Ogg Opus
+  emscripten opus-tools
   # benchmarks run by hand (bench/headless.sh)
   hyperfine valgrind
   # the independent model of the simulation (tools/model) and its CTest check

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets everything up and runs the whole test suite: the source layout check, every test of the normal build
-# (unit tests, golden replays, window tests under their own Xvfb), then the unit tests
+# (unit tests, golden replays, window tests under their own Xvfb, the web build against
+# the native tool), then the unit tests
 # once more under AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -11,6 +12,9 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 
 "$top/scripts/build.sh" "$top/build"
+# The web player, from this build; its tests below compare it with the native tool.
+"$top/web/build.sh" "$top/build-web"
+export TOLVANE_REQUIRE_WEB=1
 "$top/scripts/check-format.sh"
 ctest --test-dir "$top/build" --output-on-failure -j2
 

@@ -33,6 +33,8 @@ struct Settings {
     double requestsPerSecond = 50;      // per address, every request; bursts of 4 s worth
     double submitsPerMinute = 60;       // per address, runs sent; bursts of a minute's worth
     double playerSubmitsPerMinute = 20; // per player key, runs sent; bursts of a minute's worth
+    // The web player's files (--player), by name; none: /watch pages say it is missing.
+    std::shared_ptr<const std::map<std::string, std::string>> player;
 };
 
 // A refusal: its status, the reason told to the client, and when to come back.
@@ -92,6 +94,7 @@ class App {
     Response getHealth(Request& req);
     Response getMetrics(Request& req);
     Response getPage(Request& req);
+    Response getPlayerFile(Request& req);
 
     // Finishes the replays already taken, refusing new ones.
     void drain();

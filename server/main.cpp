@@ -1,6 +1,6 @@
 // tolvane-server: the online table. Every run sent is played again by the game itself,
 // and only the score it computes is ranked.
-//   tolvane-server [--listen ADDRESS:PORT] [--db FILE | --db postgresql://...] [limits]
+//   tolvane-server [--listen ADDRESS:PORT] [--db FILE | --db postgresql://...] [--player DIR] [limits]
 //   tolvane-server hide RUN [--db ...]      hides a run from the tables and pages
 //   tolvane-server reverify [--db ...]      plays every stored replay again
 #include <csignal>
@@ -15,6 +15,7 @@
 #include "common/version.h"
 #include "server/app.h"
 #include "server/identity.h"
+#include "server/pages.h"
 #include "server/verify.h"
 
 using namespace tolvane::server;
@@ -33,6 +34,8 @@ constexpr const char* kHelp =
     "  --db FILE                 a SQLite database (default: runs.sqlite in\n"
     "                            $STATE_DIRECTORY, else $XDG_DATA_HOME/tolvane-server)\n"
     "  --db postgresql://...     a PostgreSQL database, which several servers may share\n"
+    "  --player DIR              the web player (web/build.sh's build-web/player), for the\n"
+    "                            /watch/RUN pages; without it they say it is missing\n"
     "  --workers N               threads that play replays (default: one per core)\n"
     "  --queue N                 replays that may wait for them (default 64; then 503)\n"
     "  --max-connections N       connections in all (default 1000)\n"
@@ -237,6 +240,15 @@ int main(int argc, char** argv) {
             const char* v = value();
             if (!v || !*v) return usage("--db wants a file or a postgresql:// URL");
             db = v;
+        } else if (a == "--player") {
+            const char* v = value();
+            if (!v || !*v) return usage("--player wants the web player's folder");
+            std::string why;
+            settings.player = loadPlayerFiles(v, &why);
+            if (!settings.player) {
+                std::fprintf(stderr, "tolvane-server: %s\n", why.c_str());
+                return 1;
+            }
         } else if (a == "--workers" && number(1, 256, n)) {
             settings.workers = static_cast<unsigned>(n);
         } else if (a == "--queue" && number(0, 100000, n)) {

@@ -35,6 +35,10 @@ const App::Route kRoutes[] = {
     {"GET",  "/app.js",                   sync<&App::getPage>},
     {"GET",  "/style.css",                sync<&App::getPage>},
     {"GET",  "/icon.svg",                 sync<&App::getPage>},
+    {"GET",  "/watch/{id}",               sync<&App::getPage>},
+    {"GET",  "/watch.js",                 sync<&App::getPage>},
+    {"GET",  "/watch.css",                sync<&App::getPage>},
+    {"GET",  "/player/{file}",            sync<&App::getPlayerFile>},
 };
 // clang-format on
 

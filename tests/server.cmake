@@ -26,6 +26,14 @@ if(NODE)
   add_test(NAME server_page COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/server/page_test.sh
            ${CMAKE_BINARY_DIR}/server-page-test ${CMAKE_BINARY_DIR}/screenshots/server)
   set_tests_properties(server_page PROPERTIES LABELS server TIMEOUT 240 SKIP_RETURN_CODE 77 ENVIRONMENT "${server_env}")
+  # The watch page on the web player (web/build.sh).
+  set(TOLVANE_WEB_BUILD ${PROJECT_SOURCE_DIR}/build-web CACHE PATH "The web build the web tests check")
+  add_test(NAME server_watch COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/server/watch_test.sh
+           ${CMAKE_BINARY_DIR}/server-page-test ${CMAKE_BINARY_DIR}/screenshots/server ${TOLVANE_WEB_BUILD}/player)
+  set_tests_properties(server_watch PROPERTIES LABELS "server;web" TIMEOUT 300 SKIP_RETURN_CODE 77
+    RESOURCE_LOCK server-page-test
+    ENVIRONMENT "${server_env};TOLVANE_REPLAY=$<TARGET_FILE:tolvane-replay>")
+  set_tests_properties(server_page PROPERTIES RESOURCE_LOCK server-page-test)
 else()
   message(WARNING "node not found: the server's API and page tests are left out")
 endif()

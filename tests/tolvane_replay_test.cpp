@@ -115,3 +115,71 @@ TEST(VerifyMany, UnusableFilesSayWhyInTheirPlace) {
               0u)
         << escaped.lines[0];
 }
+
+namespace {
+
+std::vector<std::string> runTool(const std::string& args) {
+    std::vector<std::string> lines;
+    FILE* p = ::popen((std::string(TOLVANE_REPLAY_TOOL) + " " + args + " 2>/dev/null").c_str(), "r");
+    if (!p) return lines;
+    std::string out;
+    char buf[65536];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    ::pclose(p);
+    std::istringstream in(out);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+// The sound calls of a trace line: the text of its "sounds" list, or "none" without one.
+std::string soundsOf(const std::string& line) {
+    const std::string key = ", \"sounds\": [";
+    const std::size_t at = line.find(key);
+    if (at == std::string::npos) return "none";
+    return line.substr(at + key.size(), line.size() - at - key.size() - 2);
+}
+
+} // namespace
+
+TEST(TraceSounds, EachFrameListsTheCallsItMadeAndNothingElseChanges) {
+    const std::string replay = quoted((kData / "autoplay.rep").string());
+    const std::vector<std::string> plain = runTool("trace " + replay + " --objects");
+    const std::vector<std::string> sounds = runTool("trace " + replay + " --objects --sounds");
+    ASSERT_EQ(sounds.size(), 24401u);
+    ASSERT_EQ(plain.size(), sounds.size());
+
+    // Every song change of the game, in the frame the stage script makes it; a song is
+    // named without the folder it was read from.
+    const std::string song = "[\"MTStop\"], [\"MTReadFile\", \"%\"], [\"MTPlay\"]";
+    auto start = [&](const std::string& file) { return std::string(song).replace(song.find('%'), 1, file); };
+    const std::vector<std::pair<long, std::string>> songs = {
+        {1, start("stage1.mid")},   {3700, start("boss.mid")},      {5500, start("stage2.mid")},
+        {10600, start("boss.mid")}, {15700, start("lastboss.mid")}, {24400, start("CLEAR.mid")},
+    };
+    std::vector<std::pair<long, std::string>> seen;
+    std::size_t effects[6] = {};
+    for (std::size_t f = 0; f < sounds.size(); ++f) {
+        const std::string s = soundsOf(sounds[f]);
+        ASSERT_NE(s, "none") << "frame " << f;
+        // Only the key is added: the rest of the line is the plain trace.
+        EXPECT_EQ(sounds[f].substr(0, plain[f].size() - 1), plain[f].substr(0, plain[f].size() - 1));
+        if (s.find("MTReadFile") != std::string::npos) seen.emplace_back(static_cast<long>(f), s);
+        for (int slot = 0; slot < 6; ++slot) {
+            const std::string call = "[\"STPlay\", " + std::to_string(slot) + "]";
+            for (std::size_t at = s.find(call); at != std::string::npos; at = s.find(call, at + 1))
+                ++effects[slot];
+        }
+    }
+    EXPECT_EQ(seen, songs);
+    // A level-up plays slots 1 and 5 together; every contact plays slot 0.
+    EXPECT_EQ(effects[1], effects[5]);
+    EXPECT_GT(effects[1], 0u);
+    EXPECT_GE(effects[0], 43148u) << "fewer contact sounds than the game's contacts";
+
+    // With --every K a line lists its own frame's calls, not those of the frames between.
+    const std::vector<std::string> sparse = runTool("trace " + replay + " --objects --sounds --every 100");
+    ASSERT_EQ(sparse.size(), 245u);
+    for (std::size_t i = 0; i < sparse.size(); ++i)
+        EXPECT_EQ(sparse[i], sounds[i * 100]) << "frame " << i * 100;
+}

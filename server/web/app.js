@@ -41,7 +41,8 @@ function runRow(run) {
     el('td', { class: 'num' }, link('#/run/' + run.id, fmt(run.score))),
     el('td', { class: 'num wide' }, fmt(run.level)),
     el('td', { class: 'num wide' }, fmt(run.maxChain)),
-    el('td', { class: 'wide' }, when(run.submittedAt)));
+    el('td', { class: 'wide' }, when(run.submittedAt)),
+    el('td', {}, link('/watch/' + run.id, 'Watch')));
 }
 
 function runTable(runs) {
@@ -49,7 +50,7 @@ function runTable(runs) {
     el('thead', {}, el('tr', {},
       el('th', { class: 'num' }, 'Rank'), el('th', {}, 'Name'), el('th', { class: 'num' }, 'Score'),
       el('th', { class: 'num wide' }, 'Level'), el('th', { class: 'num wide' }, 'Max chain'),
-      el('th', { class: 'wide' }, 'Sent'))),
+      el('th', { class: 'wide' }, 'Sent'), el('th', {}, ''))),
     el('tbody', {}, ...runs.map(runRow)));
 }
 
@@ -102,7 +103,8 @@ async function runView(id) {
   dl.append(el('dt', {}, 'Run'), el('dd', {}, el('code', {}, r.id)));
   const download = el('a', { class: 'download', href: `/api/v1/runs/${r.id}/replay`, download: `tolvane-${r.id.slice(0, 12)}.rep` },
     'Download the replay');
-  show(el('h2', {}, 'Run by ', el('span', { class: 'name' }, r.name)), dl, download);
+  const watch = el('a', { class: 'watch', href: `/watch/${r.id}` }, 'Watch this run');
+  show(el('h2', {}, 'Run by ', el('span', { class: 'name' }, r.name)), dl, watch, ' ', download);
 }
 
 function route() {

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The web page in Debian's Chromium, headless, driven by playwright-core from npm
 # (installed once into the build folder). Skipped (77) only when npm cannot fetch it.
-#   page_test.sh NODE_MODULES_DIR SCREENSHOT_DIR
+#   page_test.sh NODE_MODULES_DIR SCREENSHOT_DIR [TEST_FILE]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 modules=$(mkdir -p "$1" && cd "$1" && pwd)
@@ -19,4 +19,4 @@ fi
 export NODE_PATH="$modules/node_modules"
 export TOLVANE_CHROMIUM=${TOLVANE_CHROMIUM:-/usr/bin/chromium}
 mkdir -p "$TOLVANE_SCREENSHOTS"
-exec node --test "$here/page.test.mjs"
+exec node --test "$here/${3:-page.test.mjs}"

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <thread>
@@ -16,6 +17,7 @@
 
 #include "server/app.h"
 #include "server/identity.h"
+#include "server/pages.h"
 #include "server/verify.h"
 
 using namespace tolvane::server;
@@ -429,3 +431,44 @@ TEST_P(StoreTest, TableIsEachPlayersBestByPeriod) {
 
 INSTANTIATE_TEST_SUITE_P(Databases, StoreTest, ::testing::Values("sqlite", "postgresql"),
                          [](const auto& info) { return info.param; });
+
+TEST(PlayerFiles, AllAreReadOrTheRefusalNamesTheFile) {
+    const fs::path dir = fs::temp_directory_path() / ("tolvane-player-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const std::vector<std::string> names = {
+        "tolvane-web.js", "tolvane-web.wasm", "wave101.wav", "wave102.wav", "wave103.wav",
+        "wave104.wav",    "wave105.wav",      "wave106.wav", "stage1.opus", "stage2.opus",
+        "boss.opus",      "lastboss.opus",    "CLEAR.opus"};
+    for (const auto& n : names) std::ofstream(dir / n, std::ios::binary) << "bytes of " << n;
+    std::ofstream(dir / "other.txt") << "not served";
+    std::string why;
+    auto files = loadPlayerFiles(dir, &why);
+    ASSERT_TRUE(files) << why;
+    EXPECT_EQ(files->size(), names.size()) << "only the player's own files";
+    EXPECT_EQ(files->at("boss.opus"), "bytes of boss.opus");
+
+    struct Case {
+        const char* file;
+        std::function<void(const fs::path&)> spoil;
+        const char* said;
+    };
+    const std::vector<Case> cases = {
+        {"tolvane-web.wasm", [](const fs::path& p) { fs::remove(p); }, "has no"},
+        {"CLEAR.opus", [](const fs::path& p) { fs::remove(p), fs::create_directory(p); }, "has no"},
+        {"stage1.opus", [](const fs::path& p) { fs::resize_file(p, 33u << 20); }, "larger than 32 MiB"},
+    };
+    for (const Case& c : cases) {
+        const fs::path p = dir / c.file;
+        const std::string kept = readFile(p);
+        c.spoil(p);
+        why.clear();
+        EXPECT_FALSE(loadPlayerFiles(dir, &why)) << c.file;
+        EXPECT_NE(why.find(p.string()), std::string::npos) << why;
+        EXPECT_NE(why.find(c.said), std::string::npos) << why;
+        fs::remove_all(p);
+        std::ofstream(p, std::ios::binary) << kept;
+    }
+    EXPECT_TRUE(loadPlayerFiles(dir, &why)) << "put back, every file is read again";
+    fs::remove_all(dir);
+}
