@@ -11,7 +11,8 @@ export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 
-"$top/scripts/build.sh" "$top/build"
+# The server's package takes the web player built below (its install is tested).
+"$top/scripts/build.sh" "$top/build" -DTOLVANE_WEB_PLAYER_DIR="$top/build-web/player"
 # The web player, from this build; its tests below compare it with the native tool.
 "$top/web/build.sh" "$top/build-web"
 export TOLVANE_REQUIRE_WEB=1

@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "common/appdir.h"
 #include "common/version.h"
 #include "server/app.h"
 #include "server/identity.h"
@@ -282,6 +283,22 @@ int main(int argc, char** argv) {
     }
     setUpHeadlessGames();
     if (db.empty()) db = defaultDatabase();
+    if (command.empty() && !settings.player) {
+        // Installed with the server (share/tolvane-server/player beside its bin folder):
+        // the web player is served without being named.
+        const std::filesystem::path installed = common::applicationDirectory() / TOLVANE_PLAYER_FROM_BIN;
+        std::error_code ec;
+        if (std::filesystem::is_directory(installed, ec)) {
+            std::string why;
+            settings.player = loadPlayerFiles(installed, &why);
+            if (!settings.player) {
+                std::fprintf(stderr, "tolvane-server: %s\n", why.c_str());
+                return 1;
+            }
+            std::fprintf(stderr, "tolvane-server: the web player from %s\n",
+                         installed.lexically_normal().c_str());
+        }
+    }
     if (command == "hide") return hide(db, runId);
     if (command == "reverify") return reverify(db, settings.workers);
     return serve(listen, db, settings);
