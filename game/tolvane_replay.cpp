@@ -128,25 +128,6 @@ int verify(const std::string& file) {
     return 0;
 }
 
-// A JSON string. Bytes that are not ASCII pass through: file names are bytes, and the
-// reader is told which line is whose by the order anyway.
-std::string jsonString(const std::string& s) {
-    std::string out = "\"";
-    for (unsigned char c : s) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\u%04x", c);
-            out += buf;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
-
 // Every file on its own game, on as many threads as there are cores; each line is
 // printed as soon as it and every line before it are known, so a reader sees the
 // results come in.
@@ -179,11 +160,11 @@ int verifyMany(const std::vector<std::string>& files) {
             cv.wait(lock, [&] { return done[i] != 0; });
             v = std::move(verdicts[i]);
         }
-        std::string line = "{\"file\": " + jsonString(files[i]);
+        std::string line = "{\"file\": " + jsonText(files[i]);
         if (v.ok) {
             line += ", " + v.keys;
         } else {
-            line += ", \"error\": " + jsonString(v.reason);
+            line += ", \"error\": " + jsonText(v.reason);
             status = 2;
         }
         line += "}\n";

@@ -12,24 +12,6 @@ std::string songName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// A JSON string of a file name: quotes, backslashes and control bytes escaped.
-std::string jsonText(const std::string& s) {
-    std::string out = "\"";
-    for (unsigned char c : s) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\u%04x", c);
-            out += buf;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
-
 void printFloat(std::string& out, float v) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%.9g", static_cast<double>(v));
@@ -51,6 +33,23 @@ void fieldF(std::string& out, const char* name, float v) {
 }
 
 } // namespace
+
+std::string jsonText(const std::string& s) {
+    std::string out = "\"";
+    for (unsigned char c : s) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", c);
+            out += buf;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
 
 std::string traceLine(const World& w, long frame, bool objects, const std::vector<media::SoundCall>* sounds) {
     int live = 0, stars = 0, sparks = 0;

@@ -16,6 +16,10 @@ namespace tolvane {
 // as ["STPlay", slot], ["MTStop"], ["MTReadFile", file name] or ["MTPlay"]. A song is
 // named by its file name alone: the folder it is read from depends on where the
 // program runs, not on the game.
+// A JSON string: quotes, backslashes and control bytes escaped; other bytes (UTF-8 or
+// not: file names are bytes) pass through.
+std::string jsonText(const std::string& s);
+
 std::string traceLine(const World& w, long frame, bool objects,
                       const std::vector<media::SoundCall>* sounds = nullptr);
 
