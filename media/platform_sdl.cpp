@@ -19,6 +19,7 @@
 #include "common/fontmap.h"
 #include "media/gamepad_sdl.h"
 #include "media/window_icon_sdl.h"
+#include "media/x11_errors_sdl.h"
 
 namespace {
 
@@ -201,6 +202,7 @@ bool open(std::string* why) {
         SDL_Quit();
         return false;
     }
+    passByLostWindowErrors();
     catchTerminationSignals();
     SDL_AddEventWatch(watchKeys, nullptr);
     gamepad::open();

@@ -14,8 +14,11 @@ gtest_discover_tests(tolvane_tests PROPERTIES LABELS unit DISCOVERY_TIMEOUT 120)
 
 # The SDL platform itself, without a display: the joystick through SDL's virtual joystick,
 # the message box's reading of events, the window renderer on SDL's dummy driver.
-add_executable(tolvane_sdl_tests sdl_platform_test.cpp sdl_msgbox_test.cpp sdl_renderer_test.cpp)
-target_link_libraries(tolvane_sdl_tests PRIVATE tolvane_core media_sound_null media_platform_sdl GTest::gtest_main)
+find_package(X11 REQUIRED)
+add_executable(tolvane_sdl_tests sdl_platform_test.cpp sdl_msgbox_test.cpp sdl_renderer_test.cpp
+               sdl_x11_errors_test.cpp)
+target_link_libraries(tolvane_sdl_tests PRIVATE tolvane_core media_sound_null media_platform_sdl GTest::gtest_main
+                      X11::X11)
 gtest_discover_tests(tolvane_sdl_tests PROPERTIES LABELS unit ENVIRONMENT "SDL_VIDEODRIVER=dummy" DISCOVERY_TIMEOUT 60)
 # The songs on SDL_mixer with SDL's dummy audio device and the generated songs.
 add_executable(tolvane_sound_tests sdl_sound_test.cpp)
@@ -24,6 +27,10 @@ target_compile_definitions(tolvane_sound_tests PRIVATE TOLVANE_SONGS_DIR="$<TARG
 add_dependencies(tolvane_sound_tests tolvane_music)
 gtest_discover_tests(tolvane_sound_tests PROPERTIES LABELS unit ENVIRONMENT "SDL_AUDIODRIVER=dummy" DISCOVERY_TIMEOUT 60)
 
+# An X error about a window already gone is passed by (the SDL test above, on an Xvfb).
+add_test(NAME tolvane_x11_errors COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/window/x11_errors_test.sh
+         $<TARGET_FILE:tolvane_sdl_tests>)
+set_tests_properties(tolvane_x11_errors PROPERTIES LABELS window TIMEOUT 60)
 # The real game in a real window under Xvfb.
 add_test(NAME tolvane_window COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/window/tolvane_window_test.sh $<TARGET_FILE:tolvane>)
 set_tests_properties(tolvane_window PROPERTIES LABELS window TIMEOUT 120)
