@@ -136,17 +136,28 @@ void Online::reload() {
     if (!enabled()) retry_.stop();
 }
 
+bool Online::writeSetting(const char* key, const std::string& value, QString* why) {
+    std::string reason;
+    if (settings::save(settingsFile_, {{"online", key, value}}, &reason)) return true;
+    if (why) *why = QString::fromStdString(reason);
+    return false;
+}
+
+QNetworkAccessManager* Online::network() {
+    if (!network_) {
+        network_ = new QNetworkAccessManager;
+        network_->setTransferTimeout(kTransferTimeoutMs);
+    }
+    return network_;
+}
+
 bool Online::setName(const QString& name, QString* why) {
     const std::string text = name.toStdString();
     if (!settings::nameFits(text)) {
         if (why) *why = qtext(N_("名前は1～24文字で、制御文字や前後の空白は使えません"));
         return false;
     }
-    std::string reason;
-    if (!settings::save(settingsFile_, {{"online", "name", text}}, &reason)) {
-        if (why) *why = QString::fromStdString(reason);
-        return false;
-    }
+    if (!writeSetting("name", text, why)) return false;
     name_ = name;
     sendWaiting(true); // runs that waited for a name
     return true;
@@ -161,22 +172,14 @@ bool Online::setServer(const QString& url, QString* why) {
         if (why) *why = qtext(N_("http:// か https:// で始まるアドレスではありません"));
         return false;
     }
-    std::string reason;
-    if (!settings::save(settingsFile_, {{"online", "server", text}}, &reason)) {
-        if (why) *why = QString::fromStdString(reason);
-        return false;
-    }
+    if (!writeSetting("server", text, why)) return false;
     reload();
     sendWaiting(true);
     return true;
 }
 
 bool Online::setAutoSubmit(bool on, QString* why) {
-    std::string reason;
-    if (!settings::save(settingsFile_, {{"online", "auto_submit", on ? "true" : "false"}}, &reason)) {
-        if (why) *why = QString::fromStdString(reason);
-        return false;
-    }
+    if (!writeSetting("auto_submit", on ? "true" : "false", why)) return false;
     autoSubmit_ = on;
     return true;
 }
@@ -285,13 +288,9 @@ void Online::send(const OutboxEntry& entry) {
         {"replay", QString::fromLatin1(e.replay.toBase64())},
         {"signature", QString::fromStdString(player::signRun(*k, name, replay))},
     };
-    if (!network_) {
-        network_ = new QNetworkAccessManager;
-        network_->setTransferTimeout(kTransferTimeoutMs);
-    }
     QNetworkRequest request(QUrl(server_ + QStringLiteral("/api/v1/runs")));
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
-    QNetworkReply* reply = network_->post(request, QJsonDocument(body).toJson(QJsonDocument::Compact));
+    QNetworkReply* reply = network()->post(request, QJsonDocument(body).toJson(QJsonDocument::Compact));
     inFlight_.insert(e.id, reply);
     if (onOutboxChanged) onOutboxChanged();
     QObject::connect(reply, &QNetworkReply::finished, [this, reply, e]() mutable {
@@ -322,11 +321,7 @@ void Online::send(const OutboxEntry& entry) {
 }
 
 QNetworkReply* Online::get(const QString& pathAndQuery) {
-    if (!network_) {
-        network_ = new QNetworkAccessManager;
-        network_->setTransferTimeout(kTransferTimeoutMs);
-    }
-    return network_->get(QNetworkRequest(QUrl(server_ + pathAndQuery)));
+    return network()->get(QNetworkRequest(QUrl(server_ + pathAndQuery)));
 }
 
 void Online::fetchTable(const QString& period, qint64 offset, qint64 limit,

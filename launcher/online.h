@@ -101,6 +101,9 @@ class Online {
 
   private:
     QNetworkReply* get(const QString& path);
+    QNetworkAccessManager* network(); // made at the first request
+    // Sets one key of [online] in the settings file; false with the reason.
+    bool writeSetting(const char* key, const std::string& value, QString* why);
     void send(const OutboxEntry& entry);
     void scheduleNext();
 
