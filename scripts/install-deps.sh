@@ -36,6 +36,12 @@ packages=(
   # load scripts run by hand (bench/server_*.sh)
   libmicrohttpd-dev libsqlite3-dev libpqxx-dev nlohmann-json3-dev libsodium-dev
   postgresql nodejs chromium wrk
+  # one rule for players' names (normalisation, confusable skeletons), in the server and
+  # the menu
+  libicu-dev
+  # the deployment behind a reverse proxy (nginx in front of two servers), and the
+  # certificates of the TLS tests
+  nginx-light gnutls-bin curl
 )
 # npm fetches playwright-core for the page test. A Node.js from elsewhere brings its own
 # npm, which Debian's package would conflict with.

@@ -49,7 +49,7 @@ void App::postRun(Request& req, Respond respond) {
     // The address pays for the work of checking; the player's own budget only for runs it
     // really signed, so nobody can use up another player's.
     int retry = 0;
-    if (!submitsPerAddress_.take(req.address, seconds(), &retry)) {
+    if (!submitsPerAddress_.take(req.addressGroup, seconds(), &retry)) {
         std::lock_guard lock(metrics_.m);
         ++metrics_.rateLimited["submit_address"];
         throw ApiError(429, "too many runs sent from this address", retry);

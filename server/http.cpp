@@ -102,6 +102,7 @@ struct HttpServer::Impl {
             if (x->request.method == "HEAD") x->request.method = "GET";
             x->request.path = url;
             x->request.address = addressOf(connection);
+            x->request.addressGroup = x->request.address;
             MHD_get_connection_values(connection, MHD_HEADER_KIND, collect, &x->request.headers);
             MHD_get_connection_values(connection, MHD_GET_ARGUMENT_KIND, collectQuery, &x->request.query);
             const std::string length = x->request.header("content-length");

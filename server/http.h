@@ -19,7 +19,8 @@ struct Request {
     std::map<std::string, std::string> query;
     std::map<std::string, std::string> headers; // names in lower case
     std::string body;
-    std::string address;               // the client's IP address
+    std::string address;      // the client's IP address
+    std::string addressGroup; // what per-address limits count: the address itself (IPv4), its /64 (IPv6)
     std::vector<std::string> captures; // filled by the router: the {…} parts of the path
 
     std::string header(const std::string& lowerName) const {

@@ -109,7 +109,7 @@ void App::handle(Request& req, Respond respond) {
         // The operators' own probes are not counted against an address.
         if (req.path != "/healthz" && req.path != "/metrics") {
             int retry = 0;
-            if (!perAddress_.take(req.address, seconds(), &retry)) {
+            if (!perAddress_.take(req.addressGroup, seconds(), &retry)) {
                 {
                     std::lock_guard lock(metrics_.m);
                     ++metrics_.rateLimited["address"];

@@ -39,6 +39,7 @@ void upgradeSchema(SqlConnection& c, const std::vector<SchemaStep>& steps) {
     for (const SchemaStep& step : steps) {
         if (step.version <= have) continue;
         for (const char* statement : step.statements) c.query(statement);
+        if (step.migrate) step.migrate(c);
         c.query("INSERT INTO schema_version (version) VALUES ($1)", {step.version});
     }
 }

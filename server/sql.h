@@ -82,10 +82,13 @@ std::unique_ptr<SqlDatabase> openSqlite(const std::string& path);
 std::unique_ptr<SqlDatabase> openPostgres(const std::string& url);
 
 // The schema's versions, one list of statements each, applied in order by the backend
-// that holds them; the version reached is kept in the table schema_version.
+// that holds them; the version reached is kept in the table schema_version. A step may
+// also change the rows in code (SQL both databases accept, see migrations.h), after its
+// statements and in the same transaction.
 struct SchemaStep {
     int version;
     std::vector<const char*> statements;
+    void (*migrate)(SqlConnection&) = nullptr;
 };
 // Applies the steps newer than the database's version on `c`, inside a transaction.
 void upgradeSchema(SqlConnection& c, const std::vector<SchemaStep>& steps);

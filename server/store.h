@@ -10,15 +10,11 @@
 #include <vector>
 
 #include "server/sql.h"
+#include "verdict/verdict.h"
 
 namespace tolvane::server {
 
-// What the game computed for a replay, as `tolvane-replay verify` prints it.
-struct Figures {
-    std::int64_t frames = 0, endFrame = 0, score = 0, level = 0, maxChain = 0, totalContacts = 0,
-                 timeBonus = 0, finalBonus = 0, timeLeft = 0;
-    bool operator==(const Figures&) const = default;
-};
+using verdict::Figures;
 
 struct Run {
     std::string id, player, name;

@@ -78,6 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string rest(reinterpret_cast<const char*>(data) + 1, size - 1);
     Request req;
     req.address = "127.0.0.1";
+    req.addressGroup = req.address;
     switch (data[0] % 3) {
     case 0: {
         req.method = "POST";
