@@ -42,7 +42,8 @@ std::string sha256Hex(std::string_view bytes) {
 std::string gameBytes(std::string_view replay, std::int64_t endFrame) {
     const std::int64_t frames = endFrame + 1;
     std::string out(static_cast<std::size_t>(4 + frames + 1), '\0');
-    for (int i = 0; i < 4; ++i) out[static_cast<std::size_t>(i)] = static_cast<char>((frames >> (8 * i)) & 0xFF);
+    for (int i = 0; i < 4; ++i)
+        out[static_cast<std::size_t>(i)] = static_cast<char>((frames >> (8 * i)) & 0xFF);
     for (std::int64_t f = 0; f < frames; ++f) {
         const std::size_t at = static_cast<std::size_t>(4 + f);
         // Frames past the file's end read 0, as in playback.
