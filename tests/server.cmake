@@ -21,6 +21,12 @@ if(NODE)
   add_test(NAME server_api_postgres COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/server/with_postgres.sh
            ${NODE} --test ${CMAKE_CURRENT_SOURCE_DIR}/server/api.test.mjs)
   set_tests_properties(server_api_sqlite server_api_postgres PROPERTIES LABELS server TIMEOUT 180 ENVIRONMENT "${server_env}")
+  # Clients behind proxies, the /64 of IPv6 clients, /metrics and the player's files; HTTPS
+  # from the server itself (certtool, curl); nginx in front of two servers on one PostgreSQL.
+  add_test(NAME server_transport COMMAND ${NODE} --test ${CMAKE_CURRENT_SOURCE_DIR}/server/transport.test.mjs)
+  add_test(NAME server_tls COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/server/tls_test.sh)
+  set_tests_properties(server_transport server_tls PROPERTIES LABELS server TIMEOUT 120 SKIP_RETURN_CODE 77
+    ENVIRONMENT "${server_env}")
   # The page in Debian's Chromium through playwright-core (npm, kept in the build folder);
   # screenshots in screenshots/server.
   add_test(NAME server_page COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/server/page_test.sh
