@@ -25,8 +25,10 @@ if(NODE)
   # from the server itself (certtool, curl); nginx in front of two servers on one PostgreSQL.
   add_test(NAME server_transport COMMAND ${NODE} --test ${CMAKE_CURRENT_SOURCE_DIR}/server/transport.test.mjs)
   add_test(NAME server_tls COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/server/tls_test.sh)
-  set_tests_properties(server_transport server_tls PROPERTIES LABELS server TIMEOUT 120 SKIP_RETURN_CODE 77
-    ENVIRONMENT "${server_env}")
+  add_test(NAME server_scaleout COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/server/with_postgres.sh
+           ${CMAKE_CURRENT_SOURCE_DIR}/server/scaleout_test.sh)
+  set_tests_properties(server_transport server_tls server_scaleout PROPERTIES LABELS server TIMEOUT 120
+    SKIP_RETURN_CODE 77 ENVIRONMENT "${server_env}")
   # The page in Debian's Chromium through playwright-core (npm, kept in the build folder);
   # screenshots in screenshots/server.
   add_test(NAME server_page COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/server/page_test.sh
