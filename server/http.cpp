@@ -121,7 +121,8 @@ struct HttpServer::Impl {
             MHD_get_connection_values(connection, MHD_HEADER_KIND, collect, &x->request.headers);
             Request& r = x->request;
             r.peer = addressOf(connection);
-            if (auto canonical = IpAddress::parse(r.peer)) r.peer = canonical->text(); // ::ffff:a.b.c.d as IPv4
+            if (auto canonical = IpAddress::parse(r.peer))
+                r.peer = canonical->text(); // ::ffff:a.b.c.d as IPv4
             const auto forwardedFor = r.headers.find("x-forwarded-for");
             r.forwarded = forwardedFor != r.headers.end() && self->limits_.trustedProxies.contains(r.peer);
             r.address = r.forwarded
