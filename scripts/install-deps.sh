@@ -34,7 +34,7 @@ packages=(
   # tolvane-server: HTTP, the two databases, JSON, signatures; its tests start a real
   # PostgreSQL, talk to the API from Node and look at the page in Chromium; wrk for the
   # load scripts run by hand (bench/server_*.sh)
-  libmicrohttpd-dev libsqlite3-dev libpqxx-dev nlohmann-json3-dev libsodium-dev
+  libmicrohttpd-dev libgnutls28-dev libsqlite3-dev libpqxx-dev nlohmann-json3-dev libsodium-dev
   postgresql nodejs chromium wrk
   # one rule for players' names (normalisation, confusable skeletons), in the server and
   # the menu

@@ -10,8 +10,13 @@ Response App::getHealth(Request&) {
     return jsonResponse(200, Json{{"status", "ok"}, {"database", store_->kind()}});
 }
 
-// Prometheus text format, version 0.0.4.
-Response App::getMetrics(Request&) {
+// Prometheus text format, version 0.0.4. Only for the operators: loopback and the
+// addresses of --metrics-from, by the connection's own address; a request a trusted proxy
+// forwarded is its client's, whoever connected. Anyone else is told nothing is here.
+Response App::getMetrics(Request& req) {
+    const auto peer = IpAddress::parse(req.peer);
+    if (req.forwarded || !peer || !(peer->loopback() || settings_.metricsFrom.contains(req.peer)))
+        throw ApiError(404, "nothing here");
     std::string out;
     char line[256];
     auto add = [&](const char* fmt, auto... args) {

@@ -35,6 +35,8 @@ struct Settings {
     double playerSubmitsPerMinute = 20; // per player key, runs sent; bursts of a minute's worth
     // The web player's files (--player), by name; none: /watch pages say it is missing.
     std::shared_ptr<const std::map<std::string, std::string>> player;
+    // Who may read /metrics besides loopback (--metrics-from), by the connection's address.
+    AddressList metricsFrom;
 };
 
 // A refusal: its status, the reason told to the client, and when to come back.

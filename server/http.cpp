@@ -54,7 +54,13 @@ std::string addressOf(MHD_Connection* c) {
 
 MHD_Result collect(void* cls, MHD_ValueKind, const char* key, const char* value) {
     auto* map = static_cast<std::map<std::string, std::string>*>(cls);
-    (*map)[lower(key ? key : "")] = value ? value : "";
+    const std::string name = lower(key ? key : "");
+    std::string& kept = (*map)[name];
+    // Proxies may each add a line of their own: the lines are one list, in order.
+    if (name == "x-forwarded-for" && !kept.empty())
+        kept += std::string(",") + (value ? value : "");
+    else
+        kept = value ? value : "";
     return MHD_YES;
 }
 
@@ -64,16 +70,27 @@ MHD_Result collectQuery(void* cls, MHD_ValueKind, const char* key, const char* v
     return MHD_YES;
 }
 
+void releaseShared(void* kept) { delete static_cast<std::shared_ptr<const std::string>*>(kept); }
+
 MHD_Result queue(Exchange& x, const Response& r) {
-    MHD_Response* response = MHD_create_response_from_buffer(r.body.size(), const_cast<char*>(r.body.data()),
-                                                             MHD_RESPMEM_MUST_COPY);
+    MHD_Response* response = nullptr;
+    if (r.sharedBody) {
+        // The bytes stay where they are, held by this reference until the library lets go.
+        auto* kept = new std::shared_ptr<const std::string>(r.sharedBody);
+        response = MHD_create_response_from_buffer_with_free_callback_cls(
+            r.sharedBody->size(), const_cast<char*>(r.sharedBody->data()), &releaseShared, kept);
+        if (!response) delete kept;
+    } else {
+        response = MHD_create_response_from_buffer(r.body.size(), const_cast<char*>(r.body.data()),
+                                                   MHD_RESPMEM_MUST_COPY);
+    }
     if (!response) return MHD_NO;
     MHD_add_response_header(response, "Content-Type", r.contentType.c_str());
     MHD_add_response_header(response, "X-Content-Type-Options", "nosniff");
     for (const auto& [name, value] : r.headers)
         MHD_add_response_header(response, name.c_str(), value.c_str());
     x.status = r.status;
-    x.bytes = r.body.size();
+    x.bytes = r.sharedBody ? r.sharedBody->size() : r.body.size();
     const MHD_Result ok = MHD_queue_response(x.connection, static_cast<unsigned>(r.status), response);
     MHD_destroy_response(response);
     return ok;
@@ -101,9 +118,17 @@ struct HttpServer::Impl {
             x->request.method = method;
             if (x->request.method == "HEAD") x->request.method = "GET";
             x->request.path = url;
-            x->request.address = addressOf(connection);
-            x->request.addressGroup = x->request.address;
             MHD_get_connection_values(connection, MHD_HEADER_KIND, collect, &x->request.headers);
+            Request& r = x->request;
+            r.peer = addressOf(connection);
+            if (auto canonical = IpAddress::parse(r.peer))
+                r.peer = canonical->text(); // ::ffff:a.b.c.d as IPv4
+            const auto forwardedFor = r.headers.find("x-forwarded-for");
+            r.forwarded = forwardedFor != r.headers.end() && self->limits_.trustedProxies.contains(r.peer);
+            r.address = r.forwarded
+                            ? clientAddress(r.peer, forwardedFor->second, self->limits_.trustedProxies)
+                            : r.peer;
+            r.addressGroup = addressGroup(r.address);
             MHD_get_connection_values(connection, MHD_GET_ARGUMENT_KIND, collectQuery, &x->request.query);
             const std::string length = x->request.header("content-length");
             std::uint64_t announced = 0;
@@ -173,7 +198,10 @@ struct HttpServer::Impl {
 HttpServer::HttpServer(HttpLimits limits, Handler handler, std::function<void(const RequestLog&)> log)
     : limits_(limits), handler_(std::move(handler)), log_(std::move(log)) {}
 
-HttpServer::~HttpServer() { stop(); }
+HttpServer::~HttpServer() {
+    stop();
+    explicit_bzero(tlsKey_.data(), tlsKey_.size());
+}
 
 bool HttpServer::start(const std::string& host, int port, std::string* why) {
     sockaddr_storage addr{};
@@ -200,6 +228,17 @@ bool HttpServer::start(const std::string& host, int port, std::string* why) {
         len = sizeof *a4;
     }
     (void)len;
+    MHD_OptionItem tls[] = {
+        {MHD_OPTION_END, 0, nullptr}, {MHD_OPTION_END, 0, nullptr}, {MHD_OPTION_END, 0, nullptr}};
+    if (!tlsKey_.empty()) {
+        if (MHD_is_feature_supported(MHD_FEATURE_TLS) != MHD_YES) {
+            if (why) *why = "this libmicrohttpd was built without TLS";
+            return false;
+        }
+        flags |= MHD_USE_TLS;
+        tls[0] = {MHD_OPTION_HTTPS_MEM_CERT, 0, tlsCertificate_.data()};
+        tls[1] = {MHD_OPTION_HTTPS_MEM_KEY, 0, tlsKey_.data()};
+    }
     MHD_Daemon* d = MHD_start_daemon(
         flags, static_cast<std::uint16_t>(port), nullptr, nullptr, &Impl::access, this, MHD_OPTION_SOCK_ADDR,
         reinterpret_cast<sockaddr*>(&addr), MHD_OPTION_THREAD_POOL_SIZE, limits_.threads,
@@ -207,17 +246,22 @@ bool HttpServer::start(const std::string& host, int port, std::string* why) {
         limits_.perAddressConnections, MHD_OPTION_CONNECTION_TIMEOUT, limits_.idleTimeoutSeconds,
         MHD_OPTION_CONNECTION_MEMORY_LIMIT, limits_.headerMemory, MHD_OPTION_LISTEN_BACKLOG_SIZE, 1024u,
         MHD_OPTION_NOTIFY_COMPLETED, &Impl::completed, this, MHD_OPTION_NOTIFY_CONNECTION, &Impl::connection,
-        this, MHD_OPTION_END);
+        this, MHD_OPTION_ARRAY, tls, MHD_OPTION_END);
     if (!d) {
         if (why)
-            *why =
-                "cannot listen on " + host + ":" + std::to_string(port) + " (" + std::strerror(errno) + ")";
+            *why = "cannot listen on " + host + ":" + std::to_string(port) + " (" + std::strerror(errno) +
+                   ")" + (tlsKey_.empty() ? "" : "; or the certificate and key were refused (see above)");
         return false;
     }
     daemon_ = d;
     const MHD_DaemonInfo* info = MHD_get_daemon_info(d, MHD_DAEMON_INFO_BIND_PORT);
     port_ = info ? info->port : port;
     return true;
+}
+
+void HttpServer::useTls(std::string certificate, std::string key) {
+    tlsCertificate_ = std::move(certificate);
+    tlsKey_ = std::move(key);
 }
 
 void HttpServer::stop() {

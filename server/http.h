@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "server/clients.h"
+
 namespace tolvane::server {
 
 struct Request {
@@ -19,7 +21,9 @@ struct Request {
     std::map<std::string, std::string> query;
     std::map<std::string, std::string> headers; // names in lower case
     std::string body;
-    std::string address;      // the client's IP address
+    std::string address;      // the client's IP address (behind a trusted proxy, the one it forwarded)
+    std::string peer;         // the connection's own address (a proxy's, when one forwarded the request)
+    bool forwarded = false;   // it came from a trusted proxy with an X-Forwarded-For
     std::string addressGroup; // what per-address limits count: the address itself (IPv4), its /64 (IPv6)
     std::vector<std::string> captures; // filled by the router: the {…} parts of the path
 
@@ -30,10 +34,16 @@ struct Request {
 };
 
 struct Response {
+    Response(int status = 200, std::string contentType = "application/json", std::string body = {},
+             std::vector<std::pair<std::string, std::string>> headers = {})
+        : status(status), contentType(std::move(contentType)), body(std::move(body)),
+          headers(std::move(headers)) {}
     int status = 200;
     std::string contentType = "application/json";
     std::string body;
     std::vector<std::pair<std::string, std::string>> headers;
+    // When set, sent instead of `body` without a copy, and kept until the library is done.
+    std::shared_ptr<const std::string> sharedBody;
 };
 
 // Answers a request once, from any thread, now or later.
@@ -56,6 +66,7 @@ struct HttpLimits {
     std::size_t headerMemory = 32 * 1024; // request line and headers of one request
     std::size_t maxBody = 64 * 1024;      // larger bodies get 413
     unsigned threads = 2;                 // event threads (epoll)
+    AddressList trustedProxies;           // whose X-Forwarded-For names the client (--trusted-proxy)
 };
 
 class HttpServer {
@@ -64,6 +75,9 @@ class HttpServer {
     ~HttpServer();
     // Listens on host:port (port 0: any free port). False, with the reason, when it cannot.
     bool start(const std::string& host, int port, std::string* why);
+    // HTTPS only from then on (before start): the PEM certificate chain and key, checked
+    // already (tls.h); kept for the daemon's life.
+    void useTls(std::string certificate, std::string key);
     int port() const { return port_; }
     // Stops listening and closes every connection. Answers still being worked on must
     // have been given before.
@@ -77,6 +91,7 @@ class HttpServer {
     Handler handler_;
     std::function<void(const RequestLog&)> log_;
     void* daemon_ = nullptr;
+    std::string tlsCertificate_, tlsKey_;
     int port_ = 0;
     std::atomic<int> open_{0};
 };

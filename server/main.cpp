@@ -1,6 +1,7 @@
 // tolvane-server: the online table. Every run sent is played again by the game itself,
 // and only the score it computes is ranked.
-//   tolvane-server [--listen ADDRESS:PORT] [--db FILE | --db postgresql://...] [--player DIR] [limits]
+//   tolvane-server [--listen ADDRESS:PORT] [--db FILE | --db postgresql://...] [--player DIR]
+//                  [--tls-cert FILE --tls-key FILE] [--trusted-proxy ADDR,...] [limits]
 //   tolvane-server hide RUN [--db ...]      hides a run from the tables and pages
 //   tolvane-server reverify [--db ...]      plays every stored replay again
 #include <csignal>
@@ -9,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -17,6 +19,7 @@
 #include "server/app.h"
 #include "server/identity.h"
 #include "server/pages.h"
+#include "server/tls.h"
 #include "server/verify.h"
 
 using namespace tolvane::server;
@@ -42,9 +45,17 @@ constexpr const char* kHelp =
     "  --max-connections N       connections in all (default 1000)\n"
     "  --max-per-address N       connections from one address (default 64)\n"
     "  --timeout SECONDS         a silent connection is closed (default 15)\n"
-    "  --requests-per-second N   requests from one address (default 50; then 429)\n"
+    "  --requests-per-second N   requests from one address, an IPv6 one by its /64\n"
+    "                            (default 50; then 429)\n"
     "  --submits-per-minute N    runs sent from one address (default 60)\n"
     "  --player-submits-per-minute N  runs sent by one player (default 20)\n"
+    "  --tls-cert FILE --tls-key FILE  HTTPS only, with this PEM certificate (chain)\n"
+    "                            and its unencrypted PEM key; plain HTTP is not answered\n"
+    "  --trusted-proxy ADDR[,ADDR...]  reverse proxies whose X-Forwarded-For names\n"
+    "                            the client, for the limits and the log (the right-most\n"
+    "                            address in it that is not one of these)\n"
+    "  --metrics-from ADDR[,ADDR...]   who may read /metrics besides loopback, by the\n"
+    "                            connection's own address (others get 404)\n"
     "\n"
     "  hide RUN                  hides the run with that id from the tables and pages\n"
     "  reverify                  plays every stored replay again and names each whose\n"
@@ -82,23 +93,8 @@ bool parseNumber(const char* s, long lo, long hi, long& out) {
     return end != s && *end == '\0' && errno == 0 && out >= lo && out <= hi;
 }
 
-// A client's path as one line of the log: control characters, quotes and backslashes
-// written as \xNN, so no request can forge a line of its own.
-std::string printable(const std::string& s) {
-    std::string out;
-    for (unsigned char c : s) {
-        if (c < 0x20 || c == 0x7F || c == '"' || c == '\\') {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\x%02x", c);
-            out += buf;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out;
-}
-
-int serve(const std::string& listen, const std::string& db, const Settings& settings) {
+int serve(const std::string& listen, const std::string& db, const Settings& settings,
+          const std::optional<TlsFiles>& tls) {
     const std::size_t colon = listen.rfind(':');
     if (colon == std::string::npos) return usage("--listen wants ADDRESS:PORT");
     std::string host = listen.substr(0, colon);
@@ -134,13 +130,14 @@ int serve(const std::string& listen, const std::string& db, const Settings& sett
                          static_cast<unsigned long long>(l.bytes), l.seconds * 1000);
         });
     app.setOpenConnections([&http] { return http.openConnections(); });
+    if (tls) http.useTls(tls->certificate, tls->key);
     std::string why;
     if (!http.start(host, static_cast<int>(port), &why)) {
         std::fprintf(stderr, "tolvane-server: %s\n", why.c_str());
         return 1;
     }
-    std::fprintf(stderr, "tolvane-server %s: listening on %s:%d, database %s (%s), %u workers\n",
-                 TOLVANE_VERSION, host.c_str(), http.port(), app.store().kind(),
+    std::fprintf(stderr, "tolvane-server %s: listening on %s:%d%s, database %s (%s), %u workers\n",
+                 TOLVANE_VERSION, host.c_str(), http.port(), tls ? " (HTTPS only)" : "", app.store().kind(),
                  db.starts_with("postgres") ? "URL" : db.c_str(), settings.workers);
     std::fflush(stderr);
     int sig = 0;
@@ -217,7 +214,7 @@ int reverify(const std::string& db, unsigned workers) {
 } // namespace
 
 int main(int argc, char** argv) {
-    std::string command, runId, listen = "127.0.0.1:8080", db;
+    std::string command, runId, listen = "127.0.0.1:8080", db, tlsCert, tlsKey;
     Settings settings;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -250,6 +247,16 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "tolvane-server: %s\n", why.c_str());
                 return 1;
             }
+        } else if (a == "--tls-cert" || a == "--tls-key") {
+            const char* v = value();
+            if (!v || !*v) return usage(a + " wants a PEM file");
+            (a == "--tls-cert" ? tlsCert : tlsKey) = v;
+        } else if (a == "--trusted-proxy" || a == "--metrics-from") {
+            const char* v = value();
+            std::string why;
+            auto list = v ? AddressList::parse(v, &why) : std::nullopt;
+            if (!list) return usage(a + " wants ADDRESS[,ADDRESS...]" + (v ? ": " + why : ""));
+            (a == "--trusted-proxy" ? settings.http.trustedProxies : settings.metricsFrom) = std::move(*list);
         } else if (a == "--workers" && number(1, 256, n)) {
             settings.workers = static_cast<unsigned>(n);
         } else if (a == "--queue" && number(0, 100000, n)) {
@@ -301,5 +308,15 @@ int main(int argc, char** argv) {
     }
     if (command == "hide") return hide(db, runId);
     if (command == "reverify") return reverify(db, settings.workers);
-    return serve(listen, db, settings);
+    if (tlsCert.empty() != tlsKey.empty()) return usage("--tls-cert and --tls-key go together");
+    std::optional<TlsFiles> tls;
+    if (!tlsCert.empty()) {
+        std::string why;
+        tls = loadTlsFiles(tlsCert, tlsKey, &why);
+        if (!tls) {
+            std::fprintf(stderr, "tolvane-server: %s\n", why.c_str());
+            return 1;
+        }
+    }
+    return serve(listen, db, settings, tls);
 }

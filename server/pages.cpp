@@ -84,16 +84,16 @@ std::shared_ptr<const std::map<std::string, std::string>> loadPlayerFiles(const 
     return files;
 }
 
-// The web player's files, read once at start-up (main.cpp): only names it read are served.
+// The web player's files, read once at start-up (main.cpp): only names it read are served,
+// from where they lie (the answer shares the files' map, which never changes).
 Response App::getPlayerFile(Request& req) {
     const std::string& name = req.captures.at(0);
     if (!settings_.player) throw ApiError(404, "the web player is not installed on this server");
     auto it = settings_.player->find(name);
     if (it == settings_.player->end()) throw ApiError(404, "nothing here");
-    return {200,
-            typeOf(name),
-            it->second,
-            {{"Cache-Control", "no-cache"}, {"X-Content-Type-Options", "nosniff"}}};
+    Response r{200, typeOf(name), {}, {{"Cache-Control", "no-cache"}, {"X-Content-Type-Options", "nosniff"}}};
+    r.sharedBody = std::shared_ptr<const std::string>(settings_.player, &it->second);
+    return r;
 }
 
 } // namespace tolvane::server

@@ -127,7 +127,8 @@ void App::handle(Request& req, Respond respond) {
     } catch (const ApiError& e) {
         respond(errorResponse(e.status, e.what(), e.retryAfter));
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "tolvane-server: %s %s: %s\n", req.method.c_str(), req.path.c_str(), e.what());
+        std::fprintf(stderr, "tolvane-server: %s %s: %s\n", printable(req.method).c_str(),
+                     printable(req.path).c_str(), printable(e.what()).c_str());
         respond(errorResponse(500, "the server failed to answer"));
     }
 }

@@ -6,7 +6,7 @@ if(NOT TARGET tolvane-server)
   return()
 endif()
 
-add_executable(tolvane_server_tests server/server_unit_test.cpp)
+add_executable(tolvane_server_tests server/server_unit_test.cpp server/clients_unit_test.cpp)
 target_link_libraries(tolvane_server_tests PRIVATE tolvane_server_core GTest::gtest_main)
 target_compile_definitions(tolvane_server_tests PRIVATE TOLVANE_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data")
 # The store on PostgreSQL runs in server_store_postgres below, beside its own database.
@@ -21,6 +21,14 @@ if(NODE)
   add_test(NAME server_api_postgres COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/server/with_postgres.sh
            ${NODE} --test ${CMAKE_CURRENT_SOURCE_DIR}/server/api.test.mjs)
   set_tests_properties(server_api_sqlite server_api_postgres PROPERTIES LABELS server TIMEOUT 180 ENVIRONMENT "${server_env}")
+  # Clients behind proxies, the /64 of IPv6 clients, /metrics and the player's files; HTTPS
+  # from the server itself (certtool, curl); nginx in front of two servers on one PostgreSQL.
+  add_test(NAME server_transport COMMAND ${NODE} --test ${CMAKE_CURRENT_SOURCE_DIR}/server/transport.test.mjs)
+  add_test(NAME server_tls COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/server/tls_test.sh)
+  add_test(NAME server_scaleout COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/server/with_postgres.sh
+           ${CMAKE_CURRENT_SOURCE_DIR}/server/scaleout_test.sh)
+  set_tests_properties(server_transport server_tls server_scaleout PROPERTIES LABELS server TIMEOUT 120
+    SKIP_RETURN_CODE 77 ENVIRONMENT "${server_env}")
   # The page in Debian's Chromium through playwright-core (npm, kept in the build folder);
   # screenshots in screenshots/server.
   add_test(NAME server_page COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/server/page_test.sh
