@@ -10,15 +10,18 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <thread>
 #include <unistd.h>
 
+#include "names/name_rule.h"
 #include "server/app.h"
 #include "server/identity.h"
 #include "server/pages.h"
 #include "server/verify.h"
+#include "tests/name_cases.h"
 
 using namespace tolvane::server;
 using namespace std::string_literals;
@@ -47,38 +50,114 @@ std::int64_t ms(int y, unsigned m, unsigned d, int h = 0) {
 
 } // namespace
 
-TEST(Names, Rules) {
-    struct Case {
-        std::string name;
-        bool ok;
-    };
-    for (const Case& c : {
-             Case{"a", true},
-             Case{"Ölmez ジョン 🚀", true},
-             Case{"<svg onload=alert(1)>", true},         // shown as text, so nothing to refuse
-             Case{"<img src=x onerror=alert(1)>", false}, // 28 characters
-             Case{std::string(24, 'x'), true},
-             Case{std::string(25, 'x'), false},
-             Case{"ジ" + std::string(23, 'x'), true}, // characters, not bytes
-             Case{"", false},
-             Case{" lead", false},
-             Case{"trail ", false},
-             Case{"tab\there", false},
-             Case{"new\nline", false},
-             Case{"del\x7f", false},
-             Case{"c1\xc2\x85", false},
-             Case{"rtl\xe2\x80\xaeoverride", false},
-             Case{"bad\xff", false},
-             Case{"overlong\xc0\xaf", false},
-             Case{"surrogate\xed\xa0\x80", false},
-             Case{"cut\xe3\x81", false},
-         }) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(!nameProblem(c.name).has_value(), c.ok) << nameProblem(c.name).value_or("");
+namespace {
+
+// A player's key pair and the runs it signs, as a client sends them.
+struct Signer {
+    unsigned char pk[crypto_sign_PUBLICKEYBYTES], sk[crypto_sign_SECRETKEYBYTES];
+    std::string key;
+
+    Signer() {
+        crypto_sign_keypair(pk, sk);
+        key = hexOf({reinterpret_cast<char*>(pk), sizeof pk});
     }
-    // Unique regardless of ASCII case, and of nothing else.
-    EXPECT_EQ(foldName("MiXeD Case"), foldName("mixed CASE"));
-    EXPECT_NE(foldName("ÄB"), foldName("äb"));
+    // The body of POST /api/v1/runs; the name's bytes go in as they are, whatever they are.
+    std::string run(const std::string& name, const std::string& replay) const {
+        const std::string message = runMessage(key, name, replay);
+        unsigned char sig[crypto_sign_BYTES];
+        crypto_sign_detached(sig, nullptr, reinterpret_cast<const unsigned char*>(message.data()),
+                             message.size(), sk);
+        return R"({"player": ")" + key + R"(", "name": )" + jsonText(name) + R"(, "replay": ")" +
+               toBase64(replay) + R"(", "signature": ")" + hexOf({reinterpret_cast<char*>(sig), sizeof sig}) +
+               "\"}";
+    }
+    static std::string jsonText(const std::string& text) {
+        std::string out = "\"";
+        for (char c : text) {
+            if (c == '"' || c == '\\') {
+                out += '\\';
+                out += c;
+            } else if (static_cast<unsigned char>(c) < 0x20) {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+                out += escaped;
+            } else {
+                out += c;
+            }
+        }
+        return out + "\"";
+    }
+};
+
+Response ask(App& app, Request req) {
+    req.address = req.addressGroup = "127.0.0.1";
+    std::promise<Response> answer;
+    app.handle(req, [&](Response r) { answer.set_value(std::move(r)); });
+    return answer.get_future().get();
+}
+
+Response postRun(App& app, const std::string& body) {
+    Request req;
+    req.method = "POST";
+    req.path = "/api/v1/runs";
+    req.body = body;
+    return ask(app, std::move(req));
+}
+
+std::string errorOf(const Response& r) {
+    const auto body = nlohmann::json::parse(r.body, nullptr, false);
+    return body.is_object() && body.contains("error") ? body["error"].get<std::string>() : "";
+}
+
+} // namespace
+
+// Every name case (tests/name_cases.h, the menu's test has them too) sent as a run:
+// refused with the rule's reason, or stored in its normal form and then held against
+// every other accepted name sent by another key: a look-alike is refused (403), any
+// other name passes (and the replay, which is no game, is what is refused).
+TEST(Names, EveryRunSentFollowsTheOneRule) {
+    ASSERT_TRUE(setUpIdentity());
+    setUpHeadlessGames();
+    char dir[] = "/tmp/tolvane-names-XXXXXX";
+    ASSERT_TRUE(mkdtemp(dir));
+    Settings settings;
+    settings.workers = 1;
+    settings.requestsPerSecond = settings.submitsPerMinute = settings.playerSubmitsPerMinute = 1e9;
+    auto app = std::make_unique<App>(std::make_unique<Store>(openDatabase(std::string(dir) + "/runs.sqlite")),
+                                     settings);
+    const Signer owner, other;
+    const std::string game = readFile(fs::path(TOLVANE_TEST_DATA) / "zero.rep");
+    const std::string notAGame = "\x01";
+    const auto& cases = nameCases();
+    for (const NameCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Response r = postRun(*app, owner.run(c.name, game));
+        if (!c.accepted) {
+            EXPECT_EQ(r.status, 400) << r.body;
+            // Bytes that are not UTF-8 are not JSON, and go no further.
+            const bool json = nlohmann::json::accept(Signer::jsonText(c.name));
+            EXPECT_EQ(errorOf(r), json ? *names::problem(c.name) : "the body is not JSON");
+            continue;
+        }
+        ASSERT_TRUE(r.status == 200 || r.status == 201) << r.body;
+        EXPECT_EQ(nlohmann::json::parse(r.body)["name"], c.shown());
+        for (const NameCase& d : cases) {
+            if (!d.accepted || &d == &c) continue;
+            SCOPED_TRACE(d.what);
+            const Response t = postRun(*app, other.run(d.name, notAGame));
+            if (c.group != 0 && d.group == c.group) {
+                EXPECT_EQ(t.status, 403);
+                std::string why = "the name \"" + d.shown() + "\" belongs to another player";
+                if (d.shown() != c.shown()) why += ": it reads the same as their name \"" + c.shown() + "\"";
+                EXPECT_EQ(errorOf(t), why);
+            } else {
+                EXPECT_EQ(t.status, 400);
+                EXPECT_TRUE(errorOf(t).starts_with("the replay cannot be used")) << errorOf(t);
+            }
+        }
+    }
+    app.reset();
+    fs::remove_all(dir);
 }
 
 TEST(Signatures, OnlyTheKeysSignatureOfTheExactMessagePasses) {
@@ -288,7 +367,7 @@ class StoreTest : public ::testing::TestWithParam<std::string> {
         n.id = sha256Hex("run " + std::to_string(made_));
         n.player = keyOf(player);
         n.name = name;
-        n.nameFold = foldName(n.name);
+        n.nameFold = names::skeleton(n.name);
         n.replay = std::string("\x01\0\0\0\0\0", 6);
         n.figures = {1000 + made_, 999 + made_, score, 1, 2, 3, 4, 5, made_};
         n.submittedAt = at;
@@ -321,14 +400,14 @@ TEST_P(StoreTest, SubmissionOutcomes) {
     NewRun copied = first; // another player sends the same game
     copied.player = keyOf("bob");
     copied.name = "Bob";
-    copied.nameFold = foldName("Bob");
+    copied.nameFold = names::skeleton("Bob");
     NewRun lookalike = runOf("bob", "Bob", 0, t); // another file, every figure the same
     lookalike.figures = first.figures;
     NewRun sameFiguresMine = runOf("ann", first.name, 0, t);
     sameFiguresMine.figures = first.figures;
     NewRun nameTaken = runOf("cy", "x", 700, t);
     nameTaken.name = "ANN";
-    nameTaken.nameFold = foldName(first.name);
+    nameTaken.nameFold = names::skeleton(first.name);
     for (const Case& c : {Case{"the same game again", again, Outcome::AlreadyYours},
                           Case{"the same id from another key", copied, Outcome::TakenByOther},
                           Case{"identical figures from another key", lookalike, Outcome::TakenByOther},
@@ -346,7 +425,7 @@ TEST_P(StoreTest, SubmissionOutcomes) {
     const TablePage page = store_->table(0, 0, 100);
     ASSERT_EQ(page.total, 1);
     EXPECT_EQ(page.entries[0].id, first.id);
-    EXPECT_FALSE(store_->nameOwner(foldName("Bob")));
+    EXPECT_FALSE(store_->nameOwner(names::skeleton("Bob")));
 
     // A key moves to a free name; its old name is then free for another key.
     NewRun renamed = runOf("ann", "Annie", 400, t);
