@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <sodium.h>
+#include <sqlite3.h>
+
+#include <pqxx/pqxx>
 
 #include <chrono>
 #include <cstdlib>
@@ -509,6 +512,177 @@ TEST_P(StoreTest, TableIsEachPlayersBestByPeriod) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Databases, StoreTest, ::testing::Values("sqlite", "postgresql"),
+                         [](const auto& info) { return info.param; });
+
+// ---- Schema version 2: the stored players under the one name rule ----
+
+namespace {
+
+// The tables of a version 1 database, word for word as the servers of that version made
+// them, SQLite's and then PostgreSQL's.
+// clang-format off
+const std::vector<const char*> kVersion1Sqlite = {
+    "CREATE TABLE players (key TEXT PRIMARY KEY, name TEXT NOT NULL, name_fold TEXT NOT NULL UNIQUE,"
+    "  created_at INTEGER NOT NULL)",
+    "CREATE TABLE runs (seq INTEGER PRIMARY KEY AUTOINCREMENT, id TEXT NOT NULL UNIQUE,"
+    "  player TEXT NOT NULL REFERENCES players (key),"
+    "  frames INTEGER NOT NULL, end_frame INTEGER NOT NULL, score INTEGER NOT NULL,"
+    "  level INTEGER NOT NULL, max_chain INTEGER NOT NULL, total_contacts INTEGER NOT NULL,"
+    "  time_bonus INTEGER NOT NULL, final_bonus INTEGER NOT NULL, time_left INTEGER NOT NULL,"
+    "  submitted_at INTEGER NOT NULL, hidden INTEGER NOT NULL DEFAULT 0)",
+    "CREATE UNIQUE INDEX runs_figures ON runs"
+    "  (score, level, max_chain, total_contacts, end_frame, time_bonus, final_bonus, time_left)",
+    "CREATE INDEX runs_order ON runs (hidden, score DESC, seq)",
+    "CREATE INDEX runs_player ON runs (player, seq)",
+    "CREATE TABLE replays (id TEXT PRIMARY KEY REFERENCES runs (id), bytes BLOB NOT NULL)",
+    "CREATE TABLE schema_version (version INTEGER NOT NULL)",
+};
+const std::vector<const char*> kVersion1Postgres = {
+    "CREATE TABLE players (key TEXT PRIMARY KEY, name TEXT NOT NULL, name_fold TEXT NOT NULL UNIQUE,"
+    "  created_at BIGINT NOT NULL)",
+    "CREATE TABLE runs (seq BIGSERIAL PRIMARY KEY, id TEXT NOT NULL UNIQUE,"
+    "  player TEXT NOT NULL REFERENCES players (key),"
+    "  frames BIGINT NOT NULL, end_frame BIGINT NOT NULL, score BIGINT NOT NULL,"
+    "  level BIGINT NOT NULL, max_chain BIGINT NOT NULL, total_contacts BIGINT NOT NULL,"
+    "  time_bonus BIGINT NOT NULL, final_bonus BIGINT NOT NULL, time_left BIGINT NOT NULL,"
+    "  submitted_at BIGINT NOT NULL, hidden INTEGER NOT NULL DEFAULT 0)",
+    "CREATE UNIQUE INDEX runs_figures ON runs"
+    "  (score, level, max_chain, total_contacts, end_frame, time_bonus, final_bonus, time_left)",
+    "CREATE INDEX runs_order ON runs (hidden, score DESC, seq)",
+    "CREATE INDEX runs_player ON runs (player, seq)",
+    "CREATE TABLE replays (id TEXT PRIMARY KEY REFERENCES runs (id), bytes BYTEA NOT NULL)",
+    "CREATE TABLE schema_version (version INTEGER NOT NULL)",
+};
+// clang-format on
+constexpr const char* kOldPlayer =
+    "INSERT INTO players (key, name, name_fold, created_at) VALUES ($1, $2, $3, $4)";
+constexpr const char* kOldRun =
+    "INSERT INTO runs (id, player, frames, end_frame, score, level, max_chain, total_contacts, time_bonus, "
+    "final_bonus, time_left, submitted_at) VALUES ($1, $2, 1, 0, 50, 1, 0, 0, 0, 0, 0, 0)";
+
+struct OldPlayer {
+    std::string key, name;
+    std::int64_t createdAt;
+};
+
+// Version 1 folded names in ASCII case alone.
+std::string asciiFold(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+void makeVersion1Sqlite(const std::string& path, const std::vector<OldPlayer>& players,
+                        const std::string& run) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    auto exec = [&](std::string sql, const std::vector<std::string>& params) {
+        for (char& c : sql)
+            if (c == '$') c = '?';
+        sqlite3_stmt* stmt = nullptr;
+        ASSERT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+        for (std::size_t i = 0; i < params.size(); ++i)
+            sqlite3_bind_text(stmt, static_cast<int>(i) + 1, params[i].c_str(), -1, SQLITE_TRANSIENT);
+        EXPECT_EQ(sqlite3_step(stmt), SQLITE_DONE) << sqlite3_errmsg(db);
+        sqlite3_finalize(stmt);
+    };
+    for (const char* statement : kVersion1Sqlite) exec(statement, {});
+    exec("INSERT INTO schema_version (version) VALUES (1)", {});
+    for (const OldPlayer& p : players)
+        exec(kOldPlayer, {p.key, p.name, asciiFold(p.name), std::to_string(p.createdAt)});
+    exec(kOldRun, {sha256Hex("an old run"), run});
+    sqlite3_close(db);
+}
+
+void makeVersion1Postgres(const std::string& url, const std::vector<OldPlayer>& players,
+                          const std::string& run) {
+    pqxx::connection c(url);
+    pqxx::work w(c);
+    w.exec0("DROP TABLE IF EXISTS replays, runs, players, schema_version");
+    for (const char* statement : kVersion1Postgres) w.exec0(statement);
+    w.exec0("INSERT INTO schema_version (version) VALUES (1)");
+    for (const OldPlayer& p : players)
+        w.exec_params0(kOldPlayer, p.key, p.name, asciiFold(p.name), p.createdAt);
+    w.exec_params0(kOldRun, sha256Hex("an old run"), run);
+    w.commit();
+}
+
+} // namespace
+
+class MigrationTest : public ::testing::TestWithParam<std::string> {
+  protected:
+    void TearDown() override {
+        if (!dir_.empty()) fs::remove_all(dir_);
+    }
+    fs::path dir_;
+};
+
+// Every player in the order they came: a name that reads the same as an earlier one's,
+// or that the rule refuses, becomes one made from it and the key (more of the key when
+// that is taken too); every other name is kept in its normal form. The runs stay.
+TEST_P(MigrationTest, StoredNamesComeUnderTheOneRule) {
+    const auto key = [](const char* who) { return sha256Hex(std::string("key ") + who); };
+    const auto tagged = [](const std::string& name, const std::string& k, std::size_t digits) {
+        return name + " (" + k.substr(0, digits) + ")";
+    };
+    // Two keys that came at the same moment: the smaller is the earlier.
+    const std::string tieFirst = std::min(key("tie a"), key("tie b")),
+                      tieSecond = std::max(key("tie a"), key("tie b"));
+    struct Case {
+        OldPlayer before;
+        std::string after;
+    };
+    const std::vector<Case> cases = {
+        {{key("holder"), tagged("Leader", key("fullwidth"), 8), 10}, tagged("Leader", key("fullwidth"), 8)},
+        {{key("latin"), "Leader", 11}, "Leader"},
+        {{key("cyrillic"), "L\u0435ader", 12}, tagged("L\u0435ader", key("cyrillic"), 8)},
+        {{key("fullwidth"), "\uFF2C\uFF45\uFF41\uFF44\uFF45\uFF52", 13},
+         tagged("Leader", key("fullwidth"), 12)},
+        {{key("joiner"), "Leader\u200D", 14}, tagged("Leader", key("joiner"), 8)},
+        {{key("soft"), "soft\u00ADhyphen", 15}, tagged("softhyphen", key("soft"), 8)},
+        {{tieSecond, "P-autoplay", 16}, tagged("P-autoplay", tieSecond, 8)},
+        {{tieFirst, "\u0420-autoplay", 16}, "\u0420-autoplay"},
+        {{key("capital"), "\u00C4B", 17}, "\u00C4B"},
+        {{key("small"), "\u00E4b", 18}, tagged("\u00E4b", key("small"), 8)},
+        {{key("long"), repeated("\u337F", 7), 19}, tagged("株式会社株式会社株式会社株", key("long"), 8)},
+        {{key("invisible"), "\u2060", 20}, "(" + key("invisible").substr(0, 8) + ")"},
+        {{key("decomposed"), "Zoe\u0308", 21}, "Zo\u00EB"},
+        {{key("kanji"), "山田太郎", 22}, "山田太郎"},
+    };
+    std::vector<OldPlayer> players;
+    for (const Case& c : cases) players.push_back(c.before);
+
+    std::string where;
+    if (GetParam() == "sqlite") {
+        char tmpl[] = "/tmp/tolvane-migrate-XXXXXX";
+        ASSERT_TRUE(mkdtemp(tmpl));
+        dir_ = tmpl;
+        where = (dir_ / "runs.sqlite").string();
+        makeVersion1Sqlite(where, players, key("cyrillic"));
+    } else {
+        const char* url = std::getenv("TOLVANE_TEST_POSTGRES");
+        if (!url || !*url) GTEST_SKIP() << "TOLVANE_TEST_POSTGRES is not set (the PostgreSQL test sets it)";
+        where = url;
+        makeVersion1Postgres(where, players, key("cyrillic"));
+    }
+    if (HasFatalFailure()) return;
+
+    Store store(openDatabase(where));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.before.name);
+        const auto page = store.player(c.before.key, {}, 0, 0);
+        ASSERT_TRUE(page);
+        EXPECT_EQ(page->name, c.after);
+        EXPECT_FALSE(names::problem(c.after)) << *names::problem(c.after);
+        EXPECT_EQ(store.nameOwner(names::skeleton(c.after)), c.before.key);
+    }
+    const auto run = store.run(sha256Hex("an old run"));
+    ASSERT_TRUE(run);
+    EXPECT_EQ(run->name, tagged("L\u0435ader", key("cyrillic"), 8));
+    EXPECT_EQ(store.nameOwner(names::skeleton("leader")), key("latin"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Databases, MigrationTest, ::testing::Values("sqlite", "postgresql"),
                          [](const auto& info) { return info.param; });
 
 TEST(PlayerFiles, AllAreReadOrTheRefusalNamesTheFile) {
