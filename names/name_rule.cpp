@@ -158,7 +158,7 @@ std::string withoutRefused(std::string_view name) {
     icu::UnicodeString kept;
     for (int32_t i = 0; i < text.length(); i = text.moveIndex32(i, 1)) {
         const UChar32 c = text.char32At(i);
-        if (c == 0xFFFD || refusedCharacter(c)) continue;
+        if (refusedCharacter(c)) continue;
         if (kept.isEmpty() && (combiningMark(c) || blankLooking(c))) continue;
         kept.append(c);
     }

@@ -334,7 +334,8 @@ TEST_F(OnlineWindowTest, ARefusalShowsTheServersReason) {
     const auto entry = settled();
     ASSERT_TRUE(entry);
     EXPECT_EQ(entry->state, OutboxEntry::Refused);
-    EXPECT_EQ(entry->message, R"(the name "Kiri" belongs to another player)");
+    EXPECT_EQ(entry->message,
+              R"(the name "Kiri" belongs to another player: it reads the same as their name "kiri")");
     EXPECT_TRUE(window->Sent->item(0)->text().endsWith(entry->message));
 }
 
