@@ -50,15 +50,4 @@ TEST(NameRule, RefusalsSayWhatIsWrong) {
     }
 }
 
-// What a name refused by the rule leaves to build a new one from.
-TEST(NameRule, WithoutRefusedKeepsWhatShows) {
-    for (const auto& [name, kept] : {std::pair<std::string, std::string>{"Leader\u200D", "Leader"},
-                                     {"\u0301 so\u00ADft\u202E ", "soft"},
-                                     {"\uFF21\uE000b", "Ab"},
-                                     {"\u3164", ""}}) {
-        SCOPED_TRACE(name);
-        EXPECT_EQ(names::withoutRefused(name), kept);
-    }
-}
-
 } // namespace
