@@ -2,7 +2,8 @@
 // and PostgreSQL both accept.
 #include "server/migrations.h"
 
-#include <set>
+#include <cstdio>
+#include <map>
 #include <string>
 
 #include "names/name_rule.h"
@@ -40,13 +41,17 @@ void migrateNamesToOneRule(SqlConnection& c) {
     // reached never stands in the way of an earlier player's skeleton. No skeleton holds
     // U+0001 (the rule refuses controls), and the keys are unique.
     c.query("UPDATE players SET name_fold = CAST($1 AS TEXT) || key", {std::string("\x01")});
-    std::set<std::string> taken;
+    std::map<std::string, std::string> taken; // skeleton: the name that has it
     for (const SqlRow& row : players) {
         const std::string& key = row.text(0);
         const std::string& stored = row.text(1);
         std::string name = names::normalized(stored);
         std::string fold = names::skeleton(name);
-        if (names::problem(stored) || taken.count(fold)) {
+        const auto refused = names::problem(stored);
+        if (refused || taken.count(fold)) {
+            const std::string why =
+                refused ? *refused
+                        : "it reads the same as \"" + taken.at(fold) + "\", an earlier player's name";
             name.clear();
             for (int digits : {8, 12, 16, 20}) {
                 const std::string candidate = withKey(stored, key, digits);
@@ -60,8 +65,11 @@ void migrateNamesToOneRule(SqlConnection& c) {
                 if (!taken.count(names::skeleton(candidate))) name = candidate;
             }
             fold = names::skeleton(name);
+            // The operators' record of what became of the name.
+            std::fprintf(stderr, "tolvane-server: the player %s was \"%s\" and is now \"%s\": %s\n",
+                         key.c_str(), stored.c_str(), name.c_str(), why.c_str());
         }
-        taken.insert(fold);
+        taken.emplace(fold, name);
         c.query("UPDATE players SET name = $1, name_fold = $2 WHERE key = $3", {name, fold, key});
     }
 }
