@@ -16,6 +16,7 @@
 #include <algorithm>
 
 #include "look.h"
+#include "names/name_rule.h"
 #include "settings/settings.h"
 
 namespace kestrow {
@@ -152,13 +153,16 @@ QNetworkAccessManager* Online::network() {
 }
 
 bool Online::setName(const QString& name, QString* why) {
-    const std::string text = name.toStdString();
-    if (!settings::nameFits(text)) {
-        if (why) *why = qtext(N_("名前は1～24文字で、制御文字や前後の空白は使えません"));
+    // Kept in the form the table stores and shows (NFKC), and checked as the file reads it.
+    const std::string text = names::normalized(name.toStdString());
+    if (const auto problem = settings::nameProblem(text)) {
+        if (why)
+            *why = qtext(N_("名前は1～24文字で、制御文字や前後の空白は使えません")) + QStringLiteral(": ") +
+                   QString::fromStdString(*problem);
         return false;
     }
     if (!writeSetting("name", text, why)) return false;
-    name_ = name;
+    name_ = QString::fromStdString(text);
     sendWaiting(true); // runs that waited for a name
     return true;
 }

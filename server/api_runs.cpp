@@ -2,6 +2,7 @@
 #include <chrono>
 #include <cmath>
 
+#include "names/name_rule.h"
 #include "server/app.h"
 #include "server/identity.h"
 #include "server/verify.h"
@@ -28,6 +29,16 @@ bool hexDigits(const std::string& s, std::size_t n) {
     return true;
 }
 
+// The refusal of a name that reads the same as the name of another key, naming theirs.
+std::string nameTaken(Store& store, const std::string& fold, const std::string& shown) {
+    std::optional<std::string> theirs;
+    if (auto owner = store.nameOwner(fold))
+        if (auto page = store.player(*owner, {}, 0, 0)) theirs = page->name;
+    std::string why = "the name \"" + shown + "\" belongs to another player";
+    if (theirs && *theirs != shown) why += ": it reads the same as their name \"" + *theirs + "\"";
+    return why;
+}
+
 } // namespace
 
 // Checks everything that is cheap first (the form, the rate, the signature, the name),
@@ -43,7 +54,7 @@ void App::postRun(Request& req, Respond respond) {
     const std::string signature = field(body, "signature");
     if (!isPlayerKey(player))
         throw ApiError(400, "player must be 64 lowercase hex digits (an Ed25519 public key)");
-    if (auto problem = nameProblem(name)) throw ApiError(400, *problem);
+    if (auto problem = names::problem(name)) throw ApiError(400, *problem);
     if (!hexDigits(signature, 128)) throw ApiError(400, "signature must be 128 hex digits");
 
     // The address pays for the work of checking; the player's own budget only for runs it
@@ -63,12 +74,14 @@ void App::postRun(Request& req, Respond respond) {
         ++metrics_.rateLimited["submit_player"];
         throw ApiError(429, "too many runs sent by this player", retry);
     }
-    const std::string fold = foldName(name);
+    // Signed as sent; stored and shown in its normal form; one name with all that read the same.
+    const std::string shown = names::normalized(name);
+    const std::string fold = names::skeleton(name);
     if (auto owner = store_->nameOwner(fold); owner && *owner != player)
-        throw ApiError(403, "the name \"" + name + "\" belongs to another player");
+        throw ApiError(403, nameTaken(*store_, fold, shown));
 
     const std::int64_t submittedAt = now();
-    auto job = [this, respond, player, name, fold, submittedAt, bytes = std::move(*replay)] {
+    auto job = [this, respond, player, name = shown, fold, submittedAt, bytes = std::move(*replay)] {
         try {
             const auto started = std::chrono::steady_clock::now();
             Verified v = verifyReplay(bytes);
@@ -104,7 +117,7 @@ void App::postRun(Request& req, Respond respond) {
                 return;
             case Outcome::NameTaken:
                 outcome("name_taken");
-                respond(errorResponse(403, "the name \"" + name + "\" belongs to another player"));
+                respond(errorResponse(403, nameTaken(*store_, fold, name)));
                 return;
             case Outcome::Hidden:
                 outcome("hidden");

@@ -1,5 +1,5 @@
 // Players without accounts: a player is an Ed25519 public key; a run is signed with its
-// secret key; a name belongs to the first key that uses it.
+// secret key. (The rule for the names they use: names/name_rule.h.)
 #pragma once
 
 #include <optional>
@@ -15,13 +15,6 @@ bool setUpIdentity();
 bool isPlayerKey(std::string_view s);
 // 64 lowercase hex digits: a run's id.
 bool isRunId(std::string_view s);
-
-// Why a name cannot be used, or nothing when it can: 1 to 24 characters of valid
-// UTF-8, no control characters (nor the invisible ones that turn text around), no
-// blank at either end.
-std::optional<std::string> nameProblem(std::string_view name);
-// The form in which two names are the same name: ASCII letters in lower case.
-std::string foldName(std::string_view name);
 
 // The bytes a player signs for a run.
 std::string runMessage(std::string_view player, std::string_view name, std::string_view replay);

@@ -5,4 +5,13 @@
 
 #include "server/sql.h"
 
-namespace tolvane::server {} // namespace tolvane::server
+namespace tolvane::server {
+
+// Version 2: every player's name under the one name rule (names/name_rule.h). The name
+// becomes its NFKC form and name_fold its skeleton, player by player in the order they
+// came (created_at, then key). A name that reads the same as an earlier player's, or
+// that the rule refuses, becomes one made from it and the key: "Lеader (1a2b3c4d)",
+// more of the key only when that too is taken.
+void migrateNamesToOneRule(SqlConnection& c);
+
+} // namespace tolvane::server

@@ -3,6 +3,7 @@
 // that loses one is run again from its start and then sees the winner's row.
 #include <pqxx/pqxx>
 
+#include "server/migrations.h"
 #include "server/sql.h"
 
 namespace tolvane::server {
@@ -32,6 +33,8 @@ const std::vector<SchemaStep> kPostgresSchema = {
         "CREATE INDEX runs_player ON runs (player, seq)",
         "CREATE TABLE replays (id TEXT PRIMARY KEY REFERENCES runs (id), bytes BYTEA NOT NULL)",
     }},
+    // Every player's name under the one name rule: name_fold becomes its skeleton.
+    {2, {}, migrateNamesToOneRule},
 };
 // clang-format on
 

@@ -5,6 +5,7 @@
 
 #include <map>
 
+#include "server/migrations.h"
 #include "server/sql.h"
 
 namespace tolvane::server {
@@ -34,6 +35,8 @@ const std::vector<SchemaStep> kSqliteSchema = {
         "CREATE INDEX runs_player ON runs (player, seq)",
         "CREATE TABLE replays (id TEXT PRIMARY KEY REFERENCES runs (id), bytes BLOB NOT NULL)",
     }},
+    // Every player's name under the one name rule: name_fold becomes its skeleton.
+    {2, {}, migrateNamesToOneRule},
 };
 // clang-format on
 

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "names/name_rule.h"
 #include "settings/inifile.h"
 
 namespace settings {
@@ -198,22 +199,14 @@ void readPad(Reader& r, Settings& s) {
 
 const ActionInfo& actionInfo(Action action) { return kActions[static_cast<int>(action)]; }
 
-bool nameFits(std::string_view name) {
-    if (name.empty() || name.front() == ' ' || name.back() == ' ') return false;
-    if (name.find(" ;") != std::string_view::npos || name.find(" #") != std::string_view::npos) return false;
-    int characters = 0;
-    for (size_t i = 0; i < name.size();) {
-        const auto c = static_cast<unsigned char>(name[i]);
-        const int n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-        if (n == 0 || i + n > name.size() || c < 0x20 || c == 0x7F) return false;
-        for (int k = 1; k < n; ++k) {
-            if ((static_cast<unsigned char>(name[i + k]) & 0xC0) != 0x80) return false;
-        }
-        i += n;
-        ++characters;
-    }
-    return characters <= 24;
+std::optional<std::string> nameProblem(std::string_view name) {
+    if (auto why = names::problem(name)) return why;
+    if (name.find(" ;") != std::string_view::npos || name.find(" #") != std::string_view::npos)
+        return "the name holds a ';' or '#' after a blank, which the settings file would read as a comment";
+    return std::nullopt;
 }
+
+bool nameFits(std::string_view name) { return !nameProblem(name); }
 
 bool heardTogether(Action a, Action b) {
     const When x = actionInfo(a).when, y = actionInfo(b).when;
@@ -272,11 +265,11 @@ Settings parse(std::string_view text, std::vector<Warning>* warnings) {
             r.warn(*e, "not an http:// or https:// address", "no server (online off)");
     }
     if (const Entry* e = r.find("online", "name")) {
-        if (e->value.empty() || nameFits(e->value))
+        const auto why = e->value.empty() ? std::nullopt : nameProblem(e->value);
+        if (!why)
             s.name = e->value;
         else
-            r.warn(*e, "a name is 1 to 24 characters, without control characters or blanks at its ends",
-                   "no name");
+            r.warn(*e, *why, "no name");
     }
     if (const Entry* e = r.find("online", "auto_submit"); e && !parseBool(e->value, s.autoSubmit))
         r.warn(*e, "neither true nor false", "false");

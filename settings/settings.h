@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -90,9 +91,10 @@ struct Warning {
     std::string text;
 };
 
-// Whether a name can stand in the file and be shown on the table: 1 to 24 characters of
-// UTF-8, no control character, no blank at either end, and nothing the file would read as
-// a comment (a ';' or '#' after a blank).
+// Why a name cannot stand in the file and be shown on the table, or nothing: the online
+// table's name rule (names/name_rule.h), and nothing the file would read as a comment
+// (a ';' or '#' after a blank).
+std::optional<std::string> nameProblem(std::string_view name);
 bool nameFits(std::string_view name);
 
 // Reads settings from the text of a settings file. Every value that cannot be used

@@ -1,6 +1,6 @@
 # libFuzzer targets for what comes from outside: the replay loader, the high-score reader,
-# the settings reader, the player key's reader, the menu's online outbox and the server's
-# answers, and the server's request handling (JSON, base64, replay bytes).
+# the settings reader, the player key's reader, the name rule, the menu's online outbox and
+# the server's answers, and the server's request handling (JSON, base64, replay bytes).
 # Configure a separate build with clang and
 # -DTOLVANE_FUZZ=ON, build the targets by name, and run them on the seeds in fuzz/.
 if(TOLVANE_FUZZ)
@@ -21,13 +21,19 @@ if(TOLVANE_FUZZ)
     ${PROJECT_SOURCE_DIR}/game ${PROJECT_SOURCE_DIR}/media ${PROJECT_SOURCE_DIR})
   target_compile_options(records_fuzz_core PRIVATE -fsanitize=fuzzer-no-link ${FUZZ_SANITIZERS})
 
+  # The name rule that the server and the menu share.
+  add_library(names_fuzz_core STATIC ${PROJECT_SOURCE_DIR}/names/name_rule.cpp)
+  target_include_directories(names_fuzz_core PUBLIC ${PROJECT_SOURCE_DIR})
+  target_compile_options(names_fuzz_core PRIVATE -fsanitize=fuzzer-no-link ${FUZZ_SANITIZERS})
+  target_link_libraries(names_fuzz_core PUBLIC PkgConfig::ICU)
+
   # The settings file's reader and writer.
   add_library(settings_fuzz_core STATIC
     ${PROJECT_SOURCE_DIR}/settings/settings.cpp
     ${PROJECT_SOURCE_DIR}/settings/inifile.cpp)
   target_include_directories(settings_fuzz_core PUBLIC ${PROJECT_SOURCE_DIR})
   target_compile_options(settings_fuzz_core PRIVATE -fsanitize=fuzzer-no-link ${FUZZ_SANITIZERS})
-  target_link_libraries(settings_fuzz_core PUBLIC PkgConfig::SDL2 PkgConfig::INIH)
+  target_link_libraries(settings_fuzz_core PUBLIC PkgConfig::SDL2 PkgConfig::INIH names_fuzz_core)
 
   # The player key file's reader.
   add_library(player_fuzz_core STATIC ${PROJECT_SOURCE_DIR}/player/player_key.cpp)
@@ -37,7 +43,8 @@ if(TOLVANE_FUZZ)
 
   # Each target with the code it fuzzes: TARGET:LIBRARY.
   foreach(pair fuzz_load_replay:records_fuzz_core fuzz_hiscore_reader:records_fuzz_core
-               fuzz_settings_reader:settings_fuzz_core fuzz_player_key:player_fuzz_core)
+               fuzz_settings_reader:settings_fuzz_core fuzz_player_key:player_fuzz_core
+               fuzz_name_rule:names_fuzz_core)
     string(REPLACE ":" ";" pair ${pair})
     list(GET pair 0 target)
     list(GET pair 1 library)

@@ -9,6 +9,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "name_cases.h"
+#include "names/name_rule.h"
 #include "records_test_support.h"
 #include "settings/inifile.h"
 #include "settings/settings.h"
@@ -222,6 +224,33 @@ TEST(Settings, SavesMergeWithTheFileOnDiskAndAFailedOneLosesNothing) {
     warnings.clear();
     EXPECT_EQ(settings::load(folder, &warnings), settings::defaults());
     EXPECT_EQ(warnings.size(), 1u);
+}
+
+// The menu holds the online table's names by the table's own rule, the server's cases
+// (tests/name_cases.h) through the settings file.
+TEST(Settings, OnlineNamesFollowTheTablesRule) {
+    for (const NameCase& c : nameCases()) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(settings::nameFits(c.name), c.accepted);
+        EXPECT_EQ(settings::nameProblem(c.name), names::problem(c.name)); // the server's words
+        // Read from a file that holds it byte for byte: taken, or left out with a warning.
+        if (c.name.empty() || c.name.find_first_of("\t\n\v\f\r") != std::string::npos ||
+            c.name.front() == ' ' || c.name.back() == ' ')
+            continue;
+        std::vector<settings::Warning> warnings;
+        const settings::Settings s = settings::parse("[online]\nname = " + c.name + "\n", &warnings);
+        EXPECT_EQ(s.name, c.accepted ? c.name : "");
+        EXPECT_EQ(warnings.size(), c.accepted ? 0u : 1u);
+    }
+    // What the file needs on top: nothing it would read as the start of a comment.
+    for (const auto& [name, fits] :
+         {std::pair{"a ;b", false}, {"a #b", false}, {"a;b", true}, {"#a", true}}) {
+        SCOPED_TRACE(name);
+        EXPECT_FALSE(names::problem(name));
+        EXPECT_EQ(settings::nameFits(name), fits);
+        const settings::Settings s = settings::parse(std::string("[online]\nname = ") + name + "\n");
+        EXPECT_EQ(s.name == name, fits); // what the file cannot hold would come back cut
+    }
 }
 
 } // namespace

@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "fuzz_check.h"
+#include "names/name_rule.h"
 #include "records/records.h"
 #include "server/app.h"
 #include "server/identity.h"
@@ -110,7 +111,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         checkRefusal(r);
         // Bytes that are not UTF-8 reach the server replaced, so not as they were signed.
         const std::string sent = nlohmann::json::parse(req.body)["name"].get<std::string>();
-        if (nameProblem(sent)) {
+        if (names::problem(sent)) {
             check(r.status == 400);
             break;
         }

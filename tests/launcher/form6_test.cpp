@@ -6,6 +6,7 @@
 #include "launcher_fixture.h"
 #include "online.h"
 #include "outbox.h"
+#include "settings/settings.h"
 
 #include <QDir>
 #include <QFile>
@@ -188,6 +189,27 @@ TEST(ServerAnswers, OnlyWellFormedAnswersAreTaken) {
     EXPECT_FALSE(parseStanding(R"({"best": {"week": {"score": 1}}})", &why));
 }
 
+// The name is kept in the form the table stores it in; a name the table's rule refuses is
+// not written, and the refusal gives the rule's reason after the menu's own sentence.
+TEST_F(LauncherTest, OnlineNameIsKeptInItsNormalFormOrRefusedWithTheRulesReason) {
+    const std::string file = base_.filePath("name.ini").toStdString();
+    Online online(file, base_.filePath("name.key").toStdString(), base_.filePath("name-outbox"));
+    QString why;
+    ASSERT_TRUE(online.setName(QString::fromUtf8("\uFF2C\uFF45\uFF41\uFF44\uFF45\uFF52"), &why))
+        << why.toStdString();
+    EXPECT_EQ(online.name(), "Leader");
+    EXPECT_EQ(settings::load(file, nullptr).name, "Leader");
+    for (const auto& [name, reason] :
+         {std::pair{"Leader\u200D", "the name contains an invisible formatting character (U+200D)"},
+          {"a\u3000#b", "the name holds a ';' or '#' after a blank, which the settings file would read as a "
+                        "comment"}}) {
+        SCOPED_TRACE(name);
+        EXPECT_FALSE(online.setName(QString::fromUtf8(name), &why));
+        EXPECT_TRUE(why.endsWith(QStringLiteral(": ") + reason)) << why.toStdString();
+        EXPECT_EQ(settings::load(file, nullptr).name, "Leader");
+    }
+}
+
 #ifdef TOLVANE_SERVER_PROGRAM
 // A tolvane-server of the test's own, on a free port of 127.0.0.1, with a fresh database.
 class Server {
@@ -334,7 +356,8 @@ TEST_F(OnlineWindowTest, ARefusalShowsTheServersReason) {
     const auto entry = settled();
     ASSERT_TRUE(entry);
     EXPECT_EQ(entry->state, OutboxEntry::Refused);
-    EXPECT_EQ(entry->message, R"(the name "Kiri" belongs to another player)");
+    EXPECT_EQ(entry->message,
+              R"(the name "Kiri" belongs to another player: it reads the same as their name "kiri")");
     EXPECT_TRUE(window->Sent->item(0)->text().endsWith(entry->message));
 }
 

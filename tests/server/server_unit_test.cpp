@@ -4,21 +4,27 @@
 #include <gtest/gtest.h>
 
 #include <sodium.h>
+#include <sqlite3.h>
+
+#include <pqxx/pqxx>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <thread>
 #include <unistd.h>
 
+#include "names/name_rule.h"
 #include "server/app.h"
 #include "server/identity.h"
 #include "server/pages.h"
 #include "server/verify.h"
+#include "tests/name_cases.h"
 
 using namespace tolvane::server;
 using namespace std::string_literals;
@@ -47,38 +53,114 @@ std::int64_t ms(int y, unsigned m, unsigned d, int h = 0) {
 
 } // namespace
 
-TEST(Names, Rules) {
-    struct Case {
-        std::string name;
-        bool ok;
-    };
-    for (const Case& c : {
-             Case{"a", true},
-             Case{"Ölmez ジョン 🚀", true},
-             Case{"<svg onload=alert(1)>", true},         // shown as text, so nothing to refuse
-             Case{"<img src=x onerror=alert(1)>", false}, // 28 characters
-             Case{std::string(24, 'x'), true},
-             Case{std::string(25, 'x'), false},
-             Case{"ジ" + std::string(23, 'x'), true}, // characters, not bytes
-             Case{"", false},
-             Case{" lead", false},
-             Case{"trail ", false},
-             Case{"tab\there", false},
-             Case{"new\nline", false},
-             Case{"del\x7f", false},
-             Case{"c1\xc2\x85", false},
-             Case{"rtl\xe2\x80\xaeoverride", false},
-             Case{"bad\xff", false},
-             Case{"overlong\xc0\xaf", false},
-             Case{"surrogate\xed\xa0\x80", false},
-             Case{"cut\xe3\x81", false},
-         }) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(!nameProblem(c.name).has_value(), c.ok) << nameProblem(c.name).value_or("");
+namespace {
+
+// A player's key pair and the runs it signs, as a client sends them.
+struct Signer {
+    unsigned char pk[crypto_sign_PUBLICKEYBYTES], sk[crypto_sign_SECRETKEYBYTES];
+    std::string key;
+
+    Signer() {
+        crypto_sign_keypair(pk, sk);
+        key = hexOf({reinterpret_cast<char*>(pk), sizeof pk});
     }
-    // Unique regardless of ASCII case, and of nothing else.
-    EXPECT_EQ(foldName("MiXeD Case"), foldName("mixed CASE"));
-    EXPECT_NE(foldName("ÄB"), foldName("äb"));
+    // The body of POST /api/v1/runs; the name's bytes go in as they are, whatever they are.
+    std::string run(const std::string& name, const std::string& replay) const {
+        const std::string message = runMessage(key, name, replay);
+        unsigned char sig[crypto_sign_BYTES];
+        crypto_sign_detached(sig, nullptr, reinterpret_cast<const unsigned char*>(message.data()),
+                             message.size(), sk);
+        return R"({"player": ")" + key + R"(", "name": )" + jsonText(name) + R"(, "replay": ")" +
+               toBase64(replay) + R"(", "signature": ")" + hexOf({reinterpret_cast<char*>(sig), sizeof sig}) +
+               "\"}";
+    }
+    static std::string jsonText(const std::string& text) {
+        std::string out = "\"";
+        for (char c : text) {
+            if (c == '"' || c == '\\') {
+                out += '\\';
+                out += c;
+            } else if (static_cast<unsigned char>(c) < 0x20) {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+                out += escaped;
+            } else {
+                out += c;
+            }
+        }
+        return out + "\"";
+    }
+};
+
+Response ask(App& app, Request req) {
+    req.address = req.addressGroup = "127.0.0.1";
+    std::promise<Response> answer;
+    app.handle(req, [&](Response r) { answer.set_value(std::move(r)); });
+    return answer.get_future().get();
+}
+
+Response postRun(App& app, const std::string& body) {
+    Request req;
+    req.method = "POST";
+    req.path = "/api/v1/runs";
+    req.body = body;
+    return ask(app, std::move(req));
+}
+
+std::string errorOf(const Response& r) {
+    const auto body = nlohmann::json::parse(r.body, nullptr, false);
+    return body.is_object() && body.contains("error") ? body["error"].get<std::string>() : "";
+}
+
+} // namespace
+
+// Every name case (tests/name_cases.h, the menu's test has them too) sent as a run:
+// refused with the rule's reason, or stored in its normal form and then held against
+// every other accepted name sent by another key: a look-alike is refused (403), any
+// other name passes (and the replay, which is no game, is what is refused).
+TEST(Names, EveryRunSentFollowsTheOneRule) {
+    ASSERT_TRUE(setUpIdentity());
+    setUpHeadlessGames();
+    char dir[] = "/tmp/tolvane-names-XXXXXX";
+    ASSERT_TRUE(mkdtemp(dir));
+    Settings settings;
+    settings.workers = 1;
+    settings.requestsPerSecond = settings.submitsPerMinute = settings.playerSubmitsPerMinute = 1e9;
+    auto app = std::make_unique<App>(std::make_unique<Store>(openDatabase(std::string(dir) + "/runs.sqlite")),
+                                     settings);
+    const Signer owner, other;
+    const std::string game = readFile(fs::path(TOLVANE_TEST_DATA) / "zero.rep");
+    const std::string notAGame = "\x01";
+    const auto& cases = nameCases();
+    for (const NameCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Response r = postRun(*app, owner.run(c.name, game));
+        if (!c.accepted) {
+            EXPECT_EQ(r.status, 400) << r.body;
+            // Bytes that are not UTF-8 are not JSON, and go no further.
+            const bool json = nlohmann::json::accept(Signer::jsonText(c.name));
+            EXPECT_EQ(errorOf(r), json ? *names::problem(c.name) : "the body is not JSON");
+            continue;
+        }
+        ASSERT_TRUE(r.status == 200 || r.status == 201) << r.body;
+        EXPECT_EQ(nlohmann::json::parse(r.body)["name"], c.shown());
+        for (const NameCase& d : cases) {
+            if (!d.accepted || &d == &c) continue;
+            SCOPED_TRACE(d.what);
+            const Response t = postRun(*app, other.run(d.name, notAGame));
+            if (c.group != 0 && d.group == c.group) {
+                EXPECT_EQ(t.status, 403);
+                std::string why = "the name \"" + d.shown() + "\" belongs to another player";
+                if (d.shown() != c.shown()) why += ": it reads the same as their name \"" + c.shown() + "\"";
+                EXPECT_EQ(errorOf(t), why);
+            } else {
+                EXPECT_EQ(t.status, 400);
+                EXPECT_TRUE(errorOf(t).starts_with("the replay cannot be used")) << errorOf(t);
+            }
+        }
+    }
+    app.reset();
+    fs::remove_all(dir);
 }
 
 TEST(Signatures, OnlyTheKeysSignatureOfTheExactMessagePasses) {
@@ -288,7 +370,7 @@ class StoreTest : public ::testing::TestWithParam<std::string> {
         n.id = sha256Hex("run " + std::to_string(made_));
         n.player = keyOf(player);
         n.name = name;
-        n.nameFold = foldName(n.name);
+        n.nameFold = names::skeleton(n.name);
         n.replay = std::string("\x01\0\0\0\0\0", 6);
         n.figures = {1000 + made_, 999 + made_, score, 1, 2, 3, 4, 5, made_};
         n.submittedAt = at;
@@ -321,14 +403,14 @@ TEST_P(StoreTest, SubmissionOutcomes) {
     NewRun copied = first; // another player sends the same game
     copied.player = keyOf("bob");
     copied.name = "Bob";
-    copied.nameFold = foldName("Bob");
+    copied.nameFold = names::skeleton("Bob");
     NewRun lookalike = runOf("bob", "Bob", 0, t); // another file, every figure the same
     lookalike.figures = first.figures;
     NewRun sameFiguresMine = runOf("ann", first.name, 0, t);
     sameFiguresMine.figures = first.figures;
     NewRun nameTaken = runOf("cy", "x", 700, t);
     nameTaken.name = "ANN";
-    nameTaken.nameFold = foldName(first.name);
+    nameTaken.nameFold = names::skeleton(first.name);
     for (const Case& c : {Case{"the same game again", again, Outcome::AlreadyYours},
                           Case{"the same id from another key", copied, Outcome::TakenByOther},
                           Case{"identical figures from another key", lookalike, Outcome::TakenByOther},
@@ -346,7 +428,7 @@ TEST_P(StoreTest, SubmissionOutcomes) {
     const TablePage page = store_->table(0, 0, 100);
     ASSERT_EQ(page.total, 1);
     EXPECT_EQ(page.entries[0].id, first.id);
-    EXPECT_FALSE(store_->nameOwner(foldName("Bob")));
+    EXPECT_FALSE(store_->nameOwner(names::skeleton("Bob")));
 
     // A key moves to a free name; its old name is then free for another key.
     NewRun renamed = runOf("ann", "Annie", 400, t);
@@ -430,6 +512,177 @@ TEST_P(StoreTest, TableIsEachPlayersBestByPeriod) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Databases, StoreTest, ::testing::Values("sqlite", "postgresql"),
+                         [](const auto& info) { return info.param; });
+
+// ---- Schema version 2: the stored players under the one name rule ----
+
+namespace {
+
+// The tables of a version 1 database, word for word as the servers of that version made
+// them, SQLite's and then PostgreSQL's.
+// clang-format off
+const std::vector<const char*> kVersion1Sqlite = {
+    "CREATE TABLE players (key TEXT PRIMARY KEY, name TEXT NOT NULL, name_fold TEXT NOT NULL UNIQUE,"
+    "  created_at INTEGER NOT NULL)",
+    "CREATE TABLE runs (seq INTEGER PRIMARY KEY AUTOINCREMENT, id TEXT NOT NULL UNIQUE,"
+    "  player TEXT NOT NULL REFERENCES players (key),"
+    "  frames INTEGER NOT NULL, end_frame INTEGER NOT NULL, score INTEGER NOT NULL,"
+    "  level INTEGER NOT NULL, max_chain INTEGER NOT NULL, total_contacts INTEGER NOT NULL,"
+    "  time_bonus INTEGER NOT NULL, final_bonus INTEGER NOT NULL, time_left INTEGER NOT NULL,"
+    "  submitted_at INTEGER NOT NULL, hidden INTEGER NOT NULL DEFAULT 0)",
+    "CREATE UNIQUE INDEX runs_figures ON runs"
+    "  (score, level, max_chain, total_contacts, end_frame, time_bonus, final_bonus, time_left)",
+    "CREATE INDEX runs_order ON runs (hidden, score DESC, seq)",
+    "CREATE INDEX runs_player ON runs (player, seq)",
+    "CREATE TABLE replays (id TEXT PRIMARY KEY REFERENCES runs (id), bytes BLOB NOT NULL)",
+    "CREATE TABLE schema_version (version INTEGER NOT NULL)",
+};
+const std::vector<const char*> kVersion1Postgres = {
+    "CREATE TABLE players (key TEXT PRIMARY KEY, name TEXT NOT NULL, name_fold TEXT NOT NULL UNIQUE,"
+    "  created_at BIGINT NOT NULL)",
+    "CREATE TABLE runs (seq BIGSERIAL PRIMARY KEY, id TEXT NOT NULL UNIQUE,"
+    "  player TEXT NOT NULL REFERENCES players (key),"
+    "  frames BIGINT NOT NULL, end_frame BIGINT NOT NULL, score BIGINT NOT NULL,"
+    "  level BIGINT NOT NULL, max_chain BIGINT NOT NULL, total_contacts BIGINT NOT NULL,"
+    "  time_bonus BIGINT NOT NULL, final_bonus BIGINT NOT NULL, time_left BIGINT NOT NULL,"
+    "  submitted_at BIGINT NOT NULL, hidden INTEGER NOT NULL DEFAULT 0)",
+    "CREATE UNIQUE INDEX runs_figures ON runs"
+    "  (score, level, max_chain, total_contacts, end_frame, time_bonus, final_bonus, time_left)",
+    "CREATE INDEX runs_order ON runs (hidden, score DESC, seq)",
+    "CREATE INDEX runs_player ON runs (player, seq)",
+    "CREATE TABLE replays (id TEXT PRIMARY KEY REFERENCES runs (id), bytes BYTEA NOT NULL)",
+    "CREATE TABLE schema_version (version INTEGER NOT NULL)",
+};
+// clang-format on
+constexpr const char* kOldPlayer =
+    "INSERT INTO players (key, name, name_fold, created_at) VALUES ($1, $2, $3, $4)";
+constexpr const char* kOldRun =
+    "INSERT INTO runs (id, player, frames, end_frame, score, level, max_chain, total_contacts, time_bonus, "
+    "final_bonus, time_left, submitted_at) VALUES ($1, $2, 1, 0, 50, 1, 0, 0, 0, 0, 0, 0)";
+
+struct OldPlayer {
+    std::string key, name;
+    std::int64_t createdAt;
+};
+
+// Version 1 folded names in ASCII case alone.
+std::string asciiFold(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+void makeVersion1Sqlite(const std::string& path, const std::vector<OldPlayer>& players,
+                        const std::string& run) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    auto exec = [&](std::string sql, const std::vector<std::string>& params) {
+        for (char& c : sql)
+            if (c == '$') c = '?';
+        sqlite3_stmt* stmt = nullptr;
+        ASSERT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+        for (std::size_t i = 0; i < params.size(); ++i)
+            sqlite3_bind_text(stmt, static_cast<int>(i) + 1, params[i].c_str(), -1, SQLITE_TRANSIENT);
+        EXPECT_EQ(sqlite3_step(stmt), SQLITE_DONE) << sqlite3_errmsg(db);
+        sqlite3_finalize(stmt);
+    };
+    for (const char* statement : kVersion1Sqlite) exec(statement, {});
+    exec("INSERT INTO schema_version (version) VALUES (1)", {});
+    for (const OldPlayer& p : players)
+        exec(kOldPlayer, {p.key, p.name, asciiFold(p.name), std::to_string(p.createdAt)});
+    exec(kOldRun, {sha256Hex("an old run"), run});
+    sqlite3_close(db);
+}
+
+void makeVersion1Postgres(const std::string& url, const std::vector<OldPlayer>& players,
+                          const std::string& run) {
+    pqxx::connection c(url);
+    pqxx::work w(c);
+    w.exec0("DROP TABLE IF EXISTS replays, runs, players, schema_version");
+    for (const char* statement : kVersion1Postgres) w.exec0(statement);
+    w.exec0("INSERT INTO schema_version (version) VALUES (1)");
+    for (const OldPlayer& p : players)
+        w.exec_params0(kOldPlayer, p.key, p.name, asciiFold(p.name), p.createdAt);
+    w.exec_params0(kOldRun, sha256Hex("an old run"), run);
+    w.commit();
+}
+
+} // namespace
+
+class MigrationTest : public ::testing::TestWithParam<std::string> {
+  protected:
+    void TearDown() override {
+        if (!dir_.empty()) fs::remove_all(dir_);
+    }
+    fs::path dir_;
+};
+
+// Every player in the order they came: a name that reads the same as an earlier one's,
+// or that the rule refuses, becomes one made from it and the key (more of the key when
+// that is taken too); every other name is kept in its normal form. The runs stay.
+TEST_P(MigrationTest, StoredNamesComeUnderTheOneRule) {
+    const auto key = [](const char* who) { return sha256Hex(std::string("key ") + who); };
+    const auto tagged = [](const std::string& name, const std::string& k, std::size_t digits) {
+        return name + " (" + k.substr(0, digits) + ")";
+    };
+    // Two keys that came at the same moment: the smaller is the earlier.
+    const std::string tieFirst = std::min(key("tie a"), key("tie b")),
+                      tieSecond = std::max(key("tie a"), key("tie b"));
+    struct Case {
+        OldPlayer before;
+        std::string after;
+    };
+    const std::vector<Case> cases = {
+        {{key("holder"), tagged("Leader", key("fullwidth"), 8), 10}, tagged("Leader", key("fullwidth"), 8)},
+        {{key("latin"), "Leader", 11}, "Leader"},
+        {{key("cyrillic"), "L\u0435ader", 12}, tagged("L\u0435ader", key("cyrillic"), 8)},
+        {{key("fullwidth"), "\uFF2C\uFF45\uFF41\uFF44\uFF45\uFF52", 13},
+         tagged("Leader", key("fullwidth"), 12)},
+        {{key("joiner"), "Leader\u200D", 14}, tagged("Leader", key("joiner"), 8)},
+        {{key("soft"), "soft\u00ADhyphen", 15}, tagged("softhyphen", key("soft"), 8)},
+        {{tieSecond, "P-autoplay", 16}, tagged("P-autoplay", tieSecond, 8)},
+        {{tieFirst, "\u0420-autoplay", 16}, "\u0420-autoplay"},
+        {{key("capital"), "\u00C4B", 17}, "\u00C4B"},
+        {{key("small"), "\u00E4b", 18}, tagged("\u00E4b", key("small"), 8)},
+        {{key("long"), repeated("\u337F", 7), 19}, tagged("株式会社株式会社株式会社株", key("long"), 8)},
+        {{key("invisible"), "\u2060", 20}, "(" + key("invisible").substr(0, 8) + ")"},
+        {{key("decomposed"), "Zoe\u0308", 21}, "Zo\u00EB"},
+        {{key("kanji"), "山田太郎", 22}, "山田太郎"},
+    };
+    std::vector<OldPlayer> players;
+    for (const Case& c : cases) players.push_back(c.before);
+
+    std::string where;
+    if (GetParam() == "sqlite") {
+        char tmpl[] = "/tmp/tolvane-migrate-XXXXXX";
+        ASSERT_TRUE(mkdtemp(tmpl));
+        dir_ = tmpl;
+        where = (dir_ / "runs.sqlite").string();
+        makeVersion1Sqlite(where, players, key("cyrillic"));
+    } else {
+        const char* url = std::getenv("TOLVANE_TEST_POSTGRES");
+        if (!url || !*url) GTEST_SKIP() << "TOLVANE_TEST_POSTGRES is not set (the PostgreSQL test sets it)";
+        where = url;
+        makeVersion1Postgres(where, players, key("cyrillic"));
+    }
+    if (HasFatalFailure()) return;
+
+    Store store(openDatabase(where));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.before.name);
+        const auto page = store.player(c.before.key, {}, 0, 0);
+        ASSERT_TRUE(page);
+        EXPECT_EQ(page->name, c.after);
+        EXPECT_FALSE(names::problem(c.after)) << *names::problem(c.after);
+        EXPECT_EQ(store.nameOwner(names::skeleton(c.after)), c.before.key);
+    }
+    const auto run = store.run(sha256Hex("an old run"));
+    ASSERT_TRUE(run);
+    EXPECT_EQ(run->name, tagged("L\u0435ader", key("cyrillic"), 8));
+    EXPECT_EQ(store.nameOwner(names::skeleton("leader")), key("latin"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Databases, MigrationTest, ::testing::Values("sqlite", "postgresql"),
                          [](const auto& info) { return info.param; });
 
 TEST(PlayerFiles, AllAreReadOrTheRefusalNamesTheFile) {
