@@ -34,6 +34,10 @@ const std::vector<SchemaStep> kSqliteSchema = {
         "CREATE INDEX runs_player ON runs (player, seq)",
         "CREATE TABLE replays (id TEXT PRIMARY KEY REFERENCES runs (id), bytes BLOB NOT NULL)",
     }},
+    // The periods' rankings read the runs since a day, a week or a month.
+    {4, {
+        "CREATE INDEX runs_submitted ON runs (submitted_at)",
+    }},
 };
 // clang-format on
 

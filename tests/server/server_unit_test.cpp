@@ -10,7 +10,9 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <sstream>
 #include <thread>
 #include <unistd.h>
@@ -427,6 +429,101 @@ TEST_P(StoreTest, TableIsEachPlayersBestByPeriod) {
     ASSERT_EQ(ann->runs.size(), 2u);
     EXPECT_EQ(ann->runs[0].id, runs[1].id); // newest first
     EXPECT_FALSE(store_->player(keyOf("nobody"), starts, 0, 10));
+}
+
+// The rankings in memory against the rule itself, over runs with many equal scores:
+// pages of every period at several offsets, every run's rank, every player's best and
+// listed runs; then a run stored and one hidden by another server on the same database,
+// seen here once a second has passed.
+TEST_P(StoreTest, RanksAreTheRuleWhateverTheOffset) {
+    using StoredRun = tolvane::server::Run; // the fixture has a Run of its own
+    const std::int64_t now = ms(2026, 5, 20, 12);
+    std::vector<std::int64_t> starts;
+    for (Period p : kPeriods) starts.push_back(periodStart(p, now));
+    std::vector<StoredRun> sent;
+    std::set<std::string> hidden;
+    std::uint32_t lcg = 12345;
+    auto next = [&](std::uint32_t n) {
+        lcg = lcg * 1103515245u + 12345u;
+        return static_cast<std::int64_t>((lcg >> 16) % n);
+    };
+    for (int i = 0; i < 120; ++i) {
+        const std::string who = "p" + std::to_string(next(25));
+        const Submitted s = store_->submit(runOf(who, who, 100 * next(8), now - next(40) * 86400000LL));
+        ASSERT_EQ(s.outcome, Outcome::Created);
+        sent.push_back(*s.run);
+    }
+    auto better = [](const StoredRun& a, const StoredRun& b) {
+        return a.figures.score > b.figures.score || (a.figures.score == b.figures.score && a.seq < b.seq);
+    };
+    auto counted = [&](const StoredRun& r, std::int64_t since) {
+        return !hidden.count(r.id) && r.submittedAt >= since;
+    };
+    // One more than the number of other players with a better run.
+    auto rankOf = [&](const StoredRun& r, std::int64_t since) {
+        std::set<std::string> ahead;
+        for (const StoredRun& o : sent)
+            if (counted(o, since) && o.player != r.player && better(o, r)) ahead.insert(o.player);
+        return static_cast<std::int64_t>(ahead.size()) + 1;
+    };
+    auto check = [&](Store& store) {
+        for (std::int64_t since : starts) {
+            SCOPED_TRACE(rfc3339(since));
+            std::map<std::string, const StoredRun*> best;
+            for (const StoredRun& r : sent) {
+                if (!counted(r, since)) continue;
+                const StoredRun*& b = best[r.player];
+                if (!b || better(r, *b)) b = &r;
+            }
+            std::vector<const StoredRun*> expected;
+            for (const auto& [player, r] : best) expected.push_back(r);
+            std::sort(expected.begin(), expected.end(),
+                      [&](const StoredRun* a, const StoredRun* b) { return better(*a, *b); });
+            for (std::size_t offset : {0, 3, 7, 19, 40}) {
+                const TablePage page = store.table(since, static_cast<std::int64_t>(offset), 5);
+                EXPECT_EQ(page.total, static_cast<std::int64_t>(expected.size()));
+                const std::size_t want =
+                    offset >= expected.size() ? 0 : std::min<std::size_t>(5, expected.size() - offset);
+                ASSERT_EQ(page.entries.size(), want) << offset;
+                for (std::size_t i = 0; i < want; ++i) {
+                    EXPECT_EQ(page.entries[i].id, expected[offset + i]->id) << offset + i;
+                    EXPECT_EQ(page.entries[i].rank, static_cast<std::int64_t>(offset + i) + 1);
+                    EXPECT_EQ(page.entries[i].rank, rankOf(*expected[offset + i], since));
+                }
+            }
+            for (const StoredRun& r : sent) {
+                const auto got = store.run(r.id, since);
+                ASSERT_EQ(got.has_value(), !hidden.count(r.id));
+                if (!got) continue;
+                EXPECT_EQ(got->rank, r.submittedAt < since ? std::nullopt : std::optional(rankOf(r, since)))
+                    << r.id;
+            }
+            for (const auto& [player, r] : best) {
+                const auto page = store.player(player, {since}, 0, 100);
+                ASSERT_TRUE(page && page->best.size() == 1 && page->best[0]);
+                EXPECT_EQ(page->best[0]->id, r->id);
+                EXPECT_EQ(page->best[0]->rank, rankOf(*r, since));
+                for (const StoredRun& listed : page->runs)
+                    EXPECT_EQ(listed.rank, rankOf(listed, 0)) << listed.id;
+            }
+        }
+    };
+    check(*store_);
+
+    std::unique_ptr<Store> other;
+    if (GetParam() == "sqlite")
+        other = std::make_unique<Store>(openDatabase((dir_ / "runs.sqlite").string()));
+    else
+        other = std::make_unique<Store>(openDatabase(std::getenv("TOLVANE_TEST_POSTGRES")));
+    const StoredRun leader = store_->table(0, 0, 1).entries.at(0);
+    const Submitted top = other->submit(runOf("newcomer", "newcomer", 5000, now));
+    ASSERT_EQ(top.outcome, Outcome::Created);
+    ASSERT_TRUE(other->hide(leader.id));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    sent.push_back(*top.run);
+    hidden.insert(leader.id);
+    check(*store_);
+    EXPECT_EQ(store_->table(0, 0, 1).entries.at(0).id, top.run->id);
 }
 
 INSTANTIATE_TEST_SUITE_P(Databases, StoreTest, ::testing::Values("sqlite", "postgresql"),
