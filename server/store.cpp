@@ -255,7 +255,8 @@ void Store::forEachRun(const std::function<void(const Run&, const std::string& r
 
 bool Store::healthy() {
     try {
-        pool_.read([](SqlConnection& c) { c.query("SELECT 1"); });
+        // A read of the file itself: SQLite answers SELECT 1 without opening it.
+        pool_.read([](SqlConnection& c) { c.query("SELECT COUNT(*) FROM schema_version"); });
         return true;
     } catch (const std::exception&) {
         return false;
