@@ -21,6 +21,10 @@ if(NODE)
   add_test(NAME server_api_postgres COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/server/with_postgres.sh
            ${NODE} --test ${CMAKE_CURRENT_SOURCE_DIR}/server/api.test.mjs)
   set_tests_properties(server_api_sqlite server_api_postgres PROPERTIES LABELS server TIMEOUT 180 ENVIRONMENT "${server_env}")
+  # 2,000 submissions whose clients hang up before the answer (also under the sanitizers:
+  # scripts/test.sh).
+  add_test(NAME server_hangups COMMAND ${NODE} --test ${CMAKE_CURRENT_SOURCE_DIR}/server/hangups.test.mjs)
+  set_tests_properties(server_hangups PROPERTIES LABELS server TIMEOUT 360 ENVIRONMENT "${server_env}")
   # The page in Debian's Chromium through playwright-core (npm, kept in the build folder);
   # screenshots in screenshots/server.
   add_test(NAME server_page COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/server/page_test.sh
