@@ -2,7 +2,8 @@
 # Sets everything up and runs the whole test suite: the source layout check, every test of the normal build
 # (unit tests, golden replays, window tests under their own Xvfb, the web build against
 # the native tool), then the unit tests
-# once more under AddressSanitizer and UndefinedBehaviorSanitizer.
+# once more under AddressSanitizer and UndefinedBehaviorSanitizer, and the server's
+# hang-up test under those and under ThreadSanitizer (tolvane-server alone, build-tsan/).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
@@ -22,3 +23,10 @@ ctest --test-dir "$top/build" --output-on-failure -j2
 echo "== unit tests under AddressSanitizer and UndefinedBehaviorSanitizer =="
 "$top/scripts/build.sh" "$top/build-sanitize" -DTOLVANE_SANITIZE=ON
 ctest --test-dir "$top/build-sanitize" -L unit --output-on-failure -j2
+# The server under load from clients that hang up, with leaks looked for in it alone.
+ASAN_OPTIONS=detect_leaks=1 ctest --test-dir "$top/build-sanitize" -R server_hangups --output-on-failure
+
+echo "== tolvane-server under ThreadSanitizer =="
+cmake -S "$top" -B "$top/build-tsan" -G Ninja -DTOLVANE_SANITIZE_THREAD=ON -DTOLVANE_LAUNCHER=OFF >/dev/null
+ninja -C "$top/build-tsan" tolvane-server
+TSAN_OPTIONS=${TSAN_OPTIONS:-second_deadlock_stack=1} ctest --test-dir "$top/build-tsan" -R server_hangups --output-on-failure

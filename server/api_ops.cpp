@@ -5,8 +5,9 @@
 
 namespace tolvane::server {
 
+// From the prober's last look (routes.cpp): never waits for the database.
 Response App::getHealth(Request&) {
-    if (!store_->healthy()) return errorResponse(503, "the database cannot be reached");
+    if (auto problem = databaseProblem()) return errorResponse(503, *problem);
     return jsonResponse(200, Json{{"status", "ok"}, {"database", store_->kind()}});
 }
 
@@ -60,6 +61,13 @@ Response App::getMetrics(Request& req) {
     out += "# HELP tolvane_verify_queue_capacity Replays that may wait for a worker.\n"
            "# TYPE tolvane_verify_queue_capacity gauge\n";
     add("tolvane_verify_queue_capacity %zu\n", settings_.queue);
+    out += "# HELP tolvane_read_queue_waiting Requests waiting for a reader of the database.\n"
+           "# TYPE tolvane_read_queue_waiting gauge\n";
+    add("tolvane_read_queue_waiting %zu\n", readers_->waiting());
+    out += "# HELP tolvane_read_queue_full_total Requests refused with 503 because every reader was busy.\n"
+           "# TYPE tolvane_read_queue_full_total counter\n";
+    add("tolvane_read_queue_full_total %llu\n",
+        static_cast<unsigned long long>(metrics_.readQueueFull.load()));
     if (openConnections_) {
         out += "# HELP tolvane_http_connections_open Connections open now.\n"
                "# TYPE tolvane_http_connections_open gauge\n";

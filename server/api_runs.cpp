@@ -80,6 +80,20 @@ void App::postRun(Request& req, Respond respond) {
     if (auto owner = store_->nameOwner(fold); owner && *owner != player)
         throw ApiError(403, nameTaken(*store_, fold, shown));
 
+    // One address group holds at most a quarter of the queue, waiting or being played; its
+    // place is given back before the answer goes out.
+    const int wait = 1 + static_cast<int>(settings_.queue / (4 * std::max(1u, settings_.workers)));
+    auto place = perGroup_.take(req.addressGroup);
+    if (!place) {
+        std::lock_guard lock(metrics_.m);
+        ++metrics_.rateLimited["submit_queue_share"];
+        throw ApiError(429, "too many runs from this address are waiting to be verified", wait);
+    }
+    respond = [place, respond](Response r) {
+        place->release();
+        respond(std::move(r));
+    };
+
     const std::int64_t submittedAt = now();
     auto job = [this, respond, player, name = shown, fold, submittedAt, bytes = std::move(*replay)] {
         try {
@@ -132,7 +146,6 @@ void App::postRun(Request& req, Respond respond) {
     if (!verifier_->offer(std::move(job))) {
         metrics_.queueFull++;
         // About how long the replays already waiting take, at a few per second per worker.
-        const int wait = 1 + static_cast<int>(settings_.queue / (4 * std::max(1u, settings_.workers)));
         throw ApiError(503, "too many runs are waiting to be verified", wait);
     }
 }

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -30,6 +31,8 @@ struct Settings {
     HttpLimits http;
     unsigned workers = std::max(1u, std::thread::hardware_concurrency());
     std::size_t queue = 64;             // replays waiting for a worker; more get 503
+    unsigned readers = 4;               // threads that read the database for the API
+    std::size_t readQueue = 256;        // requests waiting for a reader; more get 503
     double requestsPerSecond = 50;      // per address, every request; bursts of 4 s worth
     double submitsPerMinute = 60;       // per address, runs sent; bursts of a minute's worth
     double playerSubmitsPerMinute = 20; // per player key, runs sent; bursts of a minute's worth
@@ -69,6 +72,7 @@ struct Metrics {
     std::atomic<std::uint64_t> verified{0};
     std::atomic<std::uint64_t> verifyMicroseconds{0};
     std::atomic<std::uint64_t> queueFull{0};
+    std::atomic<std::uint64_t> readQueueFull{0};
 };
 
 class App {
@@ -98,7 +102,11 @@ class App {
     Response getPage(Request& req);
     Response getPlayerFile(Request& req);
 
-    // Finishes the replays already taken, refusing new ones.
+    // Runs `work` on a reader thread, off the event threads: a refusal it throws is
+    // answered as handle() answers it; a full queue of readers answers 503.
+    void onReader(Request& req, Respond respond, void (*work)(App&, Request&, Respond));
+
+    // Finishes the requests and replays already taken, refusing new ones.
     void drain();
 
     struct Route;
@@ -113,7 +121,20 @@ class App {
     std::function<int()> openConnections_;
     RateLimiter perAddress_, submitsPerAddress_, submitsPerPlayer_;
     std::unique_ptr<WorkQueue> verifier_;
+    // One address group holds at most a quarter of the verification queue.
+    GroupBudget perGroup_;
+    std::unique_ptr<WorkQueue> readers_;
     Metrics metrics_;
+    // The database's health, probed once a second on a thread of its own, so that
+    // /healthz answers at once however busy the database and the readers are.
+    void probe();
+    std::optional<std::string> databaseProblem() const;
+    std::thread prober_;
+    std::mutex probeMutex_;
+    std::condition_variable probeWake_;
+    bool stopping_ = false;
+    std::atomic<std::int64_t> probeStarted_{0}, probeEnded_{0}; // steady clock, ms
+    std::atomic<bool> probeOk_{false};
     // Tables already answered, kept until a run is stored or hidden here, and at most a
     // second (another server may have stored one).
     struct Cached {

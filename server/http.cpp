@@ -19,6 +19,16 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// What the thread that answers and the event thread share. The answer may come after
+// the client has hung up and the library has ended the request: it is then dropped.
+struct Reply {
+    std::mutex m;
+    bool suspended = false;
+    bool given = false;               // Respond was called
+    bool ended = false;               // the library is done with the request
+    std::unique_ptr<Response> answer; // given, not yet queued
+};
+
 // What one request carries through its calls into the library.
 struct Exchange {
     HttpServer::Impl* server = nullptr;
@@ -27,9 +37,7 @@ struct Exchange {
     Clock::time_point started = Clock::now();
     bool tooLarge = false;
     bool handled = false;
-    std::mutex m;
-    bool suspended = false;
-    std::unique_ptr<Response> answer; // given, not yet queued
+    std::shared_ptr<Reply> reply = std::make_shared<Reply>();
     int status = 0;
     std::uint64_t bytes = 0;
 };
@@ -152,23 +160,29 @@ struct HttpServer::Impl {
         if (x->tooLarge) return x->status ? MHD_YES : queue(*x, tooLargeResponse(self->limits_.maxBody));
         if (!x->handled) {
             x->handled = true;
-            Respond respond = [x](Response r) {
-                std::lock_guard lock(x->m);
-                x->answer = std::make_unique<Response>(std::move(r));
-                if (x->suspended) {
-                    x->suspended = false;
-                    MHD_resume_connection(x->connection);
+            // Holds the Reply, never the Exchange: that is freed when the request ends.
+            Respond respond = [reply = x->reply, connection](Response r) {
+                {
+                    std::lock_guard lock(reply->m);
+                    if (reply->given || reply->ended) return;
+                    reply->given = true;
+                    reply->answer = std::make_unique<Response>(std::move(r));
+                    if (!reply->suspended) return; // the event thread queues it
+                    reply->suspended = false;
                 }
+                // Suspended until this call, so the library still holds the connection;
+                // once resumed it may end it at any moment, so nothing is touched after.
+                MHD_resume_connection(connection);
             };
             self->handler_(x->request, respond);
         }
-        std::lock_guard lock(x->m);
-        if (x->answer) {
-            auto answer = std::move(x->answer);
+        std::lock_guard lock(x->reply->m);
+        if (x->reply->answer) {
+            auto answer = std::move(x->reply->answer);
             return queue(*x, *answer);
         }
         // Not answered yet: the connection waits without a thread until it is.
-        x->suspended = true;
+        x->reply->suspended = true;
         MHD_suspend_connection(connection);
         return MHD_YES;
     }
@@ -181,6 +195,10 @@ struct HttpServer::Impl {
             const double seconds = std::chrono::duration<double>(Clock::now() - x->started).count();
             self->log_(
                 {x->request.address, x->request.method, x->request.path, x->status, x->bytes, seconds});
+        }
+        {
+            std::lock_guard lock(x->reply->m);
+            x->reply->ended = true;
         }
         delete x;
         *context = nullptr;

@@ -1,4 +1,4 @@
-// Token buckets and the pool of verification workers.
+// Token buckets, the places of address groups, and the pools of threads with their queues.
 #include "server/limits.h"
 
 #include <cmath>
@@ -30,6 +30,27 @@ bool RateLimiter::take(const std::string& key, double now, int* retryAfter) {
     }
     if (retryAfter) *retryAfter = std::max(1, static_cast<int>(std::ceil((1 - b.tokens) / rate_)));
     return false;
+}
+
+std::shared_ptr<GroupBudget::Hold> GroupBudget::take(const std::string& key) {
+    std::lock_guard lock(m_);
+    std::size_t& n = held_[key];
+    if (n >= perGroup_) return nullptr;
+    ++n;
+    return std::make_shared<Hold>(*this, key);
+}
+
+void GroupBudget::give(const std::string& key) {
+    std::lock_guard lock(m_);
+    auto it = held_.find(key);
+    if (it == held_.end()) return;
+    if (--it->second == 0) held_.erase(it); // the map holds only the groups with work in hand
+}
+
+std::size_t GroupBudget::held(const std::string& key) {
+    std::lock_guard lock(m_);
+    auto it = held_.find(key);
+    return it == held_.end() ? 0 : it->second;
 }
 
 WorkQueue::WorkQueue(unsigned threads, std::size_t capacity) : capacity_(capacity) {

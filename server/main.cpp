@@ -41,7 +41,10 @@ constexpr const char* kHelp =
     "  --player DIR              the web player (web/build.sh's build-web/player), for the\n"
     "                            /watch/RUN pages; without it they say it is missing\n"
     "  --workers N               threads that play replays (default: one per core)\n"
-    "  --queue N                 replays that may wait for them (default 64; then 503)\n"
+    "  --queue N                 replays that may wait for them (default 64; then 503);\n"
+    "                            one address holds at most a quarter (then 429)\n"
+    "  --readers N               threads that read the database (default 4)\n"
+    "  --read-queue N            requests that may wait for them (default 256; then 503)\n"
     "  --max-connections N       connections in all (default 1000)\n"
     "  --max-per-address N       connections from one address (default 64)\n"
     "  --timeout SECONDS         a silent connection is closed (default 15)\n"
@@ -261,6 +264,10 @@ int main(int argc, char** argv) {
             settings.workers = static_cast<unsigned>(n);
         } else if (a == "--queue" && number(0, 100000, n)) {
             settings.queue = static_cast<std::size_t>(n);
+        } else if (a == "--readers" && number(1, 256, n)) {
+            settings.readers = static_cast<unsigned>(n);
+        } else if (a == "--read-queue" && number(0, 100000, n)) {
+            settings.readQueue = static_cast<std::size_t>(n);
         } else if (a == "--max-connections" && number(1, 100000, n)) {
             settings.http.maxConnections = static_cast<unsigned>(n);
         } else if (a == "--max-per-address" && number(1, 100000, n)) {

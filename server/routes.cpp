@@ -20,15 +20,22 @@ namespace {
 template <Response (App::*handler)(Request&)> void sync(App& app, Request& req, Respond respond) {
     respond((app.*handler)(req));
 }
-void postRunRoute(App& app, Request& req, Respond respond) { app.postRun(req, std::move(respond)); }
+// What reads the database runs on the readers; the event threads only pass it on.
+template <Response (App::*handler)(Request&)> void reader(App& app, Request& req, Respond respond) {
+    app.onReader(req, std::move(respond), [](App& a, Request& r, Respond done) { done((a.*handler)(r)); });
+}
+void postRunRoute(App& app, Request& req, Respond respond) {
+    app.onReader(req, std::move(respond),
+                 [](App& a, Request& r, Respond done) { a.postRun(r, std::move(done)); });
+}
 
 // clang-format off
 const App::Route kRoutes[] = {
     {"POST", "/api/v1/runs",              postRunRoute},
-    {"GET",  "/api/v1/runs/{id}",         sync<&App::getRun>},
-    {"GET",  "/api/v1/runs/{id}/replay",  sync<&App::getReplay>},
-    {"GET",  "/api/v1/table",             sync<&App::getTable>},
-    {"GET",  "/api/v1/players/{key}",     sync<&App::getPlayer>},
+    {"GET",  "/api/v1/runs/{id}",         reader<&App::getRun>},
+    {"GET",  "/api/v1/runs/{id}/replay",  reader<&App::getReplay>},
+    {"GET",  "/api/v1/table",             reader<&App::getTable>},
+    {"GET",  "/api/v1/players/{key}",     reader<&App::getPlayer>},
     {"GET",  "/healthz",                  sync<&App::getHealth>},
     {"GET",  "/metrics",                  sync<&App::getMetrics>},
     {"GET",  "/",                         sync<&App::getPage>},
@@ -67,6 +74,25 @@ double seconds() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
+std::int64_t steadyMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// The one place where refusals and faults become answers.
+template <typename F> void guarded(const Request& req, const Respond& respond, F&& work) {
+    try {
+        work();
+    } catch (const ApiError& e) {
+        respond(errorResponse(e.status, e.what(), e.retryAfter));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "tolvane-server: %s %s: %s\n", printable(req.method).c_str(),
+                     printable(req.path).c_str(), printable(e.what()).c_str());
+        respond(errorResponse(500, "the server failed to answer"));
+    }
+}
+
 } // namespace
 
 App::App(std::unique_ptr<Store> store, Settings settings, std::function<std::int64_t()> clock)
@@ -74,7 +100,8 @@ App::App(std::unique_ptr<Store> store, Settings settings, std::function<std::int
       perAddress_(settings.requestsPerSecond, settings.requestsPerSecond * 4),
       submitsPerAddress_(settings.submitsPerMinute / 60, settings.submitsPerMinute),
       submitsPerPlayer_(settings.playerSubmitsPerMinute / 60, settings.playerSubmitsPerMinute),
-      verifier_(std::make_unique<WorkQueue>(settings.workers, settings.queue)) {
+      verifier_(std::make_unique<WorkQueue>(settings.workers, settings.queue)), perGroup_(settings.queue / 4),
+      readers_(std::make_unique<WorkQueue>(settings.readers, settings.readQueue)) {
     if (!clock_) {
         clock_ = [] {
             return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -82,11 +109,58 @@ App::App(std::unique_ptr<Store> store, Settings settings, std::function<std::int
                 .count();
         };
     }
+    probe(); // the first answer of /healthz is already known
+    prober_ = std::thread([this] {
+        std::unique_lock lock(probeMutex_);
+        while (!probeWake_.wait_for(lock, std::chrono::seconds(1), [this] { return stopping_; })) {
+            lock.unlock();
+            probe();
+            lock.lock();
+        }
+    });
 }
 
-App::~App() { drain(); }
+App::~App() {
+    drain();
+    {
+        std::lock_guard lock(probeMutex_);
+        stopping_ = true;
+    }
+    probeWake_.notify_all();
+    prober_.join();
+}
 
-void App::drain() { verifier_->stop(); }
+// The readers first: what they still do may hand a replay to the workers.
+void App::drain() {
+    readers_->stop();
+    verifier_->stop();
+}
+
+void App::probe() {
+    probeStarted_ = steadyMs();
+    probeOk_ = store_->healthy();
+    probeEnded_ = steadyMs();
+}
+
+void App::onReader(Request& req, Respond respond, void (*work)(App&, Request&, Respond)) {
+    auto job = [this, req, respond, work]() mutable {
+        guarded(req, respond, [&] { work(*this, req, respond); });
+    };
+    if (!readers_->offer(std::move(job))) {
+        metrics_.readQueueFull++;
+        throw ApiError(503, "the server is too busy to answer now", 1);
+    }
+}
+
+// How /healthz sees the database: the last probe's result, or a fault when the probe
+// under way has waited too long.
+std::optional<std::string> App::databaseProblem() const {
+    const std::int64_t started = probeStarted_.load(), ended = probeEnded_.load();
+    if (started > ended && steadyMs() - started > 3000)
+        return "the database has not answered for " + std::to_string((steadyMs() - started) / 1000) + " s";
+    if (!probeOk_.load()) return "the database cannot be reached";
+    return std::nullopt;
+}
 
 const App::Route* App::find(const Request& req, std::vector<std::string>* captures, bool* otherMethod) const {
     *otherMethod = false;
@@ -105,7 +179,7 @@ std::string App::routeOf(const Request& req) const {
 }
 
 void App::handle(Request& req, Respond respond) {
-    try {
+    guarded(req, respond, [&] {
         // The operators' own probes are not counted against an address.
         if (req.path != "/healthz" && req.path != "/metrics") {
             int retry = 0;
@@ -124,13 +198,7 @@ void App::handle(Request& req, Respond respond) {
             throw ApiError(404, "nothing here");
         }
         route->run(*this, req, respond);
-    } catch (const ApiError& e) {
-        respond(errorResponse(e.status, e.what(), e.retryAfter));
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "tolvane-server: %s %s: %s\n", printable(req.method).c_str(),
-                     printable(req.path).c_str(), printable(e.what()).c_str());
-        respond(errorResponse(500, "the server failed to answer"));
-    }
+    });
 }
 
 void App::count(const RequestLog& line) {

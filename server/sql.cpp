@@ -4,6 +4,7 @@
 #include <charconv>
 #include <chrono>
 #include <mutex>
+#include <set>
 #include <thread>
 
 namespace tolvane::server {
@@ -29,15 +30,18 @@ std::unique_ptr<SqlDatabase> openDatabase(const std::string& where) {
 
 void upgradeSchema(SqlConnection& c, const std::vector<SchemaStep>& steps) {
     c.query("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)");
-    SqlRows rows = c.query("SELECT MAX(version) FROM schema_version");
-    const std::int64_t have = rows.empty() || rows[0].isNull(0) ? 0 : rows[0].integer(0);
+    // Every step not yet recorded is applied, not only those above the newest: versions
+    // made on separate branches may arrive in another order than their numbers.
+    std::set<std::int64_t> applied;
+    for (const SqlRow& row : c.query("SELECT version FROM schema_version")) applied.insert(row.integer(0));
+    const std::int64_t have = applied.empty() ? 0 : *applied.rbegin();
     const int newest = steps.empty() ? 0 : steps.back().version;
     if (have > newest) {
         throw SqlError("the database's schema is version " + std::to_string(have) +
                        ", newer than this server knows (" + std::to_string(newest) + ")");
     }
     for (const SchemaStep& step : steps) {
-        if (step.version <= have) continue;
+        if (applied.count(step.version)) continue;
         for (const char* statement : step.statements) c.query(statement);
         if (step.migrate) step.migrate(c);
         c.query("INSERT INTO schema_version (version) VALUES ($1)", {step.version});

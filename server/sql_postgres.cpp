@@ -35,6 +35,10 @@ const std::vector<SchemaStep> kPostgresSchema = {
     }},
     // Every player's name under the one name rule: name_fold becomes its skeleton.
     {2, {}, migrateNamesToOneRule},
+    // The periods' rankings read the runs since a day, a week or a month.
+    {4, {
+        "CREATE INDEX runs_submitted ON runs (submitted_at)",
+    }},
 };
 // clang-format on
 

@@ -1,6 +1,8 @@
 // The runs and the players in SQL that SQLite and PostgreSQL both accept.
 #include "server/store.h"
 
+#include <map>
+
 namespace tolvane::server {
 
 namespace {
@@ -28,17 +30,24 @@ Run runOf(const SqlRow& row) {
     return r;
 }
 
-// One more than the number of other players with a better run since `since`: a higher
-// score, or the same score submitted earlier.
-void fillRank(SqlConnection& c, Run& r, std::int64_t since) {
-    if (r.hidden || r.submittedAt < since) {
-        r.rank.reset();
-        return;
+// The runs with these seqs that are not hidden, by seq. The list is padded to a power of
+// two, so that a connection prepares a few statements, not one per length.
+std::map<std::int64_t, Run> runsBySeq(SqlConnection& c, const std::vector<std::int64_t>& seqs) {
+    std::map<std::int64_t, Run> out;
+    if (seqs.empty()) return out;
+    std::size_t n = 1;
+    while (n < seqs.size()) n *= 2;
+    std::string sql = runsJoined() + "WHERE r.hidden = 0 AND r.seq IN (";
+    SqlParams params;
+    for (std::size_t i = 0; i < n; ++i) {
+        sql += (i ? ", $" : "$") + std::to_string(i + 1);
+        params.emplace_back(seqs[std::min(i, seqs.size() - 1)]);
     }
-    SqlRows rows = c.query("SELECT COUNT(DISTINCT player) FROM runs WHERE hidden = 0 AND submitted_at >= $1 "
-                           "AND player <> $2 AND (score > $3 OR (score = $3 AND seq < $4))",
-                           {since, r.player, r.figures.score, r.seq});
-    r.rank = rows.at(0).integer(0) + 1;
+    for (const SqlRow& row : c.query(sql + ")", params)) {
+        Run r = runOf(row);
+        out.emplace(r.seq, std::move(r));
+    }
+    return out;
 }
 
 std::optional<Run> runById(SqlConnection& c, const std::string& id) {
@@ -105,8 +114,9 @@ Submitted Store::submit(const NewRun& n) {
                          n.figures.finalBonus, n.figures.timeLeft});
             if (same.empty()) throw SqlError("a stored run is missing");
             out.run = runOf(same[0]);
-            fillRank(c, *out.run, 0);
+            if (out.outcome == Outcome::Created) ranking_.stored(c, out.run->seq);
         });
+        rankOf(*out.run, 0);
     }
     return out;
 }
@@ -125,8 +135,8 @@ std::optional<Run> Store::run(const std::string& id, std::int64_t since) {
     pool_.read([&](SqlConnection& c) {
         r = runById(c, id);
         if (r && r->hidden) r.reset();
-        if (r) fillRank(c, *r, since);
     });
+    if (r) rankOf(*r, since);
     return r;
 }
 
@@ -141,26 +151,33 @@ std::optional<std::string> Store::replay(const std::string& id) {
     return bytes;
 }
 
+// Ranks from the ranking in memory (ranking.h); only the runs of the page are read.
+void Store::rankOf(Run& r, std::int64_t since) {
+    if (r.hidden || r.submittedAt < since) {
+        r.rank.reset();
+        return;
+    }
+    ranking_.prepare(pool_, {since});
+    r.rank = ranking_.rank(since, r.player, {r.figures.score, r.seq});
+}
+
 TablePage Store::table(std::int64_t since, std::int64_t offset, std::int64_t limit) {
     TablePage page;
-    pool_.read([&](SqlConnection& c) {
-        page.total =
-            c.query("SELECT COUNT(DISTINCT player) FROM runs WHERE hidden = 0 AND submitted_at >= $1",
-                    {since})
-                .at(0)
-                .integer(0);
-        SqlRows rows = c.query(
-            std::string("SELECT ") + kRunColumns +
-                " FROM (SELECT runs.*, ROW_NUMBER() OVER (PARTITION BY player ORDER BY score DESC, seq) AS n "
-                "FROM runs WHERE hidden = 0 AND submitted_at >= $1) r JOIN players p ON p.key = r.player "
-                "WHERE r.n = 1 ORDER BY r.score DESC, r.seq LIMIT $2 OFFSET $3",
-            {since, limit, offset});
-        for (std::size_t i = 0; i < rows.size(); ++i) {
-            Run r = runOf(rows[i]);
-            r.rank = offset + static_cast<std::int64_t>(i) + 1;
-            page.entries.push_back(std::move(r));
-        }
-    });
+    ranking_.prepare(pool_, {since});
+    page.total = ranking_.total(since);
+    const std::vector<Ranking::Place> places = ranking_.page(since, offset, limit);
+    if (places.empty()) return page;
+    std::vector<std::int64_t> seqs;
+    for (const Ranking::Place& p : places) seqs.push_back(p.seq);
+    std::map<std::int64_t, Run> runs;
+    pool_.read([&](SqlConnection& c) { runs = runsBySeq(c, seqs); });
+    // A run hidden by another server a moment ago is left out until the ranking sees it.
+    for (const Ranking::Place& p : places) {
+        auto it = runs.find(p.seq);
+        if (it == runs.end()) continue;
+        it->second.rank = p.rank;
+        page.entries.push_back(std::move(it->second));
+    }
     return page;
 }
 
@@ -173,29 +190,38 @@ std::optional<PlayerPage> Store::player(const std::string& key, const std::vecto
         page.emplace();
         page->key = who[0].text(0);
         page->name = who[0].text(1);
-        for (std::int64_t since : periodStarts) {
-            SqlRows best =
-                c.query(runsJoined() + "WHERE r.player = $1 AND r.hidden = 0 AND r.submitted_at >= $2 "
-                                       "ORDER BY r.score DESC, r.seq LIMIT 1",
-                        {key, since});
-            std::optional<Run> r;
-            if (!best.empty()) {
-                r = runOf(best[0]);
-                fillRank(c, *r, since);
-            }
-            page->best.push_back(std::move(r));
-        }
         page->runCount =
             c.query("SELECT COUNT(*) FROM runs WHERE player = $1 AND hidden = 0", {key}).at(0).integer(0);
         SqlRows rows = c.query(runsJoined() + "WHERE r.player = $1 AND r.hidden = 0 ORDER BY r.seq DESC "
                                               "LIMIT $2 OFFSET $3",
                                {key, limit, offset});
-        for (const SqlRow& row : rows) {
-            Run r = runOf(row);
-            fillRank(c, r, 0);
-            page->runs.push_back(std::move(r));
-        }
+        for (const SqlRow& row : rows) page->runs.push_back(runOf(row));
     });
+    if (!page) return page;
+    // The best runs and their ranks come from the rankings; the runs themselves are read
+    // together, once.
+    std::vector<std::int64_t> sinces = periodStarts;
+    sinces.push_back(0); // the runs' own ranks are all-time
+    ranking_.prepare(pool_, sinces);
+    std::vector<std::optional<Ranking::Place>> best;
+    std::vector<std::int64_t> seqs;
+    for (std::int64_t since : periodStarts) {
+        best.push_back(ranking_.best(since, key));
+        if (best.back()) seqs.push_back(best.back()->seq);
+    }
+    std::map<std::int64_t, Run> bestRuns;
+    if (!seqs.empty()) pool_.read([&](SqlConnection& c) { bestRuns = runsBySeq(c, seqs); });
+    for (const auto& place : best) {
+        std::optional<Run> r;
+        if (place) {
+            if (auto it = bestRuns.find(place->seq); it != bestRuns.end()) {
+                r = it->second;
+                r->rank = place->rank;
+            }
+        }
+        page->best.push_back(std::move(r));
+    }
+    for (Run& r : page->runs) r.rank = ranking_.rank(0, r.player, {r.figures.score, r.seq});
     return page;
 }
 
@@ -205,6 +231,7 @@ bool Store::hide(const std::string& id) {
         found = !c.query("UPDATE runs SET hidden = 1 WHERE id = $1 RETURNING id", {id}).empty();
         return true;
     });
+    ranking_.invalidate();
     return found;
 }
 
@@ -228,7 +255,8 @@ void Store::forEachRun(const std::function<void(const Run&, const std::string& r
 
 bool Store::healthy() {
     try {
-        pool_.read([](SqlConnection& c) { c.query("SELECT 1"); });
+        // A read of the file itself: SQLite answers SELECT 1 without opening it.
+        pool_.read([](SqlConnection& c) { c.query("SELECT COUNT(*) FROM schema_version"); });
         return true;
     } catch (const std::exception&) {
         return false;

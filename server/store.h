@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "server/ranking.h"
 #include "server/sql.h"
 #include "verdict/verdict.h"
 
@@ -84,7 +85,11 @@ class Store {
     bool healthy();
 
   private:
+    // Fills r.rank from the ranking of the runs since `since` (none when r is outside it).
+    void rankOf(Run& r, std::int64_t since);
+
     SqlPool pool_;
+    Ranking ranking_;
 };
 
 } // namespace tolvane::server

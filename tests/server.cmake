@@ -29,6 +29,10 @@ if(NODE)
            ${CMAKE_CURRENT_SOURCE_DIR}/server/scaleout_test.sh)
   set_tests_properties(server_transport server_tls server_scaleout PROPERTIES LABELS server TIMEOUT 120
     SKIP_RETURN_CODE 77 ENVIRONMENT "${server_env}")
+  # 2,000 submissions whose clients hang up before the answer (also under the sanitizers:
+  # scripts/test.sh).
+  add_test(NAME server_hangups COMMAND ${NODE} --test ${CMAKE_CURRENT_SOURCE_DIR}/server/hangups.test.mjs)
+  set_tests_properties(server_hangups PROPERTIES LABELS server TIMEOUT 360 ENVIRONMENT "${server_env}")
   # The page in Debian's Chromium through playwright-core (npm, kept in the build folder);
   # screenshots in screenshots/server.
   add_test(NAME server_page COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/server/page_test.sh

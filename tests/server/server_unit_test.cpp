@@ -9,12 +9,17 @@
 #include <pqxx/pqxx>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <future>
+#include <map>
+#include <mutex>
 #include <nlohmann/json.hpp>
+#include <optional>
+#include <set>
 #include <sstream>
 #include <thread>
 #include <unistd.h>
@@ -511,6 +516,101 @@ TEST_P(StoreTest, TableIsEachPlayersBestByPeriod) {
     EXPECT_FALSE(store_->player(keyOf("nobody"), starts, 0, 10));
 }
 
+// The rankings in memory against the rule itself, over runs with many equal scores:
+// pages of every period at several offsets, every run's rank, every player's best and
+// listed runs; then a run stored and one hidden by another server on the same database,
+// seen here once a second has passed.
+TEST_P(StoreTest, RanksAreTheRuleWhateverTheOffset) {
+    using StoredRun = tolvane::server::Run; // the fixture has a Run of its own
+    const std::int64_t now = ms(2026, 5, 20, 12);
+    std::vector<std::int64_t> starts;
+    for (Period p : kPeriods) starts.push_back(periodStart(p, now));
+    std::vector<StoredRun> sent;
+    std::set<std::string> hidden;
+    std::uint32_t lcg = 12345;
+    auto next = [&](std::uint32_t n) {
+        lcg = lcg * 1103515245u + 12345u;
+        return static_cast<std::int64_t>((lcg >> 16) % n);
+    };
+    for (int i = 0; i < 120; ++i) {
+        const std::string who = "p" + std::to_string(next(25));
+        const Submitted s = store_->submit(runOf(who, who, 100 * next(8), now - next(40) * 86400000LL));
+        ASSERT_EQ(s.outcome, Outcome::Created);
+        sent.push_back(*s.run);
+    }
+    auto better = [](const StoredRun& a, const StoredRun& b) {
+        return a.figures.score > b.figures.score || (a.figures.score == b.figures.score && a.seq < b.seq);
+    };
+    auto counted = [&](const StoredRun& r, std::int64_t since) {
+        return !hidden.count(r.id) && r.submittedAt >= since;
+    };
+    // One more than the number of other players with a better run.
+    auto rankOf = [&](const StoredRun& r, std::int64_t since) {
+        std::set<std::string> ahead;
+        for (const StoredRun& o : sent)
+            if (counted(o, since) && o.player != r.player && better(o, r)) ahead.insert(o.player);
+        return static_cast<std::int64_t>(ahead.size()) + 1;
+    };
+    auto check = [&](Store& store) {
+        for (std::int64_t since : starts) {
+            SCOPED_TRACE(rfc3339(since));
+            std::map<std::string, const StoredRun*> best;
+            for (const StoredRun& r : sent) {
+                if (!counted(r, since)) continue;
+                const StoredRun*& b = best[r.player];
+                if (!b || better(r, *b)) b = &r;
+            }
+            std::vector<const StoredRun*> expected;
+            for (const auto& [player, r] : best) expected.push_back(r);
+            std::sort(expected.begin(), expected.end(),
+                      [&](const StoredRun* a, const StoredRun* b) { return better(*a, *b); });
+            for (std::size_t offset : {0, 3, 7, 19, 40}) {
+                const TablePage page = store.table(since, static_cast<std::int64_t>(offset), 5);
+                EXPECT_EQ(page.total, static_cast<std::int64_t>(expected.size()));
+                const std::size_t want =
+                    offset >= expected.size() ? 0 : std::min<std::size_t>(5, expected.size() - offset);
+                ASSERT_EQ(page.entries.size(), want) << offset;
+                for (std::size_t i = 0; i < want; ++i) {
+                    EXPECT_EQ(page.entries[i].id, expected[offset + i]->id) << offset + i;
+                    EXPECT_EQ(page.entries[i].rank, static_cast<std::int64_t>(offset + i) + 1);
+                    EXPECT_EQ(page.entries[i].rank, rankOf(*expected[offset + i], since));
+                }
+            }
+            for (const StoredRun& r : sent) {
+                const auto got = store.run(r.id, since);
+                ASSERT_EQ(got.has_value(), !hidden.count(r.id));
+                if (!got) continue;
+                EXPECT_EQ(got->rank, r.submittedAt < since ? std::nullopt : std::optional(rankOf(r, since)))
+                    << r.id;
+            }
+            for (const auto& [player, r] : best) {
+                const auto page = store.player(player, {since}, 0, 100);
+                ASSERT_TRUE(page && page->best.size() == 1 && page->best[0]);
+                EXPECT_EQ(page->best[0]->id, r->id);
+                EXPECT_EQ(page->best[0]->rank, rankOf(*r, since));
+                for (const StoredRun& listed : page->runs)
+                    EXPECT_EQ(listed.rank, rankOf(listed, 0)) << listed.id;
+            }
+        }
+    };
+    check(*store_);
+
+    std::unique_ptr<Store> other;
+    if (GetParam() == "sqlite")
+        other = std::make_unique<Store>(openDatabase((dir_ / "runs.sqlite").string()));
+    else
+        other = std::make_unique<Store>(openDatabase(std::getenv("TOLVANE_TEST_POSTGRES")));
+    const StoredRun leader = store_->table(0, 0, 1).entries.at(0);
+    const Submitted top = other->submit(runOf("newcomer", "newcomer", 5000, now));
+    ASSERT_EQ(top.outcome, Outcome::Created);
+    ASSERT_TRUE(other->hide(leader.id));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    sent.push_back(*top.run);
+    hidden.insert(leader.id);
+    check(*store_);
+    EXPECT_EQ(store_->table(0, 0, 1).entries.at(0).id, top.run->id);
+}
+
 INSTANTIATE_TEST_SUITE_P(Databases, StoreTest, ::testing::Values("sqlite", "postgresql"),
                          [](const auto& info) { return info.param; });
 
@@ -684,6 +784,219 @@ TEST_P(MigrationTest, StoredNamesComeUnderTheOneRule) {
 
 INSTANTIATE_TEST_SUITE_P(Databases, MigrationTest, ::testing::Values("sqlite", "postgresql"),
                          [](const auto& info) { return info.param; });
+// ---- The App over a database that can be made to wait ----
+
+namespace {
+
+// Gates on a database: while shut, queries on the runs (reads outside a transaction) or
+// transactions (writes) wait until it opens again. The prober's look at schema_version
+// always passes.
+struct Gates {
+    std::mutex m;
+    std::condition_variable cv;
+    bool readsShut = false, writesShut = false;
+    int readsWaiting = 0, writesWaiting = 0;
+    void pass(bool write) {
+        std::unique_lock lock(m);
+        int& waiting = write ? writesWaiting : readsWaiting;
+        ++waiting;
+        cv.notify_all();
+        cv.wait(lock, [&] { return !(write ? writesShut : readsShut); });
+        --waiting;
+    }
+    void set(bool reads, bool writes) {
+        std::lock_guard lock(m);
+        readsShut = reads;
+        writesShut = writes;
+        cv.notify_all();
+    }
+    bool waitFor(int& count, int n) {
+        std::unique_lock lock(m);
+        return cv.wait_for(lock, std::chrono::seconds(30), [&] { return count >= n; });
+    }
+};
+
+class GatedConnection final : public SqlConnection {
+  public:
+    GatedConnection(std::unique_ptr<SqlConnection> inner, Gates& gates)
+        : inner_(std::move(inner)), gates_(gates) {}
+    SqlRows query(std::string_view sql, const SqlParams& params) override {
+        if (!inTransaction_ && sql.find("runs") != std::string_view::npos) gates_.pass(false);
+        return inner_->query(sql, params);
+    }
+    void begin() override {
+        gates_.pass(true);
+        inner_->begin();
+        inTransaction_ = true;
+    }
+    void commit() override {
+        inTransaction_ = false;
+        inner_->commit();
+    }
+    void rollback() override {
+        inTransaction_ = false;
+        inner_->rollback();
+    }
+
+  private:
+    std::unique_ptr<SqlConnection> inner_;
+    Gates& gates_;
+    bool inTransaction_ = false;
+};
+
+class GatedDatabase final : public SqlDatabase {
+  public:
+    GatedDatabase(std::unique_ptr<SqlDatabase> inner, Gates& gates)
+        : inner_(std::move(inner)), gates_(gates) {}
+    std::unique_ptr<SqlConnection> connect() override {
+        return std::make_unique<GatedConnection>(inner_->connect(), gates_);
+    }
+    const char* kind() const override { return inner_->kind(); }
+
+  private:
+    std::unique_ptr<SqlDatabase> inner_;
+    Gates& gates_;
+};
+
+struct Answer {
+    std::mutex m;
+    std::condition_variable cv;
+    std::optional<Response> response;
+    bool ready() {
+        std::lock_guard lock(m);
+        return response.has_value();
+    }
+    Response wait() {
+        std::unique_lock lock(m);
+        cv.wait_for(lock, std::chrono::seconds(30), [&] { return response.has_value(); });
+        return response.value_or(Response{0, "", "no answer in 30 s", {}});
+    }
+};
+
+std::shared_ptr<Answer> askLater(App& app, Request req) {
+    auto a = std::make_shared<Answer>();
+    app.handle(req, [a](Response r) {
+        std::lock_guard lock(a->m);
+        a->response = std::move(r);
+        a->cv.notify_all();
+    });
+    return a;
+}
+
+Request get(const std::string& path, const std::map<std::string, std::string>& query = {}) {
+    Request r;
+    r.method = "GET";
+    r.path = path;
+    r.query = query;
+    r.address = r.addressGroup = "192.0.2.1";
+    return r;
+}
+
+std::string header(const Response& r, const std::string& name) {
+    for (const auto& [n, v] : r.headers)
+        if (n == name) return v;
+    return "";
+}
+
+class AppTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(setUpIdentity());
+        setUpHeadlessGames();
+        char tmpl[] = "/tmp/tolvane-app-XXXXXX";
+        ASSERT_TRUE(mkdtemp(tmpl));
+        dir_ = tmpl;
+    }
+    void TearDown() override {
+        gates_.set(false, false);
+        app_.reset();
+        fs::remove_all(dir_);
+    }
+    void start(Settings s) {
+        s.requestsPerSecond = s.submitsPerMinute = s.playerSubmitsPerMinute = 1e9;
+        app_ = std::make_unique<App>(std::make_unique<Store>(std::make_unique<GatedDatabase>(
+                                         openSqlite((dir_ / "runs.sqlite").string()), gates_)),
+                                     s);
+    }
+    // A signed submission of zero.rep with a bomb at `frame` (another whole game), from a
+    // player of its own, sent from `group`.
+    Request submission(int frame, const std::string& group) {
+        std::string replay = readFile(fs::path(TOLVANE_TEST_DATA) / "zero.rep");
+        replay[4 + static_cast<std::size_t>(frame)] = static_cast<char>(replay[4 + frame] | 16);
+        unsigned char pk[crypto_sign_PUBLICKEYBYTES], sk[crypto_sign_SECRETKEYBYTES];
+        crypto_sign_keypair(pk, sk);
+        const std::string player = hexOf({reinterpret_cast<char*>(pk), sizeof pk});
+        const std::string name = "p" + std::to_string(frame);
+        const std::string message = runMessage(player, name, replay);
+        unsigned char sig[crypto_sign_BYTES];
+        crypto_sign_detached(sig, nullptr, reinterpret_cast<const unsigned char*>(message.data()),
+                             message.size(), sk);
+        Request r;
+        r.method = "POST";
+        r.path = "/api/v1/runs";
+        r.address = r.addressGroup = group;
+        r.body = nlohmann::json{{"player", player},
+                                {"name", name},
+                                {"replay", toBase64(replay)},
+                                {"signature", hexOf({reinterpret_cast<char*>(sig), sizeof sig})}}
+                     .dump();
+        return r;
+    }
+
+    fs::path dir_;
+    Gates gates_;
+    std::unique_ptr<App> app_;
+};
+
+} // namespace
+
+// Readers held up by the database: requests wait for them without holding an event
+// thread, one more than the queue holds is refused at once, and /healthz answers.
+TEST_F(AppTest, HealthAnswersWhileTheReadersWait) {
+    Settings s;
+    s.readers = 1;
+    s.readQueue = 1;
+    start(s);
+    gates_.set(true, false);
+    auto first = askLater(*app_, get("/api/v1/table", {{"offset", "5"}}));
+    ASSERT_TRUE(gates_.waitFor(gates_.readsWaiting, 1)); // the reader is in the database
+    auto second = askLater(*app_, get("/api/v1/runs/" + std::string(64, 'a')));
+    auto third = askLater(*app_, get("/api/v1/players/" + std::string(64, 'b')));
+    ASSERT_TRUE(third->ready()) << "refused at once";
+    const Response busy = third->wait();
+    EXPECT_EQ(busy.status, 503);
+    EXPECT_GE(std::stoi(header(busy, "Retry-After").empty() ? "0" : header(busy, "Retry-After")), 1);
+    auto health = askLater(*app_, get("/healthz"));
+    ASSERT_TRUE(health->ready()) << "answered without a reader";
+    EXPECT_EQ(health->wait().status, 200);
+    EXPECT_FALSE(first->ready());
+    EXPECT_FALSE(second->ready());
+    gates_.set(false, false);
+    EXPECT_EQ(first->wait().status, 200);
+    EXPECT_EQ(second->wait().status, 404);
+}
+
+// One address group holds at most a quarter of the queue, waiting or played: its next
+// run is refused with 429 while another group's is taken, and its place comes back
+// with the answer.
+TEST_F(AppTest, AnAddressGroupHoldsAQuarterOfTheQueue) {
+    Settings s;
+    s.workers = 1;
+    s.queue = 4; // one place per group
+    start(s);
+    gates_.set(false, true);
+    auto held = askLater(*app_, submission(600, "198.51.100.7"));
+    ASSERT_TRUE(gates_.waitFor(gates_.writesWaiting, 1)); // played, and waiting to be stored
+    const Response refused = askLater(*app_, submission(601, "198.51.100.7"))->wait();
+    EXPECT_EQ(refused.status, 429) << refused.body;
+    EXPECT_GE(std::stoi(header(refused, "Retry-After").empty() ? "0" : header(refused, "Retry-After")), 1);
+    EXPECT_NE(refused.body.find("waiting to be verified"), std::string::npos) << refused.body;
+    auto other = askLater(*app_, submission(602, "2001:db8::/64"));
+    gates_.set(false, false);
+    EXPECT_EQ(held->wait().status, 201);
+    EXPECT_EQ(other->wait().status, 201);
+    EXPECT_EQ(askLater(*app_, submission(603, "198.51.100.7"))->wait().status, 201);
+}
 
 TEST(PlayerFiles, AllAreReadOrTheRefusalNamesTheFile) {
     const fs::path dir = fs::temp_directory_path() / ("tolvane-player-" + std::to_string(::getpid()));
