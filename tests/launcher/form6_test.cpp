@@ -112,6 +112,16 @@ TEST_F(OutboxTest, EntriesReadBackAsWrittenAndEachReplayIsInOnce) {
     EXPECT_EQ(entries[0].replay, replay);
     EXPECT_EQ(entries[0].source, "NewReplay.rep");
     EXPECT_EQ(entries[0].state, OutboxEntry::Waiting);
+    ASSERT_TRUE(entries[0].verdict) << "played as it went in";
+    EXPECT_EQ(entries[0].verdict->figures.score, goldenScore("boost"));
+
+    // The file of an older menu, without the verdict, still loads (played before it is sent).
+    QJsonObject old = QJsonDocument::fromJson(entryText(entries[0])).object();
+    old.remove("verdict");
+    const auto older = parseEntry(QJsonDocument(old).toJson(), &why);
+    ASSERT_TRUE(older) << why.toStdString();
+    EXPECT_FALSE(older->verdict);
+    EXPECT_EQ(older->replay, replay);
 
     // Each state survives its file; a refused run sent again waits again.
     OutboxEntry e = entries[0];

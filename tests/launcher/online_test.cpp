@@ -10,6 +10,7 @@
 #include "online.h"
 #include "outbox.h"
 
+#include <QCryptographicHash>
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
@@ -459,6 +460,25 @@ TEST_F(LyingServerTest, ASubmissionAnsweredWithAnotherRunStaysInTheOutbox) {
             EXPECT_EQ(entry->runId, boost.id);
         }
     }
+
+    // A run an older menu left waiting, without the verdict, is played before it goes.
+    for (const auto& e : outbox()) menu_->online()->outbox().remove(e.id);
+    OutboxEntry old;
+    old.replay = golden("boost.rep");
+    old.id = QString::fromLatin1(QCryptographicHash::hash(old.replay, QCryptographicHash::Sha256).toHex());
+    old.source = "NewReplay.rep";
+    old.queuedAt = QDateTime::currentDateTimeUtc();
+    QString why;
+    ASSERT_TRUE(menu_->online()->outbox().store(old, &why)) << why.toStdString();
+    server_.answer = [&](const QByteArray&, const QByteArray&, const QByteArray&) -> LyingServer::Reply {
+        return {201, text(runJson(zero.id, player_, zero.figures))};
+    };
+    menu_->online()->sendWaiting(true);
+    const auto entry = settled();
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->state, OutboxEntry::Refused);
+    ASSERT_TRUE(entry->verdict);
+    EXPECT_EQ(entry->verdict->id, boost.id);
 }
 
 TEST_F(LyingServerTest, AReplayTheGameRefusesIsRefusedWithoutBeingSent) {
