@@ -375,6 +375,11 @@ TEST_F(LyingServerTest, RowsThatAreNotRunsAreLeftOutAndAReplayThatIsNotTheRunIsN
             [&] { return window->Status->text().contains(QString::fromUtf8(w.says)); }, 10000))
             << window->Status->text().toStdString();
     }
+    // What the window shows, for the eyes, when asked for (KESTROW_SCREENSHOTS=DIR).
+    if (const QString shots = qEnvironmentVariable("KESTROW_SCREENSHOTS"); !shots.isEmpty()) {
+        QDir().mkpath(shots);
+        window->grab().save(QDir(shots).filePath("online-lying-server.png"));
+    }
     EXPECT_TRUE(cachedRuns().isEmpty()) << "nothing written under the run's name";
     EXPECT_TRUE(runs().empty()) << "nothing played";
     for (const QByteArray& r : server_.requests)
