@@ -153,7 +153,8 @@ void Online::receive(QNetworkReply* reply, qint64 cap, std::function<void(const 
         stop(qtext(N_("%1 秒たっても答えが終わりませんでした")).arg(seconds));
     });
     timer->start(totalMs_);
-    QObject::connect(reply, &QNetworkReply::finished, reply, [reply, got, take, timer, done] {
+    const int idleSeconds = (idleMs_ + 999) / 1000;
+    QObject::connect(reply, &QNetworkReply::finished, reply, [reply, got, take, timer, done, idleSeconds] {
         timer->stop();
         reply->deleteLater();
         take(); // what is left
@@ -164,6 +165,10 @@ void Online::receive(QNetworkReply* reply, qint64 cap, std::function<void(const 
         if (!got->stopped.isEmpty()) {
             a.status = 0; // an answer cut off is no answer
             a.error = got->stopped;
+        } else if (reply->error() == QNetworkReply::OperationCanceledError) {
+            // Not aborted here: the manager's idle limit ran out.
+            a.status = 0;
+            a.error = qtext(N_("%1 秒のあいだサーバーから何も届きませんでした")).arg(idleSeconds);
         } else if (a.status == 0) {
             a.error = reply->errorString();
         }

@@ -191,6 +191,7 @@ class LyingServer {
         Whole,   // the body, then the connection closes
         Huge,    // 128 MiB of JSON, as fast as the client takes it, no length given
         Endless, // a length of 100 kB, then one byte every 100 ms until the client goes
+        Silent,  // a length of 100 bytes, then nothing
     };
     struct Reply {
         int status = 404;
@@ -251,6 +252,8 @@ class LyingServer {
             };
             QObject::connect(socket, &QTcpSocket::bytesWritten, socket, pump);
             pump();
+        } else if (r.kind == Silent) {
+            socket->write(head + "Content-Length: 100\r\n\r\n");
         } else {
             socket->write(head + "Content-Length: 100000\r\n\r\n");
             auto* drip = new QTimer(socket);
@@ -391,7 +394,8 @@ TEST_F(LyingServerTest, AnAnswerWithoutMeasureOrWithoutEndIsCutOffAndTheRunWaits
         LyingServer::Kind kind;
         const char* says;
     } cases[] = {{LyingServer::Huge, "大きすぎます (1024 KiB"},
-                 {LyingServer::Endless, "2 秒たっても答えが終わりませんでした"}};
+                 {LyingServer::Endless, "2 秒たっても答えが終わりませんでした"},
+                 {LyingServer::Silent, "1 秒のあいだサーバーから何も届きませんでした"}};
     Form6* window = openWindow();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.says);
