@@ -118,64 +118,6 @@ QNetworkAccessManager* Online::network() {
     return network_;
 }
 
-void Online::setTimeLimits(int idleMs, int totalMs) {
-    idleMs_ = idleMs;
-    totalMs_ = totalMs;
-    if (network_) network_->setTransferTimeout(idleMs_);
-}
-
-void Online::receive(QNetworkReply* reply, qint64 cap, std::function<void(const Answer&)> done) {
-    struct Received {
-        QByteArray body;
-        QString stopped; // why the reply was aborted
-    };
-    auto got = std::make_shared<Received>();
-    auto stop = [reply, got](const QString& why) {
-        if (got->stopped.isEmpty()) got->stopped = why;
-        reply->abort();
-    };
-    const QString tooLarge = qtext(N_("サーバーの答えが大きすぎます (%1 KiB を超えました)")).arg(cap / 1024);
-    // What has come is taken at once, never more than the cap: the rest is not waited for.
-    auto take = [reply, got, cap, stop, tooLarge] {
-        if (!got->stopped.isEmpty()) return;
-        got->body += reply->read(cap + 1 - got->body.size());
-        if (got->body.size() > cap) stop(tooLarge);
-    };
-    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, cap, stop, tooLarge] {
-        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-        if (length.isValid() && length.toLongLong() > cap) stop(tooLarge);
-    });
-    QObject::connect(reply, &QNetworkReply::readyRead, reply, take);
-    auto* timer = new QTimer(reply);
-    timer->setSingleShot(true);
-    const int seconds = (totalMs_ + 999) / 1000;
-    QObject::connect(timer, &QTimer::timeout, reply, [stop, seconds] {
-        stop(qtext(N_("%1 秒たっても答えが終わりませんでした")).arg(seconds));
-    });
-    timer->start(totalMs_);
-    const int idleSeconds = (idleMs_ + 999) / 1000;
-    QObject::connect(reply, &QNetworkReply::finished, reply, [reply, got, take, timer, done, idleSeconds] {
-        timer->stop();
-        reply->deleteLater();
-        take(); // what is left
-        Answer a;
-        a.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        a.retryAfter = reply->rawHeader("Retry-After").left(32);
-        a.body = got->body;
-        if (!got->stopped.isEmpty()) {
-            a.status = 0; // an answer cut off is no answer
-            a.error = got->stopped;
-        } else if (reply->error() == QNetworkReply::OperationCanceledError) {
-            // Not aborted here: the manager's idle limit ran out.
-            a.status = 0;
-            a.error = qtext(N_("%1 秒のあいだサーバーから何も届きませんでした")).arg(idleSeconds);
-        } else if (a.status == 0) {
-            a.error = reply->errorString();
-        }
-        done(a);
-    });
-}
-
 bool Online::setName(const QString& name, QString* why) {
     const std::string text = name.toStdString();
     if (!settings::nameFits(text)) {
@@ -355,6 +297,64 @@ void Online::send(const OutboxEntry& entry) {
         outbox_.store(e, nullptr);
         if (onOutboxChanged) onOutboxChanged();
         scheduleNext();
+    });
+}
+
+void Online::setTimeLimits(int idleMs, int totalMs) {
+    idleMs_ = idleMs;
+    totalMs_ = totalMs;
+    if (network_) network_->setTransferTimeout(idleMs_);
+}
+
+void Online::receive(QNetworkReply* reply, qint64 cap, std::function<void(const Answer&)> done) {
+    struct Received {
+        QByteArray body;
+        QString stopped; // why the reply was aborted
+    };
+    auto got = std::make_shared<Received>();
+    auto stop = [reply, got](const QString& why) {
+        if (got->stopped.isEmpty()) got->stopped = why;
+        reply->abort();
+    };
+    const QString tooLarge = qtext(N_("サーバーの答えが大きすぎます (%1 KiB を超えました)")).arg(cap / 1024);
+    // What has come is taken at once, never more than the cap: the rest is not waited for.
+    auto take = [reply, got, cap, stop, tooLarge] {
+        if (!got->stopped.isEmpty()) return;
+        got->body += reply->read(cap + 1 - got->body.size());
+        if (got->body.size() > cap) stop(tooLarge);
+    };
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, cap, stop, tooLarge] {
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (length.isValid() && length.toLongLong() > cap) stop(tooLarge);
+    });
+    QObject::connect(reply, &QNetworkReply::readyRead, reply, take);
+    auto* timer = new QTimer(reply);
+    timer->setSingleShot(true);
+    const int seconds = (totalMs_ + 999) / 1000;
+    QObject::connect(timer, &QTimer::timeout, reply, [stop, seconds] {
+        stop(qtext(N_("%1 秒たっても答えが終わりませんでした")).arg(seconds));
+    });
+    timer->start(totalMs_);
+    const int idleSeconds = (idleMs_ + 999) / 1000;
+    QObject::connect(reply, &QNetworkReply::finished, reply, [reply, got, take, timer, done, idleSeconds] {
+        timer->stop();
+        reply->deleteLater();
+        take(); // what is left
+        Answer a;
+        a.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        a.retryAfter = reply->rawHeader("Retry-After").left(32);
+        a.body = got->body;
+        if (!got->stopped.isEmpty()) {
+            a.status = 0; // an answer cut off is no answer
+            a.error = got->stopped;
+        } else if (reply->error() == QNetworkReply::OperationCanceledError) {
+            // Not aborted here: the manager's idle limit ran out.
+            a.status = 0;
+            a.error = qtext(N_("%1 秒のあいだサーバーから何も届きませんでした")).arg(idleSeconds);
+        } else if (a.status == 0) {
+            a.error = reply->errorString();
+        }
+        done(a);
     });
 }
 
