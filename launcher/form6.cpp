@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QSaveFile>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -18,6 +19,10 @@ namespace kestrow {
 namespace {
 
 constexpr qint64 kPageSize = 20;
+
+// clang-format off
+constexpr const char* kPlainHttpNotice = N_("注意: %1 は暗号化されない http:// で、このパソコンの外にあります。途中の誰でも、送った記録を読んだり自分のものとして送ったりできます");
+// clang-format on
 
 constexpr std::array<const char*, 4> kPeriodNames{N_("全期間"), N_("今月"), N_("今週"), N_("今日")};
 
@@ -28,6 +33,27 @@ QTableWidgetItem* cell(const QString& text, Qt::Alignment align = Qt::AlignRight
 }
 
 } // namespace
+
+bool plainHttpNoticeDue(const QString& server, const QString& file, bool markSaid) {
+    if (!plainHttpElsewhere(server)) return false;
+    QStringList said;
+    QFile in(file);
+    if (in.open(QIODevice::ReadOnly)) {
+        said = QString::fromUtf8(in.read(64 * 1024)).split(u'\n', Qt::SkipEmptyParts);
+    }
+    if (said.contains(server)) return false;
+    if (markSaid) {
+        said << server;
+        QDir().mkpath(QFileInfo(file).absolutePath());
+        QSaveFile out(file);
+        // Not written: the notice is said again next time, nothing worse.
+        if (out.open(QIODevice::WriteOnly)) {
+            out.write(said.join(u'\n').toUtf8() + '\n');
+            out.commit();
+        }
+    }
+    return true;
+}
 
 QString outboxLine(const OutboxEntry& e, bool sending) {
     const QString when = e.queuedAt.toLocalTime().toString(QStringLiteral("MM-dd HH:mm"));
@@ -59,11 +85,14 @@ Form6::Form6(Form1* menu) : SubWindow(qtext(N_("オンライン"))), menu_(menu)
         this, qtext(N_("E/I --- 鍵の書き出し/読み込み   Tab --- 送信記録へ   Del --- 送信記録を消す")), 8, 0,
         600);
     Server = addCaption(this, QString(), 8, 0, 600);
+    Notice = addCaption(this, QString(), 8, 0, 600);
+    Notice->setWordWrap(true);
+    Notice->hide();
     Periods = addCaption(this, QString(), 8, 0, 600);
     Mine = addCaption(this, QString(), 8, 0, 600);
     Status = addCaption(this, QString(), 8, 0, 600);
     // Names and the server's reasons are shown as the text they are, never as markup.
-    for (QLabel* l : {Server, Mine, Status}) l->setTextFormat(Qt::PlainText);
+    for (QLabel* l : {Server, Notice, Mine, Status}) l->setTextFormat(Qt::PlainText);
 
     Table = new QTableWidget(0, 6, this);
     Table->setHorizontalHeaderLabels({qtext(N_("順位")), qtext(N_("名前")), qtext(N_("スコア")),
@@ -80,7 +109,7 @@ Form6::Form6(Form1* menu) : SubWindow(qtext(N_("オンライン"))), menu_(menu)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 8, 8, 8);
     layout->setSpacing(4);
-    for (QLabel* l : {Label1[0], Label1[1], keys, Server, Periods}) layout->addWidget(l);
+    for (QLabel* l : {Label1[0], Label1[1], keys, Server, Notice, Periods}) layout->addWidget(l);
     layout->addWidget(Table, 1);
     layout->addWidget(Mine);
     layout->addWidget(Sent);
@@ -102,30 +131,31 @@ void Form6::refresh() {
     if (!online_->enabled()) {
         Server->setText(qtext(N_("オンラインは切ってあります。S でサーバーを決めてください")));
         Table->setRowCount(0);
+        rows_.clear();
         Mine->clear();
+        Notice->hide();
         return;
     }
     const QString name = online_->name().isEmpty() ? qtext(N_("(未設定)")) : online_->name();
     Server->setText(
         qtext(N_("サーバー: %1   名前: %2   自動送信: %3"))
             .arg(online_->server(), name, online_->autoSubmit() ? qtext(N_("する")) : qtext(N_("しない"))));
+    noticePlainHttp();
     QPointer<Form6> self(this);
     const int asked = period_;
     online_->fetchTable(QString::fromLatin1(kPeriods[period_]), offset_, kPageSize,
                         [self, asked](std::optional<OnlineTable> table, QString why) {
                             if (!self || self->period_ != asked) return;
-                            if (!table) {
-                                self->Status->setText(why);
-                                return;
-                            }
+                            self->Status->setText(why); // rows left out, or why there is no table
+                            if (!table) return;
                             self->total_ = table->total;
+                            self->rows_ = table->entries;
                             self->Table->setRowCount(static_cast<int>(table->entries.size()));
                             int row = 0;
                             for (const OnlineRun& r : table->entries) {
-                                self->Table->setItem(row, 0, cell(QString::number(r.rank)));
-                                auto* name = cell(r.name, Qt::AlignLeft | Qt::AlignVCenter);
-                                name->setData(Qt::UserRole, r.id);
-                                self->Table->setItem(row, 1, name);
+                                self->Table->setItem(
+                                    row, 0, cell(r.rank > 0 ? QString::number(r.rank) : QStringLiteral("-")));
+                                self->Table->setItem(row, 1, cell(r.name, Qt::AlignLeft | Qt::AlignVCenter));
                                 self->Table->setItem(row, 2, cell(QString::number(r.score)));
                                 self->Table->setItem(row, 3, cell(QString::number(r.level)));
                                 self->Table->setItem(row, 4, cell(QString::number(r.maxChain)));
@@ -142,6 +172,16 @@ void Form6::refresh() {
         if (!self->standing_) self->Status->setText(why);
         self->showStanding();
     });
+}
+
+void Form6::noticePlainHttp() {
+    // Said once for each server, and kept in sight while this window shows that server.
+    const QString file = QDir(cacheFolder()).filePath(QStringLiteral("plain-http-said"));
+    if (plainHttpNoticeDue(online_->server(), file, true)) {
+        noticeFor_ = online_->server();
+        Notice->setText(qtext(kPlainHttpNotice).arg(online_->server()));
+    }
+    Notice->setVisible(!noticeFor_.isEmpty() && noticeFor_ == online_->server());
 }
 
 void Form6::showPeriods() {
@@ -205,21 +245,22 @@ void Form6::submit(const QString& path) {
 }
 
 void Form6::watchSelected() {
-    const QTableWidgetItem* item = Table->item(Table->currentRow(), 1);
-    if (!item || !menu_) return;
-    const QString id = item->data(Qt::UserRole).toString();
-    const QString file = QDir(cacheFolder()).filePath(QStringLiteral("runs/%1.rep").arg(id));
+    const int row = Table->currentRow();
+    if (row < 0 || row >= static_cast<int>(rows_.size()) || !menu_) return;
     Status->setText(qtext(N_("リプレイを取ってきています…")));
     QPointer<Form6> self(this);
-    online_->fetchReplay(id, file, [self, file](bool ok, QString why) {
-        if (!self) return;
-        if (!ok) {
-            self->Status->setText(why);
-            return;
-        }
-        self->Status->clear();
-        if (self->menu_) self->menu_->ShellExe(file);
-    });
+    // Played only once the game has found the bytes to be that run.
+    online_->fetchReplay(rows_[static_cast<size_t>(row)],
+                         QDir(cacheFolder()).filePath(QStringLiteral("runs")),
+                         [self](bool ok, QString why, QString file) {
+                             if (!self) return;
+                             if (!ok) {
+                                 self->Status->setText(why);
+                                 return;
+                             }
+                             self->Status->clear();
+                             if (self->menu_) self->menu_->ShellExe(file);
+                         });
 }
 
 void Form6::askServer() {
@@ -286,6 +327,7 @@ bool Form6::handleKey(QKeyEvent* event) {
         offset_ = 0;
         total_ = 0;
         Table->setRowCount(0);
+        rows_.clear();
         showPeriods();
         refresh();
         return true;

@@ -23,6 +23,7 @@ class Form6 : public SubWindow {
     explicit Form6(Form1* menu);
 
     QLabel* Server = nullptr;      // the server and the player's name, or why online is off
+    QLabel* Notice = nullptr;      // said once for each server: plain http:// to another machine
     QLabel* Periods = nullptr;     // the four periods, the shown one in brackets
     QTableWidget* Table = nullptr; // a page of the table
     QLabel* Mine = nullptr;        // the player's own rank in the shown period
@@ -44,6 +45,7 @@ class Form6 : public SubWindow {
   private:
     void showPeriods();
     void showStanding();
+    void noticePlainHttp();
     void watchSelected();
     void askServer();
     void askName();
@@ -57,7 +59,13 @@ class Form6 : public SubWindow {
     qint64 total_ = 0;
     std::optional<OnlineStanding> standing_;
     std::vector<QString> outboxIds_; // the entry of each line of Sent
+    std::vector<OnlineRun> rows_;    // the run of each row of Table
+    QString noticeFor_;              // the server the notice was said for in this window
 };
+
+// Whether the plain-http notice is still to be said for `server`; remembered as said in
+// `file` (one server a line) when `markSaid`.
+bool plainHttpNoticeDue(const QString& server, const QString& file, bool markSaid);
 
 // How a run on its way reads in the window.
 QString outboxLine(const OutboxEntry& entry, bool sending);

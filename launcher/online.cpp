@@ -4,7 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonArray>
+#include <QHostAddress>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
@@ -22,87 +22,52 @@
 namespace kestrow {
 namespace {
 
-constexpr qint64 kMaxAnswer = 4 * 1024 * 1024; // more than any page of the table
-constexpr qint64 kMaxReplay = 64 * 1024;
-constexpr int kTransferTimeoutMs = 20000;
+constexpr qint64 kMaxAnswer = 1024 * 1024; // far more than a page of the table
+constexpr qint64 kMaxReplay = 64 * 1024;   // what the server takes
 
-std::optional<QJsonObject> objectOf(const QByteArray& json, QString* why) {
-    QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(json, &error);
-    if (error.error != QJsonParseError::NoError || !doc.isObject()) {
-        if (why) *why = QStringLiteral("the server's answer is not a JSON object");
-        return std::nullopt;
-    }
-    return doc.object();
+// The status, or the reason, of an answer that is not what was asked.
+QString answerError(const Answer& a) {
+    if (!a.error.isEmpty()) return a.error;
+    const QString why = errorText(a.body);
+    return why.isEmpty() ? QStringLiteral("HTTP %1").arg(a.status) : why;
 }
 
-std::optional<OnlineRun> runOf(const QJsonValue& v, QString* why) {
-    const QJsonObject o = v.toObject();
-    OnlineRun r;
-    r.id = o.value("id").toString();
-    r.player = o.value("player").toString();
-    r.name = o.value("name").toString();
-    if (r.id.size() != 64 || r.player.size() != 64 || !o.value("score").isDouble()) {
-        if (why) *why = QStringLiteral("the server's answer has no run in it");
-        return std::nullopt;
-    }
-    r.submittedAt = o.value("submittedAt").toString();
-    r.score = o.value("score").toInteger();
-    r.level = o.value("level").toInteger();
-    r.maxChain = o.value("maxChain").toInteger();
-    r.frames = o.value("frames").toInteger();
-    r.rank = o.value("rank").toInteger();
-    return r;
-}
-
-QString answerError(QNetworkReply* reply, const QByteArray& body) {
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (status == 0) return reply->errorString();
-    const QString why = errorText(body);
-    return why.isEmpty() ? QStringLiteral("HTTP %1").arg(status) : why;
-}
+bool failed(const Answer& a) { return !a.error.isEmpty() || a.status < 200 || a.status > 299; }
 
 } // namespace
 
-std::optional<OnlineRun> parseRun(const QByteArray& json, QString* why) {
-    const auto o = objectOf(json, why);
-    if (!o) return std::nullopt;
-    return runOf(*o, why);
+bool plainHttpElsewhere(const QString& url) {
+    const QUrl u(url);
+    if (u.scheme().compare(QLatin1String("http"), Qt::CaseInsensitive) != 0) return false;
+    QString host = u.host().toLower();
+    if (host.endsWith(u'.')) host.chop(1);
+    if (host == QLatin1String("localhost")) return false;
+    const QHostAddress address(host);
+    if (address.protocol() == QAbstractSocket::IPv4Protocol)
+        return !address.isInSubnet(QHostAddress(QStringLiteral("127.0.0.0")), 8);
+    if (address.protocol() == QAbstractSocket::IPv6Protocol) return address != QHostAddress::LocalHostIPv6;
+    return true;
 }
 
-std::optional<OnlineTable> parseTable(const QByteArray& json, QString* why) {
-    const auto o = objectOf(json, why);
-    if (!o) return std::nullopt;
-    if (!o->value("entries").isArray()) {
-        if (why) *why = QStringLiteral("the server's answer has no table in it");
-        return std::nullopt;
+bool replayIsRun(const QByteArray& replay, const OnlineRun& run, QString* why) {
+    auto fail = [why](const QString& text) {
+        if (why) *why = text;
+        return false;
+    };
+    if (replay.isEmpty() || replay.size() > kMaxReplay)
+        return fail(qtext(N_("サーバーから届いたのはリプレイではありません")));
+    QString reason;
+    const auto verdict = playReplay(replay, &reason);
+    if (!verdict) return fail(qtext(N_("サーバーのリプレイをゲームが受け付けません: %1")).arg(reason));
+    if (verdict->id != run.id) {
+        return fail(qtext(N_("サーバーのリプレイはこの記録ではありません (%1…、表では %2…)"))
+                        .arg(verdict->id.left(12), run.id.left(12)));
     }
-    OnlineTable t;
-    t.period = o->value("period").toString();
-    t.total = std::max<qint64>(0, o->value("total").toInteger());
-    t.offset = std::max<qint64>(0, o->value("offset").toInteger());
-    for (const QJsonValue& v : o->value("entries").toArray()) {
-        auto r = runOf(v, why);
-        if (!r) return std::nullopt;
-        t.entries.push_back(std::move(*r));
+    if (verdict->figures != run.figures()) {
+        return fail(qtext(N_("サーバーの数字がリプレイの数字と違います: %1"))
+                        .arg(figuresDiffer(run.figures(), verdict->figures)));
     }
-    return t;
-}
-
-std::optional<OnlineStanding> parseStanding(const QByteArray& json, QString* why) {
-    const auto o = objectOf(json, why);
-    if (!o) return std::nullopt;
-    OnlineStanding s;
-    s.name = o->value("name").toString();
-    const QJsonObject best = o->value("best").toObject();
-    std::optional<OnlineRun>* slots[] = {&s.all, &s.month, &s.week, &s.day};
-    for (size_t i = 0; i < kPeriods.size(); ++i) {
-        const QJsonValue v = best.value(QLatin1String(kPeriods[i]));
-        if (v.isNull() || v.isUndefined()) continue;
-        *slots[i] = runOf(v, why);
-        if (!*slots[i]) return std::nullopt;
-    }
-    return s;
+    return true;
 }
 
 QString shortTime(const QString& rfc3339) {
@@ -147,7 +112,9 @@ bool Online::writeSetting(const char* key, const std::string& value, QString* wh
 QNetworkAccessManager* Online::network() {
     if (!network_) {
         network_ = new QNetworkAccessManager;
-        network_->setTransferTimeout(kTransferTimeoutMs);
+        network_->setTransferTimeout(idleMs_);
+        // The API never redirects; a server that does may only point at itself.
+        network_->setRedirectPolicy(QNetworkRequest::SameOriginRedirectPolicy);
     }
     return network_;
 }
@@ -243,8 +210,13 @@ bool Online::submitBytes(const QByteArray& replay, const QString& source, QStrin
         if (why) *why = qtext(N_("サーバーが設定されていません"));
         return false;
     }
-    if (!outbox_.add(replay, source, why)) return false;
+    OutboxEntry added;
+    if (!outbox_.add(replay, source, why, nullptr, &added)) return false;
     if (onOutboxChanged) onOutboxChanged();
+    if (added.state == OutboxEntry::Refused) { // the game refuses it: kept, never sent
+        if (why) *why = added.message;
+        return false;
+    }
     sendWaiting(true);
     return true;
 }
@@ -275,6 +247,18 @@ void Online::scheduleNext() {
 void Online::send(const OutboxEntry& entry) {
     OutboxEntry e = entry;
     QString why;
+    if (!e.verdict) {
+        // A run an older menu put in: played now, and the verdict kept with it.
+        QString refusal;
+        e.verdict = playReplay(e.replay, &refusal);
+        if (!e.verdict) {
+            e.state = OutboxEntry::Refused;
+            e.message = qtext(N_("ゲームが受け付けないリプレイです: %1")).arg(refusal);
+        }
+        outbox_.store(e, nullptr);
+        if (onOutboxChanged) onOutboxChanged();
+        if (!e.verdict) return;
+    }
     const auto k = key(&why);
     if (!k || name_.isEmpty()) {
         // Nothing goes out without a key and a name; the run waits for them.
@@ -297,30 +281,84 @@ void Online::send(const OutboxEntry& entry) {
     QNetworkReply* reply = network()->post(request, QJsonDocument(body).toJson(QJsonDocument::Compact));
     inFlight_.insert(e.id, reply);
     if (onOutboxChanged) onOutboxChanged();
-    QObject::connect(reply, &QNetworkReply::finished, [this, reply, e]() mutable {
-        reply->deleteLater();
+    const QString player = QString::fromStdString(player::playerId(*k));
+    receive(reply, kMaxAnswer, [this, e, player](const Answer& answer) mutable {
         inFlight_.remove(e.id);
-        const QByteArray answer = reply->read(kMaxAnswer);
-        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        const SendOutcome outcome = judgeAnswer(status, answer, reply->rawHeader("Retry-After"),
-                                                e.attempts + 1, reply->errorString());
+        const SendOutcome outcome = judgeAnswer(answer.status, answer.body, answer.retryAfter, e.attempts + 1,
+                                                answer.error, *e.verdict, player);
         e.state = outcome.state;
         e.message = outcome.message;
         if (outcome.state == OutboxEntry::Waiting) {
             ++e.attempts;
             e.nextTry = QDateTime::currentDateTimeUtc().addSecs(outcome.retrySeconds);
         } else if (outcome.state == OutboxEntry::Sent) {
-            if (const auto run = parseRun(answer, nullptr)) {
-                e.runId = run->id;
-                e.score = run->score;
-                e.rank = run->rank;
-            }
+            e.runId = outcome.runId;
+            e.score = outcome.score;
+            e.rank = outcome.rank;
         }
         // An outbox that cannot be written keeps the entry as it was: it is sent again,
         // and the server answers a run it has with 200.
         outbox_.store(e, nullptr);
         if (onOutboxChanged) onOutboxChanged();
         scheduleNext();
+    });
+}
+
+void Online::setTimeLimits(int idleMs, int totalMs) {
+    idleMs_ = idleMs;
+    totalMs_ = totalMs;
+    if (network_) network_->setTransferTimeout(idleMs_);
+}
+
+void Online::receive(QNetworkReply* reply, qint64 cap, std::function<void(const Answer&)> done) {
+    struct Received {
+        QByteArray body;
+        QString stopped; // why the reply was aborted
+    };
+    auto got = std::make_shared<Received>();
+    auto stop = [reply, got](const QString& why) {
+        if (got->stopped.isEmpty()) got->stopped = why;
+        reply->abort();
+    };
+    const QString tooLarge = qtext(N_("サーバーの答えが大きすぎます (%1 KiB を超えました)")).arg(cap / 1024);
+    // What has come is taken at once, never more than the cap: the rest is not waited for.
+    auto take = [reply, got, cap, stop, tooLarge] {
+        if (!got->stopped.isEmpty()) return;
+        got->body += reply->read(cap + 1 - got->body.size());
+        if (got->body.size() > cap) stop(tooLarge);
+    };
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, cap, stop, tooLarge] {
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (length.isValid() && length.toLongLong() > cap) stop(tooLarge);
+    });
+    QObject::connect(reply, &QNetworkReply::readyRead, reply, take);
+    auto* timer = new QTimer(reply);
+    timer->setSingleShot(true);
+    const int seconds = (totalMs_ + 999) / 1000;
+    QObject::connect(timer, &QTimer::timeout, reply, [stop, seconds] {
+        stop(qtext(N_("%1 秒たっても答えが終わりませんでした")).arg(seconds));
+    });
+    timer->start(totalMs_);
+    const int idleSeconds = (idleMs_ + 999) / 1000;
+    QObject::connect(reply, &QNetworkReply::finished, reply, [reply, got, take, timer, done, idleSeconds] {
+        timer->stop();
+        reply->deleteLater();
+        take(); // what is left
+        Answer a;
+        a.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        a.retryAfter = reply->rawHeader("Retry-After").left(32);
+        a.body = got->body;
+        if (!got->stopped.isEmpty()) {
+            a.status = 0; // an answer cut off is no answer
+            a.error = got->stopped;
+        } else if (reply->error() == QNetworkReply::OperationCanceledError) {
+            // Not aborted here: the manager's idle limit ran out.
+            a.status = 0;
+            a.error = qtext(N_("%1 秒のあいだサーバーから何も届きませんでした")).arg(idleSeconds);
+        } else if (a.status == 0) {
+            a.error = reply->errorString();
+        }
+        done(a);
     });
 }
 
@@ -336,12 +374,16 @@ void Online::fetchTable(const QString& period, qint64 offset, qint64 limit,
     query.addQueryItem(QStringLiteral("offset"), QString::number(offset));
     query.addQueryItem(QStringLiteral("limit"), QString::number(limit));
     QNetworkReply* reply = get(QStringLiteral("/api/v1/table?") + query.toString(QUrl::FullyEncoded));
-    QObject::connect(reply, &QNetworkReply::finished, [reply, done] {
-        reply->deleteLater();
-        const QByteArray body = reply->read(kMaxAnswer);
-        if (reply->error() != QNetworkReply::NoError) return done(std::nullopt, answerError(reply, body));
+    receive(reply, kMaxAnswer, [done](const Answer& a) {
+        if (failed(a)) return done(std::nullopt, answerError(a));
         QString why;
-        auto table = parseTable(body, &why);
+        auto table = parseTable(a.body, &why);
+        if (!table) return done(std::nullopt, qtext(N_("サーバーの答えを受け付けません: %1")).arg(why));
+        if (!table->refused.isEmpty()) {
+            why = qtext(N_("表の %1 行は受け付けません: %2"))
+                      .arg(table->refused.size())
+                      .arg(shownText(table->refused.join(QStringLiteral("; "))));
+        }
         done(std::move(table), why);
     });
 }
@@ -353,32 +395,36 @@ void Online::fetchStanding(std::function<void(std::optional<OnlineStanding>, QSt
     if (!k) return done(std::nullopt, why);
     const QString id = QString::fromStdString(player::playerId(*k));
     QNetworkReply* reply = get(QStringLiteral("/api/v1/players/%1?limit=1").arg(id));
-    QObject::connect(reply, &QNetworkReply::finished, [reply, done] {
-        reply->deleteLater();
-        const QByteArray body = reply->read(kMaxAnswer);
-        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        if (status == 404) return done(OnlineStanding{}, QString()); // no run on the table yet
-        if (reply->error() != QNetworkReply::NoError) return done(std::nullopt, answerError(reply, body));
+    receive(reply, kMaxAnswer, [done, id](const Answer& a) {
+        if (a.status == 404 && a.error.isEmpty()) return done(OnlineStanding{}, QString()); // no run yet
+        if (failed(a)) return done(std::nullopt, answerError(a));
         QString why;
-        auto standing = parseStanding(body, &why);
-        done(std::move(standing), why);
+        auto standing = parseStanding(a.body, &why);
+        if (standing && standing->player != id) why = QStringLiteral("the answer is about another player");
+        if (!standing || standing->player != id)
+            return done(std::nullopt, qtext(N_("サーバーの答えを受け付けません: %1")).arg(why));
+        done(std::move(standing), QString());
     });
 }
 
-void Online::fetchReplay(const QString& runId, const QString& to, std::function<void(bool, QString)> done) {
-    if (!enabled()) return done(false, qtext(N_("サーバーが設定されていません")));
-    QNetworkReply* reply = get(QStringLiteral("/api/v1/runs/%1/replay").arg(runId));
-    QObject::connect(reply, &QNetworkReply::finished, [reply, done, to] {
-        reply->deleteLater();
-        const QByteArray body = reply->read(kMaxReplay + 1);
-        if (reply->error() != QNetworkReply::NoError) return done(false, answerError(reply, body));
-        if (body.isEmpty() || body.size() > kMaxReplay) return done(false, QStringLiteral("not a replay"));
-        QDir().mkpath(QFileInfo(to).absolutePath());
+void Online::fetchReplay(const OnlineRun& run, const QString& folder,
+                         std::function<void(bool, QString, QString)> done) {
+    if (!enabled()) return done(false, qtext(N_("サーバーが設定されていません")), QString());
+    // The id goes into an address and a file name: only as the table writes ids.
+    if (!isHexId(run.id))
+        return done(false, QStringLiteral("a run id that is not 64 lowercase hex digits"), {});
+    QNetworkReply* reply = get(QStringLiteral("/api/v1/runs/%1/replay").arg(run.id));
+    receive(reply, kMaxReplay, [done, run, folder](const Answer& a) {
+        if (failed(a)) return done(false, answerError(a), QString());
+        QString why;
+        if (!replayIsRun(a.body, run, &why)) return done(false, why, QString());
+        const QString to = QDir(folder).filePath(run.id + QStringLiteral(".rep"));
+        QDir().mkpath(folder);
         QSaveFile file(to);
-        if (!file.open(QIODevice::WriteOnly) || file.write(body) != body.size() || !file.commit()) {
-            return done(false, QStringLiteral("%1: %2").arg(to, file.errorString()));
+        if (!file.open(QIODevice::WriteOnly) || file.write(a.body) != a.body.size() || !file.commit()) {
+            return done(false, QStringLiteral("%1: %2").arg(to, file.errorString()), QString());
         }
-        done(true, QString());
+        done(true, QString(), to);
     });
 }
 

@@ -10,12 +10,12 @@
 #include <QPointer>
 #include <QString>
 #include <QTimer>
-#include <array>
 #include <filesystem>
 #include <functional>
 #include <optional>
 #include <vector>
 
+#include "answers.h"
 #include "outbox.h"
 #include "player/player_key.h"
 
@@ -24,32 +24,22 @@ class QNetworkReply;
 
 namespace kestrow {
 
-// One run as the server shows it.
-struct OnlineRun {
-    QString id, player, name, submittedAt;
-    qint64 score = 0, level = 0, maxChain = 0, frames = 0, rank = 0;
+// What came back for a request: the status (0: none), the body (at most the request's
+// cap), Retry-After, and what went wrong on the way (empty when the answer came whole).
+struct Answer {
+    int status = 0;
+    QByteArray body;
+    QByteArray retryAfter;
+    QString error;
 };
 
-// A page of the table.
-struct OnlineTable {
-    QString period;
-    qint64 total = 0, offset = 0;
-    std::vector<OnlineRun> entries;
-};
+// Whether `url` is plain http:// to a host that is not this machine (localhost,
+// 127.0.0.0/8, ::1): anyone on the way can read and take what is sent there.
+bool plainHttpElsewhere(const QString& url);
 
-// A player's best run in each period (absent: none).
-struct OnlineStanding {
-    QString name;
-    std::optional<OnlineRun> all, month, week, day;
-};
-
-// The server's answers; nullopt (with the reason) for anything that is not one.
-std::optional<OnlineRun> parseRun(const QByteArray& json, QString* why);
-std::optional<OnlineTable> parseTable(const QByteArray& json, QString* why);
-std::optional<OnlineStanding> parseStanding(const QByteArray& json, QString* why);
-
-// The periods of the table, as the server names them.
-inline constexpr std::array<const char*, 4> kPeriods{"all", "month", "week", "day"};
+// Whether downloaded replay bytes are the run `run` names: the game accepts them, their
+// run id is the row's and their figures are the server's. False with the reason.
+bool replayIsRun(const QByteArray& replay, const OnlineRun& run, QString* why);
 
 class Online {
   public:
@@ -89,18 +79,28 @@ class Online {
     Outbox& outbox() { return outbox_; }
     bool sending(const QString& id) const { return inFlight_.contains(id); }
 
-    // Asks for a page of the table, the player's standing, a replay (written to `to`).
-    // Each calls back once, on the event loop; an error comes as the text to show.
+    // Asks for a page of the table, the player's standing, a run's replay. Each calls
+    // back once, on the event loop; an error comes as the text to show. The replay is
+    // written into `folder` as <id>.rep only when it is that run (replayIsRun); `file`
+    // is then its path.
     void fetchTable(const QString& period, qint64 offset, qint64 limit,
                     std::function<void(std::optional<OnlineTable>, QString)> done);
     void fetchStanding(std::function<void(std::optional<OnlineStanding>, QString)> done);
-    void fetchReplay(const QString& runId, const QString& to, std::function<void(bool, QString)> done);
+    void fetchReplay(const OnlineRun& run, const QString& folder,
+                     std::function<void(bool ok, QString why, QString file)> done);
+
+    // How long a request may go without a byte, and how long it may take in all
+    // (milliseconds); shorter in the tests.
+    void setTimeLimits(int idleMs, int totalMs);
 
     // Called whenever an outbox entry changed.
     std::function<void()> onOutboxChanged;
 
   private:
     QNetworkReply* get(const QString& path);
+    // Reads `reply` as it comes: aborted once more than `cap` bytes arrived or the time
+    // in all ran out, then `done` once with what came.
+    void receive(QNetworkReply* reply, qint64 cap, std::function<void(const Answer&)> done);
     QNetworkAccessManager* network(); // made at the first request
     // Sets one key of [online] in the settings file; false with the reason.
     bool writeSetting(const char* key, const std::string& value, QString* why);
@@ -115,6 +115,7 @@ class Online {
     QNetworkAccessManager* network_ = nullptr;
     QHash<QString, QPointer<QNetworkReply>> inFlight_;
     QTimer retry_;
+    int idleMs_ = 20000, totalMs_ = 60000;
 };
 
 // "12:34" today, else "2026-12-08 12:34", in local time, of an RFC 3339 time.

@@ -7,8 +7,12 @@
 #include <QJsonObject>
 #include <QSaveFile>
 #include <algorithm>
+#include <mutex>
 
+#include "look.h"
+#include "media/stools.h"
 #include "player/player_key.h"
+#include "verdict/verdict.h"
 
 namespace kestrow {
 namespace {
@@ -28,17 +32,67 @@ const char* stateName(OutboxEntry::State s) {
 
 QString timeText(const QDateTime& t) { return t.isValid() ? t.toUTC().toString(Qt::ISODate) : QString(); }
 
-bool isHexId(const QString& s) {
-    return s.size() == 64 && std::all_of(s.begin(), s.end(), [](QChar c) {
-               return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f');
-           });
-}
-
 QString sha256Hex(const QByteArray& bytes) {
     return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
 }
 
+// The figures as the outbox's files and the server write them.
+const struct {
+    const char* key;
+    qint64 RunFigures::*figure;
+} kFigures[] = {
+    {"frames", &RunFigures::frames},       {"endFrame", &RunFigures::endFrame},
+    {"score", &RunFigures::score},         {"level", &RunFigures::level},
+    {"maxChain", &RunFigures::maxChain},   {"totalContacts", &RunFigures::totalContacts},
+    {"timeBonus", &RunFigures::timeBonus}, {"finalBonus", &RunFigures::finalBonus},
+    {"timeLeft", &RunFigures::timeLeft},
+};
+
+QJsonObject verdictJson(const RunVerdict& v) {
+    QJsonObject o{{"id", v.id}};
+    for (const auto& f : kFigures) o.insert(QLatin1String(f.key), v.figures.*f.figure);
+    return o;
+}
+
+// A verdict that is not whole is none: the replay is played again before it is sent.
+std::optional<RunVerdict> verdictOf(const QJsonValue& value) {
+    const QJsonObject o = value.toObject();
+    RunVerdict v;
+    v.id = o.value("id").toString();
+    if (!isHexId(v.id)) return std::nullopt;
+    for (const auto& f : kFigures) {
+        const QJsonValue n = o.value(QLatin1String(f.key));
+        if (!n.isDouble() || n.toDouble() != double(n.toInteger())) return std::nullopt;
+        v.figures.*f.figure = n.toInteger();
+    }
+    return v;
+}
+
+// While alive, the games this thread plays reach no sound device.
+struct Muted {
+    Muted() { media::muteThisThread(true); }
+    ~Muted() { media::muteThisThread(false); }
+};
+
 } // namespace
+
+std::optional<RunVerdict> playReplay(const QByteArray& replay, QString* why) {
+    // The menu draws nothing with the game's drawing library: headless games change
+    // nothing of its own.
+    static std::once_flag headless;
+    std::call_once(headless, [] { tolvane::verdict::setUpHeadlessGames(); });
+    const Muted muted;
+    const tolvane::verdict::Verified v = tolvane::verdict::verifyReplay(
+        std::string_view(replay.constData(), static_cast<size_t>(replay.size())));
+    if (!v.ok) {
+        if (why) *why = QString::fromStdString(v.reason);
+        return std::nullopt;
+    }
+    const auto& f = v.figures;
+    return RunVerdict{QString::fromStdString(v.id),
+                      {f.frames, f.endFrame, f.score, f.level, f.maxChain, f.totalContacts, f.timeBonus,
+                       f.finalBonus, f.timeLeft}};
+}
 
 QByteArray entryText(const OutboxEntry& e) {
     QJsonObject o{
@@ -56,6 +110,7 @@ QByteArray entryText(const OutboxEntry& e) {
         o.insert("score", e.score);
         o.insert("rank", e.rank);
     }
+    if (e.verdict) o.insert("verdict", verdictJson(*e.verdict));
     return QJsonDocument(o).toJson(QJsonDocument::Indented);
 }
 
@@ -99,23 +154,62 @@ std::optional<OutboxEntry> parseEntry(const QByteArray& text, QString* why) {
     e.message = o.value("message").toString();
     if (e.state == OutboxEntry::Sent) {
         e.runId = o.value("runId").toString();
+        if (!isHexId(e.runId)) e.runId.clear();
         e.score = o.value("score").toInteger();
         e.rank = o.value("rank").toInteger();
     }
+    e.verdict = verdictOf(o.value("verdict"));
     return e;
 }
 
 QString errorText(const QByteArray& body) {
     const QJsonDocument doc = QJsonDocument::fromJson(body);
     if (!doc.isObject()) return {};
-    return doc.object().value("error").toString().left(300);
+    return shownText(doc.object().value("error").toString());
 }
 
 SendOutcome judgeAnswer(int status, const QByteArray& body, const QByteArray& retryAfter, int attempts,
-                        const QString& networkError) {
+                        const QString& networkError, const RunVerdict& mine, const QString& player) {
+    // 30 s, 1 min, 2 min, ... up to an hour.
+    const int later = std::min(kFirstWait << std::clamp(attempts - 1, 0, 7), kLongestWait);
     switch (status) {
     case 200:
-    case 201: return {OutboxEntry::Sent, 0, {}};
+    case 201: {
+        // Taken only as the run the menu played: a server that answers with another run
+        // (or other figures) has not put this one on the table.
+        QString why;
+        const auto run = parseRun(body, &why);
+        if (!run) {
+            return {OutboxEntry::Waiting,
+                    later,
+                    qtext(N_("サーバーの答えが記録になっていません: %1")).arg(why),
+                    {},
+                    0,
+                    0};
+        }
+        if (run->id != mine.id) {
+            return {OutboxEntry::Refused,
+                    0,
+                    qtext(N_("サーバーの答えは別の記録です (%1…、送ったのは %2…)"))
+                        .arg(run->id.left(12), mine.id.left(12)),
+                    {},
+                    0,
+                    0};
+        }
+        if (run->figures() != mine.figures) {
+            return {OutboxEntry::Refused,
+                    0,
+                    qtext(N_("サーバーの数字がゲームの数字と違います: %1"))
+                        .arg(figuresDiffer(run->figures(), mine.figures)),
+                    {},
+                    0,
+                    0};
+        }
+        if (run->player != player) {
+            return {OutboxEntry::Refused, 0, qtext(N_("サーバーの答えは別のプレイヤーの記録です")), {}, 0, 0};
+        }
+        return {OutboxEntry::Sent, 0, {}, run->id, run->score, run->rank};
+    }
     case 400:
     case 401:
     case 403:
@@ -123,7 +217,7 @@ SendOutcome judgeAnswer(int status, const QByteArray& body, const QByteArray& re
     case 413: {
         QString why = errorText(body);
         if (why.isEmpty()) why = QStringLiteral("HTTP %1").arg(status);
-        return {OutboxEntry::Refused, 0, why};
+        return {OutboxEntry::Refused, 0, why, {}, 0, 0};
     }
     case 429:
     case 503: {
@@ -131,15 +225,12 @@ SendOutcome judgeAnswer(int status, const QByteArray& body, const QByteArray& re
         const int seconds = retryAfter.trimmed().toInt(&ok);
         QString why = errorText(body);
         if (why.isEmpty()) why = QStringLiteral("HTTP %1").arg(status);
-        return {OutboxEntry::Waiting, ok ? std::clamp(seconds, 1, kLongestWait) : kFirstWait, why};
+        return {OutboxEntry::Waiting, ok ? std::clamp(seconds, 1, kLongestWait) : kFirstWait, why, {}, 0, 0};
     }
     default: {
-        // 30 s, 1 min, 2 min, ... up to an hour.
-        const int doublings = std::clamp(attempts - 1, 0, 7);
-        const int wait = std::min(kFirstWait << doublings, kLongestWait);
         QString why = status == 0 ? networkError : QStringLiteral("HTTP %1").arg(status);
         if (status != 0 && !errorText(body).isEmpty()) why += QStringLiteral(": ") + errorText(body);
-        return {OutboxEntry::Waiting, wait, why};
+        return {OutboxEntry::Waiting, later, why, {}, 0, 0};
     }
     }
 }
@@ -150,7 +241,8 @@ QString Outbox::defaultFolder() {
 
 Outbox::Outbox(const QString& folder) : folder_(folder) {}
 
-bool Outbox::add(const QByteArray& replay, const QString& source, QString* why, QString* id) {
+bool Outbox::add(const QByteArray& replay, const QString& source, QString* why, QString* id,
+                 OutboxEntry* added) {
     if (replay.isEmpty() || replay.size() > kMaxReplay) {
         if (why) *why = QStringLiteral("the replay is empty or over 64 KiB");
         return false;
@@ -161,13 +253,24 @@ bool Outbox::add(const QByteArray& replay, const QString& source, QString* why, 
     QFile existing(QDir(folder_).filePath(e.id));
     if (existing.open(QIODevice::ReadOnly)) {
         if (auto old = parseEntry(existing.read(kMaxReplay * 2), nullptr)) {
-            if (old->state != OutboxEntry::Refused) return true; // waiting or on the table already
+            if (old->state != OutboxEntry::Refused) { // waiting or on the table already
+                if (added) *added = *old;
+                return true;
+            }
         }
     }
     e.source = source;
     e.replay = replay;
     e.queuedAt = QDateTime::currentDateTimeUtc();
     e.nextTry = e.queuedAt;
+    QString refusal;
+    e.verdict = playReplay(replay, &refusal);
+    if (!e.verdict) {
+        // Kept, to be seen, but never sent: the server would refuse it the same way.
+        e.state = OutboxEntry::Refused;
+        e.message = qtext(N_("ゲームが受け付けないリプレイです: %1")).arg(refusal);
+    }
+    if (added) *added = e;
     return store(e, why);
 }
 

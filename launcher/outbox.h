@@ -12,7 +12,21 @@
 #include <optional>
 #include <vector>
 
+#include "answers.h"
+
 namespace kestrow {
+
+// What the game itself makes of a replay: the run's id and its figures, as the server
+// computes them with the same library.
+struct RunVerdict {
+    QString id;
+    RunFigures figures;
+    bool operator==(const RunVerdict&) const = default;
+};
+
+// The replay played headless with the game's library (silently: the menu's own sounds
+// go on as they were). Nullopt, with the game's reason, for a replay the game refuses.
+std::optional<RunVerdict> playReplay(const QByteArray& replay, QString* why);
 
 struct OutboxEntry {
     enum State {
@@ -31,6 +45,9 @@ struct OutboxEntry {
     QString runId;     // once sent
     qint64 score = 0;  // once sent: the score the server computed
     qint64 rank = 0;   // once sent: its all-time rank when it was taken
+    // The run as the menu played it (files of older menus have none until it is sent);
+    // a server's answer counts only when it names this run with these figures.
+    std::optional<RunVerdict> verdict;
 
     bool operator==(const OutboxEntry&) const = default;
 };
@@ -45,15 +62,21 @@ struct SendOutcome {
     OutboxEntry::State state;
     int retrySeconds = 0; // when waiting: how long until the next try
     QString message;      // the server's reason, or what went wrong on the way
+    QString runId;        // when sent: the run on the table, its score and rank
+    qint64 score = 0, rank = 0;
 };
 
 // `status` is the HTTP status (0: no answer at all, with `networkError` saying why),
 // `body` the answer's body, `retryAfter` its Retry-After header, `attempts` the tries
-// so far including this one. 200 and 201 are taken; 400, 401, 403, 409 and 413 are the
-// server's refusal, shown as the server words it; 429 and 503 are tried again after
-// Retry-After seconds; anything else is tried again later, waiting longer each time.
+// so far including this one, `mine` the run sent and `player` the key it was sent with.
+// 200 and 201 are taken when the answer is that run, with the game's figures, of that
+// player; an answer naming another run, other figures or another player is refused
+// (the run stays in the outbox), and one that is no run at all is tried again later.
+// 400, 401, 403, 409 and 413 are the server's refusal, shown as the server words it;
+// 429 and 503 are tried again after Retry-After seconds; anything else is tried again
+// later, waiting longer each time.
 SendOutcome judgeAnswer(int status, const QByteArray& body, const QByteArray& retryAfter, int attempts,
-                        const QString& networkError);
+                        const QString& networkError, const RunVerdict& mine, const QString& player);
 
 // The server's `{"error": "why"}`, or empty.
 QString errorText(const QByteArray& body);
@@ -64,10 +87,12 @@ class Outbox {
     static QString defaultFolder();
     explicit Outbox(const QString& folder = defaultFolder());
 
-    // Puts a replay in, waiting to be sent at once. A replay that is there already is
-    // not added again (a refused one is made to wait again). False with the reason when
-    // it cannot be written.
-    bool add(const QByteArray& replay, const QString& source, QString* why, QString* id = nullptr);
+    // Puts a replay in, played first: waiting to be sent at once, or refused with the
+    // game's reason when the game refuses it (it is then never sent). A replay that is
+    // there already is not added again (a refused one is played and made to wait again).
+    // False with the reason when it cannot be written; `added` is the entry as it stands.
+    bool add(const QByteArray& replay, const QString& source, QString* why, QString* id = nullptr,
+             OutboxEntry* added = nullptr);
     // Writes an entry back (whole or not at all).
     bool store(const OutboxEntry& entry, QString* why);
     // Takes an entry out for good.

@@ -34,6 +34,11 @@ void waitForSongs();
 // replay runs at once are not shown, and neither are they heard. Songs change as ever.
 void holdEffects(bool held);
 
+// While set, this thread's calls reach no sound device (they are still logged): the menu
+// plays replays headless to check them, beside the sounds of its own settings window.
+void muteThisThread(bool muted);
+bool threadMuted();
+
 // The player's loudness of the effects and of the songs, in percent of the game's own.
 // Applies from the next sound on when the library is open, else from STInit.
 void setVolumes(int effectsPercent, int musicPercent);

@@ -6,7 +6,11 @@ namespace {
 // Each thread logs the calls it makes (headless games may run side by side).
 thread_local bool logging = false;
 thread_local std::vector<SoundCall> calls;
+thread_local bool muted = false;
 } // namespace
+
+void muteThisThread(bool on) { muted = on; }
+bool threadMuted() { return muted; }
 
 void setSoundLogging(bool on) {
     logging = on;

@@ -152,7 +152,7 @@ bool openDevice() {
 } // namespace
 
 void STInit(HWND, std::int32_t) {
-    if (s.open) return;
+    if (s.open || media::threadMuted()) return;
     Mix_Init(MIX_INIT_MID);
     if (!openDevice()) {
         // No sound card (or ALSA refusing): the dummy driver keeps the game's timing and
@@ -177,7 +177,7 @@ void STInit(HWND, std::int32_t) {
 
 void STReadBytes(std::int32_t slot, const unsigned char* wave, std::size_t size, std::int32_t voices) {
     media::logSound("STReadBytes", slot, nullptr);
-    if (!s.open || slot < 0 || slot >= kSlots || !wave || size == 0) return;
+    if (!s.open || media::threadMuted() || slot < 0 || slot >= kSlots || !wave || size == 0) return;
     if (s.chunks[slot]) Mix_FreeChunk(s.chunks[slot]);
     // SDL_mixer converts the sound into a buffer of its own, so the caller may free its bytes.
     s.chunks[slot] = Mix_LoadWAV_RW(SDL_RWFromConstMem(wave, static_cast<int>(size)), 1);
@@ -190,7 +190,8 @@ void STReadBytes(std::int32_t slot, const unsigned char* wave, std::size_t size,
 
 void STPlay(std::int32_t slot) {
     media::logSound("STPlay", slot, nullptr);
-    if (!s.open || s.effectsHeld || slot < 0 || slot >= kSlots || !s.chunks[slot]) return;
+    if (!s.open || s.effectsHeld || media::threadMuted() || slot < 0 || slot >= kSlots || !s.chunks[slot])
+        return;
     // A free voice of the slot, else the one that has sounded longest starts over.
     int channel = Mix_GroupAvailable(slot);
     if (channel < 0) channel = Mix_GroupOldest(slot);
@@ -200,21 +201,21 @@ void STPlay(std::int32_t slot) {
 
 void MTStop() {
     media::logSound("MTStop", -1, nullptr);
-    if (!s.open) return;
+    if (!s.open || media::threadMuted()) return;
     std::lock_guard<std::mutex> held(songs.lock);
     songs.ask(nullptr);
 }
 
 void MTReadFile(const char* path) {
     media::logSound("MTReadFile", -1, path);
-    if (!s.open || !s.midi || !path) return;
+    if (!s.open || !s.midi || !path || media::threadMuted()) return;
     std::lock_guard<std::mutex> held(songs.lock);
     songs.ask(path);
 }
 
 void MTPlay() {
     media::logSound("MTPlay", -1, nullptr);
-    if (!s.open) return;
+    if (!s.open || media::threadMuted()) return;
     std::lock_guard<std::mutex> held(songs.lock);
     if (songs.path.empty()) return; // no song read since the last stop
     if (songs.music && songs.loadedFor == songs.asked)

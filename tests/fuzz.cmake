@@ -58,12 +58,15 @@ if(TOLVANE_FUZZ)
   find_package(Qt6 QUIET COMPONENTS Widgets Network)
   if(Qt6_FOUND)
     add_library(online_fuzz_core STATIC ${PROJECT_SOURCE_DIR}/launcher/outbox.cpp
-                                        ${PROJECT_SOURCE_DIR}/launcher/online.cpp)
+                                        ${PROJECT_SOURCE_DIR}/launcher/online.cpp
+                                        ${PROJECT_SOURCE_DIR}/launcher/answers.cpp)
     target_include_directories(online_fuzz_core PUBLIC ${PROJECT_SOURCE_DIR}/launcher ${PROJECT_SOURCE_DIR})
     target_compile_options(online_fuzz_core PRIVATE -fsanitize=fuzzer-no-link ${FUZZ_SANITIZERS})
     target_compile_definitions(online_fuzz_core PUBLIC QT_NO_KEYWORDS)
+    # The replays sent and fetched are played with the game's library, as built.
     target_link_libraries(online_fuzz_core PUBLIC Qt6::Widgets Qt6::Network tolvane_settings tolvane_language
-                                                  tolvane_player)
+                                                  tolvane_player tolvane_verdict tolvane_core media_sound_null
+                                                  media_platform_null)
     add_executable(fuzz_online_answers ${CMAKE_CURRENT_LIST_DIR}/fuzz/fuzz_online_answers.cpp)
     target_compile_options(fuzz_online_answers PRIVATE -fsanitize=fuzzer ${FUZZ_SANITIZERS})
     target_link_options(fuzz_online_answers PRIVATE -fsanitize=fuzzer ${FUZZ_SANITIZERS})

@@ -43,6 +43,22 @@ TEST_F(SdlSound, HeldEffectsSoundNothing) {
     EXPECT_EQ(Mix_Playing(-1), 1);
 }
 
+TEST_F(SdlSound, AMutedThreadReachesNoDevice) {
+    // What a muted thread asks for (the menu checking a replay) leaves the sound of
+    // the others as it was: the effect loaded, no effect or song started.
+    loadEffect(2);
+    media::muteThisThread(true);
+    STPlay(2);
+    MTReadFile(song("stage1.mid").c_str());
+    MTPlay();
+    media::waitForSongs();
+    EXPECT_EQ(Mix_Playing(-1), 0);
+    EXPECT_EQ(media::songPlaying(), "");
+    media::muteThisThread(false);
+    STPlay(2);
+    EXPECT_EQ(Mix_Playing(-1), 1) << "the slot kept its effect";
+}
+
 TEST_F(SdlSound, APausedGameIsSilentAndGoesOnWhereItStopped) {
     loadEffect(2);
     const bool songs = Mix_HasMusicDecoder("MIDI") == SDL_TRUE;

@@ -44,6 +44,25 @@ bool eventually(const std::function<bool()>& done, int ms = 20000) {
 
 TEST(JudgeAnswer, EachStatusMeansWhatTheServerSays) {
     const QByteArray said = R"({"error": "the name \"x\" belongs to another player"})";
+    const auto mine = playReplay(golden("boost.rep"), nullptr);
+    ASSERT_TRUE(mine);
+    const QString player(64, u'd');
+    const auto& f = mine->figures;
+    const QByteArray run = QJsonDocument(QJsonObject{{"id", mine->id},
+                                                     {"player", player},
+                                                     {"name", "Kiri"},
+                                                     {"score", f.score},
+                                                     {"level", f.level},
+                                                     {"maxChain", f.maxChain},
+                                                     {"totalContacts", f.totalContacts},
+                                                     {"frames", f.frames},
+                                                     {"endFrame", f.endFrame},
+                                                     {"timeBonus", f.timeBonus},
+                                                     {"finalBonus", f.finalBonus},
+                                                     {"timeLeft", f.timeLeft},
+                                                     {"submittedAt", "2026-12-08T10:00:00.000Z"},
+                                                     {"rank", 2}})
+                               .toJson();
     const struct {
         int status;
         QByteArray body, retryAfter;
@@ -52,8 +71,10 @@ TEST(JudgeAnswer, EachStatusMeansWhatTheServerSays) {
         int retry;
         QString message;
     } cases[] = {
-        {201, "{}", "", 1, OutboxEntry::Sent, 0, ""},
-        {200, "{}", "", 3, OutboxEntry::Sent, 0, ""},
+        {201, run, "", 1, OutboxEntry::Sent, 0, ""},
+        {200, run, "", 3, OutboxEntry::Sent, 0, ""},
+        {201, "{}", "", 2, OutboxEntry::Waiting, 60,
+         "サーバーの答えが記録になっていません: a run id that is not 64 lowercase hex digits"},
         {403, said, "", 1, OutboxEntry::Refused, 0, R"(the name "x" belongs to another player)"},
         {409, R"({"error": "sent by another player"})", "", 1, OutboxEntry::Refused, 0,
          "sent by another player"},
@@ -67,7 +88,8 @@ TEST(JudgeAnswer, EachStatusMeansWhatTheServerSays) {
         {502, "", "", 40, OutboxEntry::Waiting, 3600, "HTTP 502"},
     };
     for (const auto& c : cases) {
-        const SendOutcome got = judgeAnswer(c.status, c.body, c.retryAfter, c.attempts, "Connection refused");
+        const SendOutcome got =
+            judgeAnswer(c.status, c.body, c.retryAfter, c.attempts, "Connection refused", *mine, player);
         EXPECT_EQ(got.state, c.state) << c.status;
         EXPECT_EQ(got.retrySeconds, c.retry) << c.status << " attempts " << c.attempts;
         EXPECT_EQ(got.message, c.message) << c.status;
@@ -91,6 +113,16 @@ TEST_F(OutboxTest, EntriesReadBackAsWrittenAndEachReplayIsInOnce) {
     EXPECT_EQ(entries[0].replay, replay);
     EXPECT_EQ(entries[0].source, "NewReplay.rep");
     EXPECT_EQ(entries[0].state, OutboxEntry::Waiting);
+    ASSERT_TRUE(entries[0].verdict) << "played as it went in";
+    EXPECT_EQ(entries[0].verdict->figures.score, goldenScore("boost"));
+
+    // The file of an older menu, without the verdict, still loads (played before it is sent).
+    QJsonObject old = QJsonDocument::fromJson(entryText(entries[0])).object();
+    old.remove("verdict");
+    const auto older = parseEntry(QJsonDocument(old).toJson(), &why);
+    ASSERT_TRUE(older) << why.toStdString();
+    EXPECT_FALSE(older->verdict);
+    EXPECT_EQ(older->replay, replay);
 
     // Each state survives its file; a refused run sent again waits again.
     OutboxEntry e = entries[0];
@@ -161,7 +193,8 @@ TEST_F(OutboxTest, FilesThatAreNotEntriesAreRefusedAndLeftAlone) {
 TEST(ServerAnswers, OnlyWellFormedAnswersAreTaken) {
     const QString id(64, u'c');
     const QByteArray run = QStringLiteral(R"({"id": "%1", "player": "%1", "name": "<b>x</b>", "score": 51532,
-        "level": 3, "maxChain": 184, "frames": 7920, "rank": 4, "submittedAt": "2026-12-08T10:00:00.000Z"})")
+        "level": 3, "maxChain": 184, "totalContacts": 900, "frames": 7920, "endFrame": 7919, "timeBonus": 0,
+        "finalBonus": 0, "timeLeft": 0, "rank": 4, "submittedAt": "2026-12-08T10:00:00.000Z"})")
                                .arg(id)
                                .toUtf8();
     QString why;
@@ -181,7 +214,9 @@ TEST(ServerAnswers, OnlyWellFormedAnswersAreTaken) {
     EXPECT_FALSE(parseTable("<html>", &why));
 
     const auto standing =
-        parseStanding(R"({"name": "x", "best": {"all": )" + run + R"(, "day": null}})", &why);
+        parseStanding(R"({"player": ")" + id.toLatin1() + R"(", "name": "x", "best": {"all": )" + run +
+                          R"(, "day": null}})",
+                      &why);
     ASSERT_TRUE(standing);
     EXPECT_TRUE(standing->all);
     EXPECT_FALSE(standing->day);
