@@ -18,8 +18,9 @@ const alerts = [], errors = [];
 let hostileRun;
 
 before(async () => {
-  server = await startServer({ args: ['--player-submits-per-minute', '1000', '--submits-per-minute', '1000', '--requests-per-second', '1000'] });
-  // Enough players for two pages of 20.
+  server = await startServer({ args: ['--queue', '256', '--player-submits-per-minute', '1000', '--submits-per-minute', '1000', '--requests-per-second', '1000'] });
+  // Enough players for two pages of 20, sent at once from one address (so a queue whose
+  // quarter holds them all).
   const sends = [signedRun(player('Ann'), replay('autoplay'))];
   HOSTILE.forEach((name, i) => sends.push(signedRun(player(name), replay(['boost', 'hunter', 'wander'][i]))));
   for (let i = 0; i < 24; i++) sends.push(signedRun(player('P' + i), variant(2000 + 173 * i)));
