@@ -95,6 +95,7 @@ class App {
     Response getMetrics(Request& req);
     Response getPage(Request& req);
     Response getPlayerFile(Request& req);
+    Response getBranches(Request& req);
 
     // Finishes the replays already taken, refusing new ones.
     void drain();

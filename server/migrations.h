@@ -5,4 +5,11 @@
 
 #include "server/sql.h"
 
-namespace tolvane::server {} // namespace tolvane::server
+namespace tolvane::server {
+
+// Version 3: the stored replays become the games themselves (verdict::gameBytes: the
+// count set to the frames played, nothing after the end, the unused bits cleared). The
+// index and the branch verdicts need the games played: `tolvane-server reverify`.
+void migrateBranches(SqlConnection& c);
+
+} // namespace tolvane::server

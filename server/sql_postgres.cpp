@@ -3,6 +3,7 @@
 // that loses one is run again from its start and then sees the winner's row.
 #include <pqxx/pqxx>
 
+#include "server/migrations.h"
 #include "server/sql.h"
 
 namespace tolvane::server {
@@ -32,6 +33,18 @@ const std::vector<SchemaStep> kPostgresSchema = {
         "CREATE INDEX runs_player ON runs (player, seq)",
         "CREATE TABLE replays (id TEXT PRIMARY KEY REFERENCES runs (id), bytes BYTEA NOT NULL)",
     }},
+    // Branches: the run whose play a run shares, where and how much, and the index
+    // that finds it (migrations_branches.cpp).
+    {3, {
+        "ALTER TABLE runs ADD COLUMN branch_of TEXT REFERENCES runs (id)",
+        "ALTER TABLE runs ADD COLUMN branch_frame BIGINT",
+        "ALTER TABLE runs ADD COLUMN branch_shared DOUBLE PRECISION",
+        "CREATE INDEX runs_branches ON runs (branch_of, score DESC, seq) WHERE branch_of IS NOT NULL",
+        "CREATE TABLE run_keys ("
+        "  key BIGINT NOT NULL,"
+        "  seq BIGINT NOT NULL REFERENCES runs (seq),"
+        "  PRIMARY KEY (key, seq))",
+    }, migrateBranches},
 };
 // clang-format on
 

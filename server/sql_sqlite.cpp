@@ -5,6 +5,7 @@
 
 #include <map>
 
+#include "server/migrations.h"
 #include "server/sql.h"
 
 namespace tolvane::server {
@@ -34,6 +35,18 @@ const std::vector<SchemaStep> kSqliteSchema = {
         "CREATE INDEX runs_player ON runs (player, seq)",
         "CREATE TABLE replays (id TEXT PRIMARY KEY REFERENCES runs (id), bytes BLOB NOT NULL)",
     }},
+    // Branches: the run whose play a run shares, where and how much, and the index
+    // that finds it (migrations_branches.cpp).
+    {3, {
+        "ALTER TABLE runs ADD COLUMN branch_of TEXT REFERENCES runs (id)",
+        "ALTER TABLE runs ADD COLUMN branch_frame INTEGER",
+        "ALTER TABLE runs ADD COLUMN branch_shared REAL",
+        "CREATE INDEX runs_branches ON runs (branch_of, score DESC, seq) WHERE branch_of IS NOT NULL",
+        "CREATE TABLE run_keys ("
+        "  key INTEGER NOT NULL,"
+        "  seq INTEGER NOT NULL REFERENCES runs (seq),"
+        "  PRIMARY KEY (key, seq)) WITHOUT ROWID",
+    }, migrateBranches},
 };
 // clang-format on
 

@@ -19,6 +19,7 @@
 #include "server/identity.h"
 #include "server/pages.h"
 #include "server/verify.h"
+#include "tests/server/branches_support.h"
 
 using namespace tolvane::server;
 using namespace std::string_literals;
@@ -271,8 +272,8 @@ class StoreTest : public ::testing::TestWithParam<std::string> {
         const char* url = std::getenv("TOLVANE_TEST_POSTGRES");
         if (!url || !*url) GTEST_SKIP() << "TOLVANE_TEST_POSTGRES is not set (the PostgreSQL test sets it)";
         // Every test starts from an empty database, made anew by the server's own schema.
-        openDatabase(url)->connect()->query("DROP TABLE IF EXISTS replays, runs, players, schema_version",
-                                            {});
+        openDatabase(url)->connect()->query(
+            "DROP TABLE IF EXISTS run_keys, replays, runs, players, schema_version", {});
         store_ = std::make_unique<Store>(openDatabase(url));
     }
     void TearDown() override {
@@ -427,6 +428,121 @@ TEST_P(StoreTest, TableIsEachPlayersBestByPeriod) {
     ASSERT_EQ(ann->runs.size(), 2u);
     EXPECT_EQ(ann->runs[0].id, runs[1].id); // newest first
     EXPECT_FALSE(store_->player(keyOf("nobody"), starts, 0, 10));
+}
+
+// ---- Branches in the store: a copy is kept as a branch of its original, off the table ----
+
+namespace {
+
+NewRun playedRun(const std::string& key, const std::string& name, const std::string& bytes, std::int64_t at) {
+    auto p = tolvane::server::branches::play(bytes);
+    EXPECT_TRUE(p.verdict.ok) << p.verdict.reason;
+    NewRun n{p.verdict.id, key, name, foldName(name), p.verdict.game, p.verdict.figures, at, nullptr};
+    n.play = std::make_shared<const tolvane::server::branches::Play>(std::move(p.play));
+    return n;
+}
+
+} // namespace
+
+TEST_P(StoreTest, CopiesAreBranchesOffTheTable) {
+    setUpHeadlessGames();
+    const std::int64_t t = ms(2026, 6, 1);
+    const std::string leaderFile = readFile(fs::path(TOLVANE_TEST_DATA) / "autoplay.rep");
+    const NewRun lead = playedRun(keyOf("ann"), "Ann", leaderFile, t);
+    const Submitted first = store_->submit(lead);
+    ASSERT_EQ(first.outcome, Outcome::Created);
+    EXPECT_FALSE(first.run->branchOf);
+    const NewRun honest = playedRun(keyOf("cy"), "Cy", testsupport::humanGame(5), t + 1);
+    ASSERT_EQ(store_->submit(honest).outcome, Outcome::Created);
+
+    // Bob's copies of Ann's run, and Ann's own: branches of it, whoever sends them.
+    const auto cheats = testsupport::cheats(lead.replay);
+    struct Sent {
+        std::string player, name;
+        std::size_t cheat;
+    };
+    std::vector<Submitted> copies;
+    for (const Sent& s : {Sent{"bob", "Bob", 0}, Sent{"ann", "Ann", 5}, Sent{"dee", "Dee", 3}}) {
+        SCOPED_TRACE(cheats[s.cheat].what);
+        const NewRun copy = playedRun(keyOf(s.player), s.name, cheats[s.cheat].bytes, t + 10 + s.cheat);
+        copies.push_back(store_->submit(copy));
+        ASSERT_EQ(copies.back().outcome, Outcome::Created);
+        ASSERT_TRUE(copies.back().run->branchOf);
+        EXPECT_EQ(copies.back().run->branchOf->id, lead.id);
+        EXPECT_NEAR(copies.back().run->branchOf->frame, std::min(cheats[s.cheat].stops, copy.figures.frames),
+                    60);
+        EXPECT_GT(copies.back().run->branchOf->shared, 0.8);
+        EXPECT_FALSE(copies.back().run->rank) << "a branch holds no place";
+        EXPECT_EQ(store_->run(copy.id)->branchOf->id, lead.id);
+    }
+    // Off the table: Ann's first run and Cy's; Bob and Dee have no best, Ann's stays hers.
+    const TablePage table = store_->table(0, 0, 100);
+    ASSERT_EQ(table.total, 2);
+    EXPECT_EQ(table.entries[0].id, lead.id);
+    EXPECT_EQ(table.entries[1].id, honest.id);
+    EXPECT_EQ(store_->run(honest.id)->rank, 2) << "branches take no place from others";
+    const std::vector<std::int64_t> starts = {0};
+    EXPECT_FALSE(store_->player(keyOf("bob"), starts, 0, 10)->best[0]);
+    EXPECT_EQ(store_->player(keyOf("ann"), starts, 0, 10)->best[0]->id, lead.id);
+    EXPECT_EQ(store_->player(keyOf("ann"), starts, 0, 10)->runCount, 2);
+
+    // Listed under the original, best first, in pages; none under a run without any.
+    const auto listed = store_->branches(lead.id, 0, 10);
+    ASSERT_TRUE(listed);
+    ASSERT_EQ(listed->total, 3);
+    for (std::size_t i = 1; i < listed->entries.size(); ++i)
+        EXPECT_GE(listed->entries[i - 1].figures.score, listed->entries[i].figures.score);
+    EXPECT_EQ(store_->branches(lead.id, 1, 1)->entries.at(0).id, listed->entries[1].id);
+    EXPECT_EQ(store_->branches(honest.id, 0, 10)->total, 0);
+    EXPECT_FALSE(store_->branches(sha256Hex("no such run"), 0, 10));
+
+    // The same copy sent again changes nothing, its name included.
+    NewRun resent = playedRun(keyOf("bob"), "Robert", cheats[0].bytes, t + 99);
+    const Submitted again = store_->submit(resent);
+    EXPECT_EQ(again.outcome, Outcome::AlreadyYours);
+    EXPECT_EQ(again.run->name, "Bob");
+    EXPECT_EQ(again.run->branchOf->id, lead.id);
+    EXPECT_FALSE(store_->nameOwner(foldName("Robert")));
+    EXPECT_EQ(store_->branches(lead.id, 0, 10)->total, 3);
+}
+
+// What is stored is the game: the count of frames played, nothing after the end, the
+// bits the game never reads cleared; played again it gives the figures of the file sent.
+TEST_P(StoreTest, StoredBytesAreTheGame) {
+    setUpHeadlessGames();
+    const std::string file = testsupport::humanGame(9);
+    std::string padded = file + std::string(37 * 1024, '\x1f');
+    std::string highBits = file;
+    for (std::size_t i = 4; i < highBits.size(); i += 3) highBits[i] = static_cast<char>(highBits[i] | 0xE0);
+    // Another game whose count stops before its end: the input after the count is not played.
+    std::string shortCount = testsupport::humanGame(10);
+    const Verified full = verifyReplay(shortCount);
+    ASSERT_TRUE(full.ok);
+    const auto cut = static_cast<std::uint32_t>(full.figures.endFrame / 2);
+    for (int i = 0; i < 4; ++i) shortCount[static_cast<std::size_t>(i)] = static_cast<char>(cut >> (8 * i));
+    int player = 0;
+    for (const auto& [what, bytes] :
+         {std::pair{"padded with 37 KiB", padded}, std::pair{"high bits", highBits},
+          std::pair{"a short count", shortCount}}) {
+        SCOPED_TRACE(what);
+        const Verified sent = verifyReplay(bytes);
+        ASSERT_TRUE(sent.ok) << sent.reason;
+        ++player;
+        const NewRun n = playedRun(keyOf("p" + std::to_string(player)), "P" + std::to_string(player), bytes,
+                                   ms(2026, 6, 2) + player);
+        const Submitted s = store_->submit(n);
+        ASSERT_EQ(s.outcome, what == std::string("high bits") ? Outcome::TakenByOther : Outcome::Created);
+        const auto stored = store_->replay(n.id);
+        ASSERT_TRUE(stored);
+        EXPECT_EQ(stored->size(), static_cast<std::size_t>(sent.figures.frames + 5));
+        EXPECT_EQ(*stored, gameBytes(bytes, sent.figures.endFrame));
+        for (std::size_t i = 4; i < stored->size(); ++i) ASSERT_EQ((*stored)[i] & 0xE0, 0) << i;
+        const Verified again = verifyReplay(*stored);
+        ASSERT_TRUE(again.ok) << again.reason;
+        EXPECT_EQ(again.figures, sent.figures);
+        EXPECT_EQ(again.id, sent.id);
+        EXPECT_EQ(again.game, *stored);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Databases, StoreTest, ::testing::Values("sqlite", "postgresql"),
