@@ -49,15 +49,16 @@ const std::array<std::uint64_t, kBands * kRows>& seeds() {
 std::uint64_t worldHash(const World& w) {
     Hasher h;
     for (std::int64_t v :
-         {std::int64_t{w.frameCounter}, std::int64_t{w.timeLeft}, std::int64_t{w.gameEnded},
-          std::int64_t{w.shipX}, std::int64_t{w.shipY}, std::int64_t{w.entryTimer}, std::int64_t{w.blinkTimer},
-          std::int64_t{w.bombStock}, std::int64_t{w.bombTimer}, std::int64_t{w.aimAngle}, std::int64_t{w.score},
-          std::int64_t{w.chain}, std::int64_t{w.chainBase}, std::int64_t{w.maxChain},
-          std::int64_t{w.totalContacts}, std::int64_t{w.gauge}, std::int64_t{w.level},
-          std::int64_t{w.gaugePenalty}, std::int64_t{w.finalBonus}, std::int64_t{w.timeBonus},
-          std::int64_t{w.bombBonus}, std::int64_t{w.shakeBoost}, std::int64_t{w.scriptCursor},
-          std::int64_t{w.prevUp}, std::int64_t{w.prevDown}, std::int64_t{w.prevLeft}, std::int64_t{w.prevRight},
-          std::int64_t{w.tapWindowUp}, std::int64_t{w.tapWindowDown}, std::int64_t{w.tapWindowLeft},
+         {std::int64_t{w.frameCounter},  std::int64_t{w.timeLeft},      std::int64_t{w.gameEnded},
+          std::int64_t{w.shipX},         std::int64_t{w.shipY},         std::int64_t{w.entryTimer},
+          std::int64_t{w.blinkTimer},    std::int64_t{w.bombStock},     std::int64_t{w.bombTimer},
+          std::int64_t{w.aimAngle},      std::int64_t{w.score},         std::int64_t{w.chain},
+          std::int64_t{w.chainBase},     std::int64_t{w.maxChain},      std::int64_t{w.totalContacts},
+          std::int64_t{w.gauge},         std::int64_t{w.level},         std::int64_t{w.gaugePenalty},
+          std::int64_t{w.finalBonus},    std::int64_t{w.timeBonus},     std::int64_t{w.bombBonus},
+          std::int64_t{w.shakeBoost},    std::int64_t{w.scriptCursor},  std::int64_t{w.prevUp},
+          std::int64_t{w.prevDown},      std::int64_t{w.prevLeft},      std::int64_t{w.prevRight},
+          std::int64_t{w.tapWindowUp},   std::int64_t{w.tapWindowDown}, std::int64_t{w.tapWindowLeft},
           std::int64_t{w.tapWindowRight}})
         h.add(static_cast<std::uint64_t>(v));
     h.add(w.rng.state);
@@ -93,8 +94,8 @@ std::vector<std::int64_t> keys(const Play& p) {
     // Every block keeps its world key and its bands; the chunks share what is left of the
     // budget, each run keeping the first ones of the same order, so that a long run and a
     // short one still have their first chunks in common.
-    const long chunks = std::clamp<long>(static_cast<long>(kMaxKeys) / blocks - 1 - kBands, 0,
-                                         kBlock / kChunk);
+    const long chunks =
+        std::clamp<long>(static_cast<long>(kMaxKeys) / blocks - 1 - kBands, 0, kBlock / kChunk);
     const auto& seed = seeds();
     std::vector<std::int64_t> out;
     std::unordered_set<std::int64_t> seen;
@@ -102,7 +103,9 @@ std::vector<std::int64_t> keys(const Play& p) {
         const std::int64_t k = asKey(h);
         if (out.size() < kMaxKeys && seen.insert(k).second) out.push_back(k);
     };
-    auto in = [&](long f) { return static_cast<unsigned char>(p.input[static_cast<std::size_t>(f)]) & kInputBits; };
+    auto in = [&](long f) {
+        return static_cast<unsigned char>(p.input[static_cast<std::size_t>(f)]) & kInputBits;
+    };
     long pressedSoFar = 0;
     std::array<std::uint64_t, kBands * kRows> sig{};
     for (long b = 0; b < blocks; ++b) {
@@ -164,7 +167,8 @@ Sharing compare(const Play& run, const Play& original) {
         const unsigned char a = static_cast<unsigned char>(run.input[f]) & kInputBits;
         const unsigned char b =
             f < original.input.size() ? static_cast<unsigned char>(original.input[f]) & kInputBits : 0;
-        const bool sameWorld = f < run.world.size() && f < original.world.size() && run.world[f] == original.world[f];
+        const bool sameWorld =
+            f < run.world.size() && f < original.world.size() && run.world[f] == original.world[f];
         counts[f] = (a | b) != 0;
         shared[f] = counts[f] && (a == b || sameWorld);
         countSum[f + 1] = countSum[f] + counts[f];

@@ -15,7 +15,8 @@ void migrateBranches(SqlConnection& c) {
         for (const SqlRow& row : rows) {
             const std::string& bytes = row.text(3);
             const std::string game = verdict::gameBytes(bytes, row.integer(1));
-            if (game != bytes) c.query("UPDATE replays SET bytes = $1 WHERE id = $2", {SqlValue::bytes(game), row.text(2)});
+            if (game != bytes)
+                c.query("UPDATE replays SET bytes = $1 WHERE id = $2", {SqlValue::bytes(game), row.text(2)});
         }
         after = rows.back().integer(0);
     }

@@ -65,8 +65,8 @@ std::vector<std::int64_t> candidates(SqlConnection& c, const std::vector<std::in
 void confirm(SqlConnection& c, const branches::Play& play, const std::vector<std::int64_t>& seqs,
              std::optional<BranchOf>& best, std::int64_t& bestShared, std::int64_t& bestSeq) {
     for (std::int64_t seq : seqs) {
-        SqlRows rows =
-            c.query("SELECT r.id, rp.bytes FROM runs r JOIN replays rp ON rp.id = r.id WHERE r.seq = $1", {seq});
+        SqlRows rows = c.query(
+            "SELECT r.id, rp.bytes FROM runs r JOIN replays rp ON rp.id = r.id WHERE r.seq = $1", {seq});
         if (rows.empty()) continue;
         const branches::Played original = branches::play(rows[0].text(1));
         if (!original.verdict.ok) continue; // refused by the game as it is now: reverify names it

@@ -33,14 +33,15 @@ constexpr unsigned char kUp = 1, kDown = 2, kLeft = 4, kRight = 8, kBomb = 16;
 // bomb. `frames` long.
 inline std::string humanInput(std::uint32_t seed, std::size_t frames) {
     std::mt19937 rng(seed);
-    static const unsigned char moves[] = {0,      kUp,          kDown,         kLeft,        kRight,
+    static const unsigned char moves[] = {0,           kUp,          kDown,         kLeft,         kRight,
                                           kUp | kLeft, kUp | kRight, kDown | kLeft, kDown | kRight};
     std::string out;
     while (out.size() < frames) {
         const unsigned char move = moves[std::uniform_int_distribution<int>(0, 8)(rng)];
         const std::size_t hold = std::uniform_int_distribution<std::size_t>(4, 90)(rng);
         for (std::size_t i = 0; i < hold && out.size() < frames; ++i) out += static_cast<char>(move);
-        if (std::uniform_int_distribution<int>(0, 30)(rng) == 0) out.back() = static_cast<char>(out.back() | kBomb);
+        if (std::uniform_int_distribution<int>(0, 30)(rng) == 0)
+            out.back() = static_cast<char>(out.back() | kBomb);
     }
     return out;
 }
@@ -51,9 +52,9 @@ inline std::string humanGame(std::uint32_t seed) { return replayOf(humanInput(se
 struct Cheat {
     const char* what;
     std::string bytes;
-    long stops;         // the frame where the copied play stops
-    double share;       // the share of its pressed frames that is the leader's, at least
-    bool worldsDiffer;  // no world after the change is the leader's
+    long stops;        // the frame where the copied play stops
+    double share;      // the share of its pressed frames that is the leader's, at least
+    bool worldsDiffer; // no world after the change is the leader's
 };
 
 // The ways of making a leader's game (the bytes of Verified::game) one's own.
@@ -79,13 +80,14 @@ inline std::vector<Cheat> cheats(const std::string& game) {
     }
     {
         const std::string in = replaced(input, n / 2 - 900, n / 2 + 900, 12);
-        out.push_back({"30 s in the middle replaced", replayOf(in), firstDifference(in, n / 2 - 900), 0.85, false});
+        out.push_back(
+            {"30 s in the middle replaced", replayOf(in), firstDifference(in, n / 2 - 900), 0.85, false});
     }
     {
         std::string in = replaced(input, n - 1800, n, 13);
         in[0] = static_cast<char>(kLeft); // during the fly-in: changes nothing
-        out.push_back({"a press that changes nothing, and a new end", replayOf(in), firstDifference(in, 1), 0.85,
-                       false});
+        out.push_back({"a press that changes nothing, and a new end", replayOf(in), firstDifference(in, 1),
+                       0.85, false});
     }
     {
         // The first press after 10 s, started three frames early.

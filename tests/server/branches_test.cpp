@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <set>
 #include <random>
+#include <set>
 #include <sstream>
 
 #include "server/branches.h"
@@ -53,7 +53,8 @@ TEST(Branches, EveryCheatIsABranchOfTheLeaderWhereItStops) {
         const long truth = std::min({cheat.stops, copy.play.frames(), frames});
         EXPECT_TRUE(s.branch);
         EXPECT_NEAR(s.frame, truth, 60) << "true frame " << truth;
-        std::printf("%-45s branch frame %6ld, true %6ld, shared %.3f\n", cheat.what, s.frame, truth, s.fraction());
+        std::printf("%-45s branch frame %6ld, true %6ld, shared %.3f\n", cheat.what, s.frame, truth,
+                    s.fraction());
         EXPECT_GT(s.fraction(), cheat.share) << s.runShared << " of " << s.runActive;
         EXPECT_LE(s.fraction(), 1.0);
         EXPECT_TRUE(sharesKeys(copy.play, lead.play)) << "the index finds it";
