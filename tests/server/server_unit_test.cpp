@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <sodium.h>
+#include <sqlite3.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -13,6 +14,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 
 #include "server/app.h"
@@ -586,5 +588,92 @@ TEST(PlayerFiles, AllAreReadOrTheRefusalNamesTheFile) {
         std::ofstream(p, std::ios::binary) << kept;
     }
     EXPECT_TRUE(loadPlayerFiles(dir, &why)) << "put back, every file is read again";
+    fs::remove_all(dir);
+}
+
+// A database of schema version 1, as the server before branches left it: the upgrade
+// makes every stored replay the game itself, and reverify's steps (play, keys, the
+// earlier run shared with, the index written) then find the copy stored back then.
+TEST(Migration, VersionOneReplaysBecomeGamesAndCopiesAreFoundAgain) {
+    setUpHeadlessGames();
+    char tmpl[] = "/tmp/tolvane-migrate-XXXXXX";
+    ASSERT_TRUE(mkdtemp(tmpl));
+    const fs::path dir = tmpl;
+    const std::string path = (dir / "runs.sqlite").string();
+    const std::string leader = readFile(fs::path(TOLVANE_TEST_DATA) / "autoplay.rep");
+    const std::string copy = testsupport::cheats(leader)[0].bytes;
+    const Verified lv = verifyReplay(leader), cv = verifyReplay(copy);
+    ASSERT_TRUE(lv.ok && cv.ok);
+    std::string sentLeader = leader + std::string(5000, '\x7f'); // as version 1 kept it: the file sent
+    for (std::size_t i = 4; i < leader.size(); i += 2)
+        sentLeader[i] = static_cast<char>(sentLeader[i] | 0x80);
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+        auto exec = [&](const std::string& sql) {
+            ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
+                << sqlite3_errmsg(db);
+        };
+        exec("CREATE TABLE schema_version (version INTEGER NOT NULL); INSERT INTO schema_version VALUES (1);"
+             "CREATE TABLE players (key TEXT PRIMARY KEY, name TEXT NOT NULL, name_fold TEXT NOT NULL UNIQUE,"
+             " created_at INTEGER NOT NULL);"
+             "CREATE TABLE runs (seq INTEGER PRIMARY KEY AUTOINCREMENT, id TEXT NOT NULL UNIQUE,"
+             " player TEXT NOT NULL REFERENCES players (key), frames INTEGER NOT NULL, end_frame INTEGER NOT "
+             "NULL,"
+             " score INTEGER NOT NULL, level INTEGER NOT NULL, max_chain INTEGER NOT NULL,"
+             " total_contacts INTEGER NOT NULL, time_bonus INTEGER NOT NULL, final_bonus INTEGER NOT NULL,"
+             " time_left INTEGER NOT NULL, submitted_at INTEGER NOT NULL, hidden INTEGER NOT NULL DEFAULT 0);"
+             "CREATE UNIQUE INDEX runs_figures ON runs (score, level, max_chain, total_contacts, end_frame,"
+             " time_bonus, final_bonus, time_left);"
+             "CREATE INDEX runs_order ON runs (hidden, score DESC, seq);"
+             "CREATE INDEX runs_player ON runs (player, seq);"
+             "CREATE TABLE replays (id TEXT PRIMARY KEY REFERENCES runs (id), bytes BLOB NOT NULL);"
+             "INSERT INTO players VALUES ('a', 'Ann', 'ann', 1), ('b', 'Bob', 'bob', 2);");
+        sqlite3_stmt* st = nullptr;
+        ASSERT_EQ(
+            sqlite3_prepare_v2(db,
+                               "INSERT INTO runs (id, player, frames, end_frame, score, level, max_chain,"
+                               " total_contacts, time_bonus, final_bonus, time_left, submitted_at)"
+                               " VALUES (?, ?, ?, ?, ?, 1, 1, 1, 1, 1, 1, ?)",
+                               -1, &st, nullptr),
+            SQLITE_OK);
+        sqlite3_stmt* rp = nullptr;
+        ASSERT_EQ(sqlite3_prepare_v2(db, "INSERT INTO replays VALUES (?, ?)", -1, &rp, nullptr), SQLITE_OK);
+        int at = 0;
+        for (const auto& [v, bytes, who] : {std::tuple{lv, sentLeader, "a"}, std::tuple{cv, copy, "b"}}) {
+            sqlite3_bind_text(st, 1, v.id.c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_text(st, 2, who, -1, SQLITE_TRANSIENT);
+            sqlite3_bind_int64(st, 3, v.figures.frames);
+            sqlite3_bind_int64(st, 4, v.figures.endFrame);
+            sqlite3_bind_int64(st, 5, v.figures.score);
+            sqlite3_bind_int64(st, 6, ++at);
+            ASSERT_EQ(sqlite3_step(st), SQLITE_DONE);
+            sqlite3_reset(st);
+            sqlite3_bind_text(rp, 1, v.id.c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_blob(rp, 2, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+            ASSERT_EQ(sqlite3_step(rp), SQLITE_DONE);
+            sqlite3_reset(rp);
+        }
+        sqlite3_finalize(st);
+        sqlite3_finalize(rp);
+        sqlite3_close(db);
+    }
+    Store store(openDatabase(path));
+    EXPECT_EQ(store.replay(lv.id), lv.game) << "the game, not the file sent";
+    EXPECT_EQ(store.replay(cv.id), cv.game);
+    EXPECT_FALSE(store.run(cv.id)->branchOf) << "no verdict before reverify";
+    std::vector<std::pair<tolvane::server::Run, std::string>> runs;
+    store.forEachRun(
+        [&](const tolvane::server::Run& r, const std::string& bytes) { runs.emplace_back(r, bytes); });
+    ASSERT_EQ(runs.size(), 2u);
+    for (const auto& [r, bytes] : runs) {
+        const auto p = tolvane::server::branches::play(bytes);
+        const auto keys = tolvane::server::branches::keys(p.play);
+        store.setIndex(r.seq, keys, store.originalOf(p.play, keys, r.seq));
+    }
+    ASSERT_TRUE(store.run(cv.id)->branchOf);
+    EXPECT_EQ(store.run(cv.id)->branchOf->id, lv.id);
+    EXPECT_FALSE(store.run(lv.id)->branchOf);
+    EXPECT_EQ(store.table(0, 0, 10).total, 1);
     fs::remove_all(dir);
 }
