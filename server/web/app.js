@@ -39,7 +39,7 @@ function runRow(run) {
     el('td', { class: 'num' }, fmt(run.rank)),
     el('td', { class: 'name' }, link('#/player/' + run.player, run.name)),
     el('td', { class: 'num' }, link('#/run/' + run.id, fmt(run.score)),
-      run.branchOf ? el('span', { class: 'branch-mark', title: 'A branch of another run: not ranked' }, ' ⑂') : ''),
+      run.branchOf ? el('span', { class: 'branch-mark', title: 'A branch of another run: not ranked' }, ' (branch)') : ''),
     el('td', { class: 'num wide' }, fmt(run.level)),
     el('td', { class: 'num wide' }, fmt(run.maxChain)),
     el('td', { class: 'wide' }, when(run.submittedAt)),
