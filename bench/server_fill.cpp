@@ -62,8 +62,8 @@ int main(int argc, char** argv) {
                 "time_bonus, final_bonus, time_left, submitted_at) "
                 "VALUES ($1, $2, $3, $4, $5, $6, $7, $8, 0, $9, $10, $11) RETURNING seq",
                 {id, player, static_cast<std::int64_t>(frames), static_cast<std::int64_t>(frames - 1), score,
-                 1 + score / 20000, static_cast<std::int64_t>(rng() % 400), static_cast<std::int64_t>(rng() % 900),
-                 score / 50, -1 - k, at});
+                 1 + score / 20000, static_cast<std::int64_t>(rng() % 400),
+                 static_cast<std::int64_t>(rng() % 900), score / 50, -1 - k, at});
             c->query("INSERT INTO replays (id, bytes) VALUES ($1, $2)",
                      {id, SqlValue::bytes(testsupport::replayOf(play.input))});
             const auto keys = branches::keys(play);
@@ -80,13 +80,11 @@ int main(int argc, char** argv) {
     } catch (const SqlError&) {
         // dbstat is not built into every SQLite
     }
-    const double allRuns = static_cast<double>(
-        c->query("SELECT COUNT(*) FROM runs").at(0).integer(0));
+    const double allRuns = static_cast<double>(c->query("SELECT COUNT(*) FROM runs").at(0).integer(0));
     c.reset();
     db.reset();
     const auto sizeAfter = std::filesystem::file_size(path, ec);
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::printf("%ld runs in %.0f s; index: %.1f keys a run, %.0f bytes a run (%zu bytes a row)\n", count,
                 seconds, static_cast<double>(keysMade) / count,
                 static_cast<double>(keysMade) * branches::kKeyRowBytes / count, branches::kKeyRowBytes);

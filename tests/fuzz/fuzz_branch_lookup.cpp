@@ -32,7 +32,8 @@ long densestWindow(const branches::Play& p) {
     long best = 0, now = 0;
     for (long f = 0; f < p.frames(); ++f) {
         now += (p.input[static_cast<std::size_t>(f)] & 0x1F) != 0;
-        if (f >= branches::kWindow) now -= (p.input[static_cast<std::size_t>(f - branches::kWindow)] & 0x1F) != 0;
+        if (f >= branches::kWindow)
+            now -= (p.input[static_cast<std::size_t>(f - branches::kWindow)] & 0x1F) != 0;
         if (f + 1 >= branches::kWindow) best = std::max(best, now);
     }
     return best;
@@ -78,7 +79,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The first two bytes: how many frames the worlds stay the original's; then the input,
     // each byte repeated so that short inputs still make long plays.
     if (rest.size() < 3) return 0;
-    const long same = (static_cast<unsigned char>(rest[0]) | static_cast<unsigned char>(rest[1]) << 8) % 30000;
+    const long same =
+        (static_cast<unsigned char>(rest[0]) | static_cast<unsigned char>(rest[1]) << 8) % 30000;
     const long repeat = 1 + static_cast<unsigned char>(rest[2]) % 64;
     branches::Play run;
     for (std::size_t i = 3; i < rest.size() && run.input.size() < 25001; ++i)
