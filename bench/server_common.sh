@@ -50,6 +50,43 @@ print("%d distinct games, %d to %d frames, mean %d" % (kept, min(frames), max(fr
 PY
 }
 
+# make_human_games TOOL COUNT: COUNT distinct whole games of human-like input into
+# $work/games: a direction (or none) held for 4 to 90 frames, now and then a bomb, from a
+# seeded generator, until the time runs out (about 9,000 frames). Unlike make_games they
+# share no play with one another, so none is a branch of another.
+make_human_games() {
+    local tool=$1 count=$2
+    mkdir -p "$work/games" "$work/candidates"
+    python3 - "$work/candidates" $((count + count / 10 + 20)) <<'PY'
+import random, struct, sys
+moves = [0, 1, 2, 4, 8, 5, 9, 6, 10]
+for i in range(int(sys.argv[2])):
+    r = random.Random(900000 + i)
+    out = bytearray()
+    while len(out) < 12000:
+        out += bytes([r.choice(moves)]) * r.randint(4, 90)
+        if r.randint(0, 30) == 0:
+            out[-1] |= 16
+    out = out[:12000]
+    open("%s/h%05d.rep" % (sys.argv[1], i), "wb").write(struct.pack("<i", len(out)) + bytes(out) + b"\0")
+PY
+    "$tool" verify "$work"/candidates/*.rep >"$work/candidates.jsonl"
+    python3 - "$work/candidates.jsonl" "$work/games" "$count" <<'PY'
+import json, shutil, sys
+seen, kept, frames = set(), 0, []
+for line in open(sys.argv[1]):
+    d = json.loads(line)
+    key = tuple(v for k, v in d.items() if k != "file")
+    if "error" in d or key in seen or kept == int(sys.argv[3]):
+        continue
+    seen.add(key)
+    shutil.copy(d["file"], sys.argv[2])
+    frames.append(d["frames"])
+    kept += 1
+print("%d distinct games, %d to %d frames, mean %d" % (kept, min(frames), max(frames), sum(frames) / kept))
+PY
+}
+
 # sign_bodies OUT.jsonl: one signed POST body per game, a player of its own each.
 sign_bodies() {
     node - "$work/games" "$1" <<'JS'

@@ -1,27 +1,44 @@
 #!/usr/bin/env bash
 # Throughput of tolvane-server, run by hand, all on 127.0.0.1:
 #  1. verified submissions per second at 16 concurrent clients, each POST a distinct
-#     whole game of about 11,000 frames (goal >= 30/s on 2 cores, p99 <= 1 s);
-#  2. GET /api/v1/table with wrk (goal >= 5,000/s, p99 <= 50 ms).
-# Usage: bench/server_load.sh BUILD [SECONDS]   (needs wrk, node, python3, curl)
+#     whole game of human-like input (about 9,000 frames; none shares play with another,
+#     so none is a branch; goal >= 100/s on 2 cores, p99 <= 1 s): on an empty database,
+#     and with --prefilled DB the same games again on a copy of DB, a database filled by
+#     build/bin/tolvane_fill_runs DB 100000 (100,000 runs with their index);
+#  2. GET /api/v1/table with wrk (goal >= 5,000/s, p99 <= 50 ms), on the last database.
+# Usage: bench/server_load.sh BUILD [SECONDS] [--prefilled DB]   (needs wrk, node, python3, curl)
 set -euo pipefail
 source "$(dirname "$0")/server_common.sh"
 build=$1
 seconds=${2:-20}
-# Enough games that none is sent twice at 120 a second.
-count=$((seconds * 120))
+prefilled=
+if [ "${3:-}" = --prefilled ]; then
+    prefilled=${4:?--prefilled wants a database made by tolvane_fill_runs}
+fi
+# Enough games that none is sent twice at 150 a second.
+count=$((seconds * 150))
 
 echo "== making $count distinct games"
-make_games "$build/bin/tolvane-replay" "$count"
+make_human_games "$build/bin/tolvane-replay" "$count"
 sign_bodies "$work/bodies.jsonl"
 
-# wrk opens 64 connections from one address, the default limit per address.
-start_server "$build/bin/tolvane-server" --max-per-address 1000
-echo "== POST /api/v1/runs: 16 connections, ${seconds} s, $(nproc) cores"
-wrk -t2 -c16 -d"${seconds}s" --timeout 10s -s "$here/server_post.lua" "http://127.0.0.1:$port" \
-    -- "$work/bodies.jsonl" 2 | grep -E "statuses|answers|^p[0-9]|Socket errors"
-curl -s "http://127.0.0.1:$port/metrics" | grep -E "^tolvane_(verify_seconds|submissions)"
-echo "server memory: $(server_memory)"
+post_load() {
+    # wrk opens 64 connections from one address, the default limit per address.
+    start_server "$build/bin/tolvane-server" --max-per-address 1000
+    echo "== POST /api/v1/runs on $1: 16 connections, ${seconds} s, $(nproc) cores"
+    wrk -t2 -c16 -d"${seconds}s" --timeout 10s -s "$here/server_post.lua" "http://127.0.0.1:$port" \
+        -- "$work/bodies.jsonl" 2 | grep -E "statuses|answers|^p[0-9]|Socket errors"
+    curl -s "http://127.0.0.1:$port/metrics" | grep -E "^tolvane_(verify_seconds|submissions)"
+    echo "server memory: $(server_memory)"
+}
+
+post_load "an empty database"
+if [ -n "$prefilled" ]; then
+    stop_server
+    cp "$prefilled" "$work/filled.sqlite"
+    db=$work/filled.sqlite
+    post_load "a copy of $prefilled ($(du -m "$work/filled.sqlite" | cut -f1) MB)"
+fi
 
 echo "== GET /api/v1/table: 64 connections, 10 s"
 wrk -t2 -c64 -d10s --latency "http://127.0.0.1:$port/api/v1/table?period=all&limit=20" |

@@ -4,6 +4,7 @@
 
 #include "names/name_rule.h"
 #include "server/app.h"
+#include "server/branches.h"
 #include "server/identity.h"
 #include "server/verify.h"
 
@@ -98,7 +99,10 @@ void App::postRun(Request& req, Respond respond) {
     auto job = [this, respond, player, name = shown, fold, submittedAt, bytes = std::move(*replay)] {
         try {
             const auto started = std::chrono::steady_clock::now();
-            Verified v = verifyReplay(bytes);
+            // The game's play is kept while it is verified: the run's index and the
+            // comparison with the earlier runs it may share play with.
+            branches::Played played = branches::play(bytes);
+            const Verified& v = played.verdict;
             metrics_.verified++;
             metrics_.verifyMicroseconds +=
                 static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
@@ -113,10 +117,13 @@ void App::postRun(Request& req, Respond respond) {
                 respond(errorResponse(400, "the replay cannot be used: " + v.reason));
                 return;
             }
-            const Submitted s = store_->submit({v.id, player, name, fold, bytes, v.figures, submittedAt});
+            // What is stored and served is the game itself, not the file as sent.
+            const Submitted s =
+                store_->submit({v.id, player, name, fold, v.game, v.figures, submittedAt,
+                                std::make_shared<const branches::Play>(std::move(played.play))});
             switch (s.outcome) {
             case Outcome::Created:
-                outcome("created");
+                outcome(s.run->branchOf ? "branch" : "created");
                 tableChanged();
                 respond(jsonResponse(201, runJson(*s.run)));
                 return;

@@ -101,6 +101,7 @@ class App {
     Response getMetrics(Request& req);
     Response getPage(Request& req);
     Response getPlayerFile(Request& req);
+    Response getBranches(Request& req);
 
     // Runs `work` on a reader thread, off the event threads: a refusal it throws is
     // answered as handle() answers it; a full queue of readers answers 503.

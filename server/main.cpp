@@ -181,32 +181,61 @@ std::string figuresText(const Figures& f) {
 }
 
 // Plays every stored replay again on every core and names each whose result or id is
-// not what was stored (a change of the game's rules would show here first).
+// not what was stored (a change of the game's rules would show here first). The index
+// is built again from the plays, and each run's branch verdict is given again in the
+// order of submission, against the runs before it.
 int reverify(const std::string& db, unsigned workers) {
     try {
         Store store(openDatabase(db));
-        std::mutex m;
-        long played = 0, differ = 0;
-        {
-            WorkQueue pool(workers, 2 * workers);
-            store.forEachRun([&](const Run& run, const std::string& bytes) {
-                pool.put([&, run, bytes] {
-                    const Verified v = verifyReplay(bytes);
-                    std::lock_guard lock(m);
-                    ++played;
-                    if (!v.ok) {
-                        ++differ;
-                        std::printf("%s: the replay is refused now: %s\n", run.id.c_str(), v.reason.c_str());
-                    } else if (v.id != run.id || !(v.figures == run.figures)) {
-                        ++differ;
-                        std::printf("%s: stored %s\n%*s  now    %s%s\n", run.id.c_str(),
-                                    figuresText(run.figures).c_str(), 64, "", figuresText(v.figures).c_str(),
-                                    v.id != run.id ? (", id " + v.id).c_str() : "");
-                    }
-                });
-            });
-        }
-        std::printf("%ld runs played again, %ld differ\n", played, differ);
+        long played = 0, differ = 0, branched = 0;
+        store.clearIndex();
+        // The games of a batch are played side by side, then judged one after another.
+        struct Job {
+            Run run;
+            std::string bytes;
+            tolvane::server::branches::Played result;
+        };
+        std::vector<Job> batch;
+        auto judge = [&] {
+            {
+                WorkQueue pool(workers, batch.size());
+                for (Job& j : batch) pool.put([&j] { j.result = tolvane::server::branches::play(j.bytes); });
+            }
+            for (Job& j : batch) {
+                const Verified& v = j.result.verdict;
+                ++played;
+                if (!v.ok) {
+                    ++differ;
+                    std::printf("%s: the replay is refused now: %s\n", j.run.id.c_str(), v.reason.c_str());
+                    continue;
+                }
+                if (v.id != j.run.id || !(v.figures == j.run.figures)) {
+                    ++differ;
+                    std::printf("%s: stored %s\n%*s  now    %s%s\n", j.run.id.c_str(),
+                                figuresText(j.run.figures).c_str(), 64, "", figuresText(v.figures).c_str(),
+                                v.id != j.run.id ? (", id " + v.id).c_str() : "");
+                }
+                const auto keys = tolvane::server::branches::keys(j.result.play);
+                const auto original = store.originalOf(j.result.play, keys, j.run.seq);
+                store.setIndex(j.run.seq, keys, original);
+                if (original) {
+                    ++branched;
+                    if (!j.run.branchOf || j.run.branchOf->id != original->id)
+                        std::printf("%s: a branch of %s until frame %lld\n", j.run.id.c_str(),
+                                    original->id.c_str(), static_cast<long long>(original->frame));
+                } else if (j.run.branchOf) {
+                    std::printf("%s: no longer a branch of %s\n", j.run.id.c_str(),
+                                j.run.branchOf->id.c_str());
+                }
+            }
+            batch.clear();
+        };
+        store.forEachRun([&](const Run& run, const std::string& bytes) {
+            batch.push_back({run, bytes, {}});
+            if (batch.size() >= 2 * workers) judge();
+        });
+        if (!batch.empty()) judge();
+        std::printf("%ld runs played again, %ld differ, %ld branches\n", played, differ, branched);
         return differ ? 3 : 0;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "tolvane-server: %s\n", e.what());

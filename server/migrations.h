@@ -14,4 +14,9 @@ namespace tolvane::server {
 // more of the key only when that too is taken.
 void migrateNamesToOneRule(SqlConnection& c);
 
+// Version 3: the stored replays become the games themselves (verdict::gameBytes: the
+// count set to the frames played, nothing after the end, the unused bits cleared). The
+// index and the branch verdicts need the games played: `tolvane-server reverify`.
+void migrateBranches(SqlConnection& c);
+
 } // namespace tolvane::server

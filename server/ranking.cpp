@@ -7,7 +7,7 @@
 
 namespace tolvane::server {
 
-const char* const kRankedRuns = "hidden = 0";
+const char* const kRankedRuns = "hidden = 0 AND branch_of IS NULL";
 
 namespace {
 

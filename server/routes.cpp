@@ -46,6 +46,7 @@ const App::Route kRoutes[] = {
     {"GET",  "/watch.js",                 sync<&App::getPage>},
     {"GET",  "/watch.css",                sync<&App::getPage>},
     {"GET",  "/player/{file}",            sync<&App::getPlayerFile>},
+    {"GET",  "/api/v1/runs/{id}/branches", sync<&App::getBranches>},
 };
 // clang-format on
 
@@ -279,6 +280,11 @@ Json runJson(const Run& r) {
     j["timeLeft"] = f.timeLeft;
     j["submittedAt"] = rfc3339(r.submittedAt);
     j["rank"] = r.rank ? Json(*r.rank) : Json(nullptr);
+    // Only a branch has the key: the run it shares its play with, until which frame, and
+    // the share of its pressed frames that is shared.
+    if (r.branchOf)
+        j["branchOf"] =
+            Json{{"id", r.branchOf->id}, {"frame", r.branchOf->frame}, {"shared", r.branchOf->shared}};
     return j;
 }
 

@@ -35,6 +35,18 @@ const std::vector<SchemaStep> kPostgresSchema = {
     }},
     // Every player's name under the one name rule: name_fold becomes its skeleton.
     {2, {}, migrateNamesToOneRule},
+    // Branches: the run whose play a run shares, where and how much, and the index
+    // that finds it (migrations_branches.cpp).
+    {3, {
+        "ALTER TABLE runs ADD COLUMN branch_of TEXT REFERENCES runs (id)",
+        "ALTER TABLE runs ADD COLUMN branch_frame BIGINT",
+        "ALTER TABLE runs ADD COLUMN branch_shared DOUBLE PRECISION",
+        "CREATE INDEX runs_branches ON runs (branch_of, score DESC, seq) WHERE branch_of IS NOT NULL",
+        "CREATE TABLE run_keys ("
+        "  key BIGINT NOT NULL,"
+        "  seq BIGINT NOT NULL REFERENCES runs (seq),"
+        "  PRIMARY KEY (key, seq))",
+    }, migrateBranches},
     // The periods' rankings read the runs since a day, a week or a month.
     {4, {
         "CREATE INDEX runs_submitted ON runs (submitted_at)",

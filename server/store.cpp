@@ -1,7 +1,10 @@
 // The runs and the players in SQL that SQLite and PostgreSQL both accept.
 #include "server/store.h"
 
+#include <limits>
 #include <map>
+
+#include "server/store_branches.h"
 
 namespace tolvane::server {
 
@@ -10,8 +13,8 @@ namespace {
 constexpr const char* kRunColumns =
     "r.id, r.player, p.name, r.frames, r.end_frame, r.score, r.level, r.max_chain, "
     "r.total_contacts, r.time_bonus, r.final_bonus, r.time_left, "
-    "r.submitted_at, r.seq, r.hidden";
-constexpr std::size_t kRunColumnCount = 15;
+    "r.submitted_at, r.seq, r.hidden, r.branch_of, r.branch_frame, r.branch_shared";
+constexpr std::size_t kRunColumnCount = 18;
 
 std::string runsJoined() {
     return std::string("SELECT ") + kRunColumns + " FROM runs r JOIN players p ON p.key = r.player ";
@@ -27,6 +30,7 @@ Run runOf(const SqlRow& row) {
     r.submittedAt = row.integer(12);
     r.seq = row.integer(13);
     r.hidden = row.integer(14) != 0;
+    if (!row.isNull(15)) r.branchOf = BranchOf{row.text(15), row.integer(16), std::stod(row.text(17))};
     return r;
 }
 
@@ -60,6 +64,19 @@ std::optional<Run> runById(SqlConnection& c, const std::string& id) {
 
 Submitted Store::submit(const NewRun& n) {
     Submitted out{Outcome::Created, std::nullopt};
+    // The index is looked up and its candidates played before the write, which then
+    // only confirms the runs stored meanwhile.
+    const std::vector<std::int64_t> keys = n.play ? branches::keys(*n.play) : std::vector<std::int64_t>();
+    std::optional<BranchOf> branch;
+    std::int64_t branchShared = 0, branchSeq = 0, seen = 0;
+    if (!keys.empty()) {
+        pool_.read([&](SqlConnection& c) {
+            if (!c.query("SELECT 1 FROM runs WHERE id = $1", {n.id}).empty()) return; // sent before
+            seen = c.query("SELECT COALESCE(MAX(seq), 0) FROM runs").at(0).integer(0);
+            index::confirm(c, *n.play, index::candidates(c, keys, 0, seen + 1, index::kCandidates), branch,
+                           branchShared, branchSeq);
+        });
+    }
     pool_.write([&](SqlConnection& c) {
         out = {Outcome::Created, std::nullopt};
         SqlRows owner = c.query("SELECT key FROM players WHERE name_fold = $1", {n.nameFold});
@@ -85,12 +102,23 @@ Submitted Store::submit(const NewRun& n) {
                 return false;
             }
             out.outcome = Outcome::AlreadyYours;
+            // Sent again, it changes nothing: an old signed body must not rename the player.
+            return true;
+        }
+        if (!keys.empty()) {
+            const std::int64_t newest = c.query("SELECT COALESCE(MAX(seq), 0) FROM runs").at(0).integer(0);
+            if (newest > seen) {
+                index::confirm(c, *n.play,
+                               index::candidates(c, keys, seen, std::numeric_limits<std::int64_t>::max(),
+                                                 index::kCandidates),
+                               branch, branchShared, branchSeq);
+                seen = newest;
+            }
         }
         // The name goes with the key from now on; a name it had before is free again.
         c.query("INSERT INTO players (key, name, name_fold, created_at) VALUES ($1, $2, $3, $4) "
                 "ON CONFLICT (key) DO UPDATE SET name = excluded.name, name_fold = excluded.name_fold",
                 {n.player, n.name, n.nameFold, n.submittedAt});
-        if (out.outcome == Outcome::AlreadyYours) return true;
         SqlRows inserted = c.query(
             "INSERT INTO runs (id, player, frames, end_frame, score, level, max_chain, total_contacts, "
             "time_bonus, final_bonus, time_left, submitted_at) "
@@ -100,6 +128,9 @@ Submitted Store::submit(const NewRun& n) {
         // Another server stored the same game since the look above: run it again to see it.
         if (inserted.empty()) throw SqlRetry("the same run was stored meanwhile");
         c.query("INSERT INTO replays (id, bytes) VALUES ($1, $2)", {n.id, SqlValue::bytes(n.replay)});
+        const std::int64_t seq = inserted[0].integer(0);
+        index::writeKeys(c, seq, keys);
+        if (branch) index::writeBranch(c, seq, branch);
         return true;
     });
     if (out.outcome == Outcome::Created || out.outcome == Outcome::AlreadyYours) {
@@ -153,7 +184,8 @@ std::optional<std::string> Store::replay(const std::string& id) {
 
 // Ranks from the ranking in memory (ranking.h); only the runs of the page are read.
 void Store::rankOf(Run& r, std::int64_t since) {
-    if (r.hidden || r.submittedAt < since) {
+    // A branch is not on the table: it holds no place there.
+    if (r.hidden || r.branchOf || r.submittedAt < since) {
         r.rank.reset();
         return;
     }
@@ -261,6 +293,51 @@ bool Store::healthy() {
     } catch (const std::exception&) {
         return false;
     }
+}
+
+std::optional<BranchPage> Store::branches(const std::string& id, std::int64_t offset, std::int64_t limit) {
+    std::optional<BranchPage> page;
+    pool_.read([&](SqlConnection& c) {
+        auto original = runById(c, id);
+        if (!original || original->hidden) return;
+        page.emplace();
+        page->total =
+            c.query("SELECT COUNT(*) FROM runs WHERE branch_of = $1 AND hidden = 0", {id}).at(0).integer(0);
+        SqlRows rows = c.query(runsJoined() + "WHERE r.branch_of = $1 AND r.hidden = 0 "
+                                              "ORDER BY r.score DESC, r.seq LIMIT $2 OFFSET $3",
+                               {id, limit, offset});
+        for (const SqlRow& row : rows) page->entries.push_back(runOf(row));
+    });
+    return page;
+}
+
+std::optional<BranchOf> Store::originalOf(const branches::Play& play, const std::vector<std::int64_t>& keys,
+                                          std::int64_t beforeSeq) {
+    std::optional<BranchOf> best;
+    std::int64_t shared = 0, seq = 0;
+    pool_.read([&](SqlConnection& c) {
+        index::confirm(c, play, index::candidates(c, keys, 0, beforeSeq, index::kCandidates), best, shared,
+                       seq);
+    });
+    return best;
+}
+
+void Store::setIndex(std::int64_t seq, const std::vector<std::int64_t>& keys,
+                     const std::optional<BranchOf>& branch) {
+    pool_.write([&](SqlConnection& c) {
+        index::writeKeys(c, seq, keys);
+        index::writeBranch(c, seq, branch);
+        return true;
+    });
+    // A run that became a branch leaves the table.
+    ranking_.invalidate();
+}
+
+void Store::clearIndex() {
+    pool_.write([](SqlConnection& c) {
+        c.query("DELETE FROM run_keys");
+        return true;
+    });
 }
 
 } // namespace tolvane::server

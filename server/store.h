@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "server/branches.h"
 #include "server/ranking.h"
 #include "server/sql.h"
 #include "verdict/verdict.h"
@@ -16,6 +17,14 @@
 namespace tolvane::server {
 
 using verdict::Figures;
+
+// The earlier run whose play a run shares (branches.h): its id, the frame where the
+// shared play stops, and the share of the run's pressed frames that is shared.
+struct BranchOf {
+    std::string id;
+    std::int64_t frame = 0;
+    double shared = 0;
+};
 
 struct Run {
     std::string id, player, name;
@@ -27,12 +36,17 @@ struct Run {
     // one more than the number of other players with a better run in it. None when
     // the run is outside the period.
     std::optional<std::int64_t> rank;
+    // Set for a branch of an earlier run: never ranked, nobody's best.
+    std::optional<BranchOf> branchOf;
 };
 
 struct NewRun {
     std::string id, player, name, nameFold, replay;
     Figures figures;
     std::int64_t submittedAt = 0;
+    // The run's play (branches::play): with it the run gets its index and, when it shares
+    // play with an earlier run, is stored as that run's branch.
+    std::shared_ptr<const branches::Play> play;
 };
 
 enum class Outcome {
@@ -51,6 +65,11 @@ struct Submitted {
 struct TablePage {
     std::int64_t total = 0;
     std::vector<Run> entries; // ranks filled
+};
+
+struct BranchPage {
+    std::int64_t total = 0;
+    std::vector<Run> entries; // best first
 };
 
 struct PlayerPage {
@@ -81,6 +100,18 @@ class Store {
     bool hide(const std::string& id);
     // Every stored run with its replay, hidden ones too, in the order of submission.
     void forEachRun(const std::function<void(const Run&, const std::string& replay)>& visit);
+
+    // The branches of a run that is not hidden, best first; none for an unknown run.
+    std::optional<BranchPage> branches(const std::string& id, std::int64_t offset, std::int64_t limit);
+    // The earlier run (submitted before `beforeSeq`) that a play shares the most play
+    // with, found by the index and confirmed by playing the candidates' replays.
+    std::optional<BranchOf> originalOf(const branches::Play& play, const std::vector<std::int64_t>& keys,
+                                       std::int64_t beforeSeq);
+    // Replaces a stored run's index keys and branch verdict (reverify).
+    void setIndex(std::int64_t seq, const std::vector<std::int64_t>& keys,
+                  const std::optional<BranchOf>& branch);
+    // Empties the index (reverify builds it again in the order of submission).
+    void clearIndex();
     // A query that touches the database: false when it cannot be reached.
     bool healthy();
 

@@ -1,6 +1,7 @@
 # libFuzzer targets for what comes from outside: the replay loader, the high-score reader,
 # the settings reader, the player key's reader, the name rule, the menu's online outbox and
-# the server's answers, and the server's request handling (JSON, base64, replay bytes).
+# the server's answers, the server's request handling (JSON, base64, replay bytes) and its
+# branch lookup.
 # Configure a separate build with clang and
 # -DTOLVANE_FUZZ=ON, build the targets by name, and run them on the seeds in fuzz/.
 if(TOLVANE_FUZZ)
@@ -93,5 +94,10 @@ if(TOLVANE_FUZZ)
     target_compile_options(fuzz_server_request PRIVATE -fsanitize=fuzzer ${FUZZ_SANITIZERS})
     target_link_options(fuzz_server_request PRIVATE -fsanitize=fuzzer ${FUZZ_SANITIZERS})
     target_link_libraries(fuzz_server_request PRIVATE server_fuzz_core)
+    # The branch lookup: replay bytes to plays, keys and comparisons.
+    add_executable(fuzz_branch_lookup ${CMAKE_CURRENT_LIST_DIR}/fuzz/fuzz_branch_lookup.cpp)
+    target_compile_options(fuzz_branch_lookup PRIVATE -fsanitize=fuzzer ${FUZZ_SANITIZERS})
+    target_link_options(fuzz_branch_lookup PRIVATE -fsanitize=fuzzer ${FUZZ_SANITIZERS})
+    target_link_libraries(fuzz_branch_lookup PRIVATE server_fuzz_core)
   endif()
 endif()

@@ -6,7 +6,8 @@ if(NOT TARGET tolvane-server)
   return()
 endif()
 
-add_executable(tolvane_server_tests server/server_unit_test.cpp server/clients_unit_test.cpp)
+add_executable(tolvane_server_tests server/server_unit_test.cpp server/clients_unit_test.cpp
+  server/branches_test.cpp)
 target_link_libraries(tolvane_server_tests PRIVATE tolvane_server_core GTest::gtest_main)
 target_compile_definitions(tolvane_server_tests PRIVATE TOLVANE_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data")
 # The store on PostgreSQL runs in server_store_postgres below, beside its own database.

@@ -44,7 +44,16 @@ std::string gameBytes(std::string_view replay, std::int64_t endFrame) {
     std::string out(static_cast<std::size_t>(4 + frames + 1), '\0');
     for (int i = 0; i < 4; ++i)
         out[static_cast<std::size_t>(i)] = static_cast<char>((frames >> (8 * i)) & 0xFF);
-    for (std::int64_t f = 0; f < frames; ++f) {
+    // The file's own count: entries past it are not played, whatever bytes follow.
+    std::int64_t count = -1;
+    if (replay.size() >= 4) {
+        std::uint32_t n = 0;
+        for (int i = 0; i < 4; ++i)
+            n |= static_cast<std::uint32_t>(static_cast<unsigned char>(replay[static_cast<std::size_t>(i)]))
+                 << (8 * i);
+        count = static_cast<std::int32_t>(n);
+    }
+    for (std::int64_t f = 0; f < frames && f <= count; ++f) {
         const std::size_t at = static_cast<std::size_t>(4 + f);
         // Frames past the file's end read 0, as in playback.
         if (at < replay.size())
@@ -59,6 +68,8 @@ Verified verifyReplay(std::string_view bytes, const FrameObserver& afterFrame) {
     if (!loadReplayBytes(game.world(), bytes, &v.reason)) return v;
     // What is played is the buffer as loaded (the file's bytes, zeros past its end).
     std::string played(4, '\0');
+    for (int i = 0; i < 4; ++i)
+        played[static_cast<std::size_t>(i)] = static_cast<char>((kLastReplayIndex >> (8 * i)) & 0xFF);
     played.append(reinterpret_cast<const char*>(game.world().replayInput), kReplaySlots);
     game.preparePlayback();
     game.world().running = 1;

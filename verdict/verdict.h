@@ -47,7 +47,8 @@ using FrameObserver = std::function<void(const World&, long frame)>;
 
 Verified verifyReplay(std::string_view bytes, const FrameObserver& afterFrame = {});
 
-// The stored form of a replay whose game ended in frame `endFrame` (see Verified::game).
+// The stored form of a replay file whose game ended in frame `endFrame` (see
+// Verified::game): entries past the file's count, or past its end, play as 0.
 std::string gameBytes(std::string_view replay, std::int64_t endFrame);
 
 // Lowercase hex digits of bytes, and SHA-256 of bytes in hex.

@@ -38,7 +38,8 @@ function runRow(run) {
   return el('tr', {},
     el('td', { class: 'num' }, fmt(run.rank)),
     el('td', { class: 'name' }, link('#/player/' + run.player, run.name)),
-    el('td', { class: 'num' }, link('#/run/' + run.id, fmt(run.score))),
+    el('td', { class: 'num' }, link('#/run/' + run.id, fmt(run.score)),
+      run.branchOf ? el('span', { class: 'branch-mark', title: 'A branch of another run: not ranked' }, ' (branch)') : ''),
     el('td', { class: 'num wide' }, fmt(run.level)),
     el('td', { class: 'num wide' }, fmt(run.maxChain)),
     el('td', { class: 'wide' }, when(run.submittedAt)),
@@ -104,7 +105,27 @@ async function runView(id) {
   const download = el('a', { class: 'download', href: `/api/v1/runs/${r.id}/replay`, download: `tolvane-${r.id.slice(0, 12)}.rep` },
     'Download the replay');
   const watch = el('a', { class: 'watch', href: `/watch/${r.id}` }, 'Watch this run');
-  show(el('h2', {}, 'Run by ', el('span', { class: 'name' }, r.name)), dl, watch, ' ', download);
+  const parts = [el('h2', {}, 'Run by ', el('span', { class: 'name' }, r.name))];
+  if (r.branchOf) parts.push(branchNote(r));
+  parts.push(dl, watch, ' ', download);
+  // The runs that share their play with this one, best first.
+  const branches = await api(`/api/v1/runs/${encodeURIComponent(r.id)}/branches?limit=100`).catch(() => null);
+  if (branches && branches.total > 0) {
+    parts.push(el('h3', {}, `Branches of this run (${fmt(branches.total)})`),
+      el('p', { class: 'note' }, 'Runs whose play is this one\'s, changed here and there. They are kept, not ranked.'),
+      runTable(branches.entries));
+  }
+  show(...parts);
+}
+
+// What a branch shares: the run it copies, the frame where the shared play stops, and
+// how much of its play that is.
+function branchNote(r) {
+  const b = r.branchOf;
+  return el('p', { class: 'branch' },
+    'A branch of ', link('#/run/' + b.id, 'run ' + String(b.id).slice(0, 12)),
+    `: its play is that run's until frame ${fmt(b.frame)} (${seconds(b.frame)}), `,
+    `${(Number(b.shared) * 100).toFixed(1)} % of what it pressed. A branch is not ranked.`);
 }
 
 function route() {

@@ -118,3 +118,24 @@ test('a phone\'s width: nothing wider than the screen', async () => {
     await shot(name);
   }
 });
+
+test('a branch\'s page says what it copies; the original\'s page lists its branches', async () => {
+  // Ann's run with its last 30 s left idle, sent by another player.
+  const leader = replay('autoplay');
+  const copy = Buffer.from(leader);
+  const n = copy.readInt32LE(0);
+  for (let f = n - 1800; f < n; f++) copy[4 + f] = 0;
+  const sent = await post(server, signedRun(player('<i>Copier</i>'), copy));
+  assert.equal(sent.status, 201, sent.text);
+  assert.ok(sent.json.branchOf, sent.text);
+  await page.goto(server.url('/#/run/' + sent.json.id));
+  await page.waitForSelector('p.branch');
+  assert.match(await page.textContent('p.branch'), /^A branch of run [0-9a-f]{12}: its play is that run's until frame [\d,]+ \([\d.]+ s\), [\d.]+ % of what it pressed\. A branch is not ranked\.$/);
+  await page.click('p.branch a');
+  await page.waitForSelector('main h3');
+  assert.match(await page.textContent('main h3'), /^Branches of this run \(1\)$/);
+  const rows = await page.$$eval('main h3 ~ table tbody tr', (trs) => trs.map((tr) => [...tr.cells].map((c) => c.textContent)));
+  assert.deepEqual(rows.map((r) => [r[0], r[1]]), [['—', '<i>Copier</i>']]);
+  assert.equal(await page.$$eval('main i', (els) => els.length), 0);
+  await shot('branches');
+});

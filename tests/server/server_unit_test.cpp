@@ -22,6 +22,7 @@
 #include <set>
 #include <sstream>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 
 #include "names/name_rule.h"
@@ -30,6 +31,7 @@
 #include "server/pages.h"
 #include "server/verify.h"
 #include "tests/name_cases.h"
+#include "tests/server/branches_support.h"
 
 using namespace tolvane::server;
 using namespace std::string_literals;
@@ -131,14 +133,19 @@ TEST(Names, EveryRunSentFollowsTheOneRule) {
     Settings settings;
     settings.workers = 1;
     settings.requestsPerSecond = settings.submitsPerMinute = settings.playerSubmitsPerMinute = 1e9;
-    auto app = std::make_unique<App>(std::make_unique<Store>(openDatabase(std::string(dir) + "/runs.sqlite")),
-                                     settings);
     const Signer owner, other;
     const std::string game = readFile(fs::path(TOLVANE_TEST_DATA) / "zero.rep");
     const std::string notAGame = "\x01";
     const auto& cases = nameCases();
+    int table = 0;
     for (const NameCase& c : cases) {
         SCOPED_TRACE(c.what);
+        // A table of its own for each name: a run sent again changes nothing, the name
+        // included, so the owner's name is the one its first run came with.
+        auto app =
+            std::make_unique<App>(std::make_unique<Store>(openDatabase(std::string(dir) + "/runs" +
+                                                                       std::to_string(table++) + ".sqlite")),
+                                  settings);
         const Response r = postRun(*app, owner.run(c.name, game));
         if (!c.accepted) {
             EXPECT_EQ(r.status, 400) << r.body;
@@ -164,7 +171,6 @@ TEST(Names, EveryRunSentFollowsTheOneRule) {
             }
         }
     }
-    app.reset();
     fs::remove_all(dir);
 }
 
@@ -358,8 +364,8 @@ class StoreTest : public ::testing::TestWithParam<std::string> {
         const char* url = std::getenv("TOLVANE_TEST_POSTGRES");
         if (!url || !*url) GTEST_SKIP() << "TOLVANE_TEST_POSTGRES is not set (the PostgreSQL test sets it)";
         // Every test starts from an empty database, made anew by the server's own schema.
-        openDatabase(url)->connect()->query("DROP TABLE IF EXISTS replays, runs, players, schema_version",
-                                            {});
+        openDatabase(url)->connect()->query(
+            "DROP TABLE IF EXISTS run_keys, replays, runs, players, schema_version", {});
         store_ = std::make_unique<Store>(openDatabase(url));
     }
     void TearDown() override {
@@ -611,6 +617,121 @@ TEST_P(StoreTest, RanksAreTheRuleWhateverTheOffset) {
     EXPECT_EQ(store_->table(0, 0, 1).entries.at(0).id, top.run->id);
 }
 
+// ---- Branches in the store: a copy is kept as a branch of its original, off the table ----
+
+namespace {
+
+NewRun playedRun(const std::string& key, const std::string& name, const std::string& bytes, std::int64_t at) {
+    auto p = tolvane::server::branches::play(bytes);
+    EXPECT_TRUE(p.verdict.ok) << p.verdict.reason;
+    NewRun n{p.verdict.id, key, name, names::skeleton(name), p.verdict.game, p.verdict.figures, at, nullptr};
+    n.play = std::make_shared<const tolvane::server::branches::Play>(std::move(p.play));
+    return n;
+}
+
+} // namespace
+
+TEST_P(StoreTest, CopiesAreBranchesOffTheTable) {
+    setUpHeadlessGames();
+    const std::int64_t t = ms(2026, 6, 1);
+    const std::string leaderFile = readFile(fs::path(TOLVANE_TEST_DATA) / "autoplay.rep");
+    const NewRun lead = playedRun(keyOf("ann"), "Ann", leaderFile, t);
+    const Submitted first = store_->submit(lead);
+    ASSERT_EQ(first.outcome, Outcome::Created);
+    EXPECT_FALSE(first.run->branchOf);
+    const NewRun honest = playedRun(keyOf("cy"), "Cy", testsupport::humanGame(5), t + 1);
+    ASSERT_EQ(store_->submit(honest).outcome, Outcome::Created);
+
+    // Bob's copies of Ann's run, and Ann's own: branches of it, whoever sends them.
+    const auto cheats = testsupport::cheats(lead.replay);
+    struct Sent {
+        std::string player, name;
+        std::size_t cheat;
+    };
+    std::vector<Submitted> copies;
+    for (const Sent& s : {Sent{"bob", "Bob", 0}, Sent{"ann", "Ann", 5}, Sent{"dee", "Dee", 3}}) {
+        SCOPED_TRACE(cheats[s.cheat].what);
+        const NewRun copy = playedRun(keyOf(s.player), s.name, cheats[s.cheat].bytes, t + 10 + s.cheat);
+        copies.push_back(store_->submit(copy));
+        ASSERT_EQ(copies.back().outcome, Outcome::Created);
+        ASSERT_TRUE(copies.back().run->branchOf);
+        EXPECT_EQ(copies.back().run->branchOf->id, lead.id);
+        EXPECT_NEAR(copies.back().run->branchOf->frame, std::min(cheats[s.cheat].stops, copy.figures.frames),
+                    60);
+        EXPECT_GT(copies.back().run->branchOf->shared, 0.8);
+        EXPECT_FALSE(copies.back().run->rank) << "a branch holds no place";
+        EXPECT_EQ(store_->run(copy.id)->branchOf->id, lead.id);
+    }
+    // Off the table: Ann's first run and Cy's; Bob and Dee have no best, Ann's stays hers.
+    const TablePage table = store_->table(0, 0, 100);
+    ASSERT_EQ(table.total, 2);
+    EXPECT_EQ(table.entries[0].id, lead.id);
+    EXPECT_EQ(table.entries[1].id, honest.id);
+    EXPECT_EQ(store_->run(honest.id)->rank, 2) << "branches take no place from others";
+    const std::vector<std::int64_t> starts = {0};
+    EXPECT_FALSE(store_->player(keyOf("bob"), starts, 0, 10)->best[0]);
+    EXPECT_EQ(store_->player(keyOf("ann"), starts, 0, 10)->best[0]->id, lead.id);
+    EXPECT_EQ(store_->player(keyOf("ann"), starts, 0, 10)->runCount, 2);
+
+    // Listed under the original, best first, in pages; none under a run without any.
+    const auto listed = store_->branches(lead.id, 0, 10);
+    ASSERT_TRUE(listed);
+    ASSERT_EQ(listed->total, 3);
+    for (std::size_t i = 1; i < listed->entries.size(); ++i)
+        EXPECT_GE(listed->entries[i - 1].figures.score, listed->entries[i].figures.score);
+    EXPECT_EQ(store_->branches(lead.id, 1, 1)->entries.at(0).id, listed->entries[1].id);
+    EXPECT_EQ(store_->branches(honest.id, 0, 10)->total, 0);
+    EXPECT_FALSE(store_->branches(sha256Hex("no such run"), 0, 10));
+
+    // The same copy sent again changes nothing, its name included.
+    NewRun resent = playedRun(keyOf("bob"), "Robert", cheats[0].bytes, t + 99);
+    const Submitted again = store_->submit(resent);
+    EXPECT_EQ(again.outcome, Outcome::AlreadyYours);
+    EXPECT_EQ(again.run->name, "Bob");
+    EXPECT_EQ(again.run->branchOf->id, lead.id);
+    EXPECT_FALSE(store_->nameOwner(names::skeleton("Robert")));
+    EXPECT_EQ(store_->branches(lead.id, 0, 10)->total, 3);
+}
+
+// What is stored is the game: the count of frames played, nothing after the end, the
+// bits the game never reads cleared; played again it gives the figures of the file sent.
+TEST_P(StoreTest, StoredBytesAreTheGame) {
+    setUpHeadlessGames();
+    const std::string file = testsupport::humanGame(9);
+    std::string padded = file + std::string(37 * 1024, '\x1f');
+    std::string highBits = file;
+    for (std::size_t i = 4; i < highBits.size(); i += 3) highBits[i] = static_cast<char>(highBits[i] | 0xE0);
+    // Another game whose count stops before its end: the input after the count is not played.
+    std::string shortCount = testsupport::humanGame(10);
+    const Verified full = verifyReplay(shortCount);
+    ASSERT_TRUE(full.ok);
+    const auto cut = static_cast<std::uint32_t>(full.figures.endFrame / 2);
+    for (int i = 0; i < 4; ++i) shortCount[static_cast<std::size_t>(i)] = static_cast<char>(cut >> (8 * i));
+    int player = 0;
+    for (const auto& [what, bytes] :
+         {std::pair{"padded with 37 KiB", padded}, std::pair{"high bits", highBits},
+          std::pair{"a short count", shortCount}}) {
+        SCOPED_TRACE(what);
+        const Verified sent = verifyReplay(bytes);
+        ASSERT_TRUE(sent.ok) << sent.reason;
+        ++player;
+        const NewRun n = playedRun(keyOf("p" + std::to_string(player)), "P" + std::to_string(player), bytes,
+                                   ms(2026, 6, 2) + player);
+        const Submitted s = store_->submit(n);
+        ASSERT_EQ(s.outcome, what == std::string("high bits") ? Outcome::TakenByOther : Outcome::Created);
+        const auto stored = store_->replay(n.id);
+        ASSERT_TRUE(stored);
+        EXPECT_EQ(stored->size(), static_cast<std::size_t>(sent.figures.frames + 5));
+        EXPECT_EQ(*stored, gameBytes(bytes, sent.figures.endFrame));
+        for (std::size_t i = 4; i < stored->size(); ++i) ASSERT_EQ((*stored)[i] & 0xE0, 0) << i;
+        const Verified again = verifyReplay(*stored);
+        ASSERT_TRUE(again.ok) << again.reason;
+        EXPECT_EQ(again.figures, sent.figures);
+        EXPECT_EQ(again.id, sent.id);
+        EXPECT_EQ(again.game, *stored);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Databases, StoreTest, ::testing::Values("sqlite", "postgresql"),
                          [](const auto& info) { return info.param; });
 
@@ -698,7 +819,7 @@ void makeVersion1Postgres(const std::string& url, const std::vector<OldPlayer>& 
                           const std::string& run) {
     pqxx::connection c(url);
     pqxx::work w(c);
-    w.exec0("DROP TABLE IF EXISTS replays, runs, players, schema_version");
+    w.exec0("DROP TABLE IF EXISTS run_keys, replays, runs, players, schema_version");
     for (const char* statement : kVersion1Postgres) w.exec0(statement);
     w.exec0("INSERT INTO schema_version (version) VALUES (1)");
     for (const OldPlayer& p : players)
@@ -1036,5 +1157,92 @@ TEST(PlayerFiles, AllAreReadOrTheRefusalNamesTheFile) {
         std::ofstream(p, std::ios::binary) << kept;
     }
     EXPECT_TRUE(loadPlayerFiles(dir, &why)) << "put back, every file is read again";
+    fs::remove_all(dir);
+}
+
+// A database of schema version 1, as the server before branches left it: the upgrade
+// makes every stored replay the game itself, and reverify's steps (play, keys, the
+// earlier run shared with, the index written) then find the copy stored back then.
+TEST(Migration, VersionOneReplaysBecomeGamesAndCopiesAreFoundAgain) {
+    setUpHeadlessGames();
+    char tmpl[] = "/tmp/tolvane-migrate-XXXXXX";
+    ASSERT_TRUE(mkdtemp(tmpl));
+    const fs::path dir = tmpl;
+    const std::string path = (dir / "runs.sqlite").string();
+    const std::string leader = readFile(fs::path(TOLVANE_TEST_DATA) / "autoplay.rep");
+    const std::string copy = testsupport::cheats(leader)[0].bytes;
+    const Verified lv = verifyReplay(leader), cv = verifyReplay(copy);
+    ASSERT_TRUE(lv.ok && cv.ok);
+    std::string sentLeader = leader + std::string(5000, '\x7f'); // as version 1 kept it: the file sent
+    for (std::size_t i = 4; i < leader.size(); i += 2)
+        sentLeader[i] = static_cast<char>(sentLeader[i] | 0x80);
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+        auto exec = [&](const std::string& sql) {
+            ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
+                << sqlite3_errmsg(db);
+        };
+        exec("CREATE TABLE schema_version (version INTEGER NOT NULL); INSERT INTO schema_version VALUES (1);"
+             "CREATE TABLE players (key TEXT PRIMARY KEY, name TEXT NOT NULL, name_fold TEXT NOT NULL UNIQUE,"
+             " created_at INTEGER NOT NULL);"
+             "CREATE TABLE runs (seq INTEGER PRIMARY KEY AUTOINCREMENT, id TEXT NOT NULL UNIQUE,"
+             " player TEXT NOT NULL REFERENCES players (key), frames INTEGER NOT NULL, end_frame INTEGER NOT "
+             "NULL,"
+             " score INTEGER NOT NULL, level INTEGER NOT NULL, max_chain INTEGER NOT NULL,"
+             " total_contacts INTEGER NOT NULL, time_bonus INTEGER NOT NULL, final_bonus INTEGER NOT NULL,"
+             " time_left INTEGER NOT NULL, submitted_at INTEGER NOT NULL, hidden INTEGER NOT NULL DEFAULT 0);"
+             "CREATE UNIQUE INDEX runs_figures ON runs (score, level, max_chain, total_contacts, end_frame,"
+             " time_bonus, final_bonus, time_left);"
+             "CREATE INDEX runs_order ON runs (hidden, score DESC, seq);"
+             "CREATE INDEX runs_player ON runs (player, seq);"
+             "CREATE TABLE replays (id TEXT PRIMARY KEY REFERENCES runs (id), bytes BLOB NOT NULL);"
+             "INSERT INTO players VALUES ('a', 'Ann', 'ann', 1), ('b', 'Bob', 'bob', 2);");
+        sqlite3_stmt* st = nullptr;
+        ASSERT_EQ(
+            sqlite3_prepare_v2(db,
+                               "INSERT INTO runs (id, player, frames, end_frame, score, level, max_chain,"
+                               " total_contacts, time_bonus, final_bonus, time_left, submitted_at)"
+                               " VALUES (?, ?, ?, ?, ?, 1, 1, 1, 1, 1, 1, ?)",
+                               -1, &st, nullptr),
+            SQLITE_OK);
+        sqlite3_stmt* rp = nullptr;
+        ASSERT_EQ(sqlite3_prepare_v2(db, "INSERT INTO replays VALUES (?, ?)", -1, &rp, nullptr), SQLITE_OK);
+        int at = 0;
+        for (const auto& [v, bytes, who] : {std::tuple{lv, sentLeader, "a"}, std::tuple{cv, copy, "b"}}) {
+            sqlite3_bind_text(st, 1, v.id.c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_text(st, 2, who, -1, SQLITE_TRANSIENT);
+            sqlite3_bind_int64(st, 3, v.figures.frames);
+            sqlite3_bind_int64(st, 4, v.figures.endFrame);
+            sqlite3_bind_int64(st, 5, v.figures.score);
+            sqlite3_bind_int64(st, 6, ++at);
+            ASSERT_EQ(sqlite3_step(st), SQLITE_DONE);
+            sqlite3_reset(st);
+            sqlite3_bind_text(rp, 1, v.id.c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_blob(rp, 2, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+            ASSERT_EQ(sqlite3_step(rp), SQLITE_DONE);
+            sqlite3_reset(rp);
+        }
+        sqlite3_finalize(st);
+        sqlite3_finalize(rp);
+        sqlite3_close(db);
+    }
+    Store store(openDatabase(path));
+    EXPECT_EQ(store.replay(lv.id), lv.game) << "the game, not the file sent";
+    EXPECT_EQ(store.replay(cv.id), cv.game);
+    EXPECT_FALSE(store.run(cv.id)->branchOf) << "no verdict before reverify";
+    std::vector<std::pair<tolvane::server::Run, std::string>> runs;
+    store.forEachRun(
+        [&](const tolvane::server::Run& r, const std::string& bytes) { runs.emplace_back(r, bytes); });
+    ASSERT_EQ(runs.size(), 2u);
+    for (const auto& [r, bytes] : runs) {
+        const auto p = tolvane::server::branches::play(bytes);
+        const auto keys = tolvane::server::branches::keys(p.play);
+        store.setIndex(r.seq, keys, store.originalOf(p.play, keys, r.seq));
+    }
+    ASSERT_TRUE(store.run(cv.id)->branchOf);
+    EXPECT_EQ(store.run(cv.id)->branchOf->id, lv.id);
+    EXPECT_FALSE(store.run(lv.id)->branchOf);
+    EXPECT_EQ(store.table(0, 0, 10).total, 1);
     fs::remove_all(dir);
 }
