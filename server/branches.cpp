@@ -88,7 +88,7 @@ Played play(std::string_view replay) {
     return out;
 }
 
-std::vector<std::int64_t> keys(const Play& p) {
+std::vector<std::int64_t> keys(const Play& p, std::vector<std::int64_t>* worldKeys) {
     const long blocks = p.frames() / kBlock;
     if (blocks == 0) return {};
     // Every block keeps its world key and its bands; the chunks share what is left of the
@@ -120,7 +120,9 @@ std::vector<std::int64_t> keys(const Play& p) {
             h.add(2);
             h.add(static_cast<std::uint64_t>(b));
             h.add(p.world[static_cast<std::size_t>(end - 1)]);
+            const std::size_t before = out.size();
             put(h.h);
+            if (worldKeys && out.size() > before) worldKeys->push_back(out.back());
         }
         if (pressed < kBlockActive) continue;
         sig.fill(~0ull);
@@ -154,6 +156,21 @@ std::vector<std::int64_t> keys(const Play& p) {
         }
     }
     return out;
+}
+
+bool inputsCopy(const Play& run, std::string_view originalGame) {
+    if (originalGame.size() < 4) return false;
+    std::uint32_t n = 0;
+    for (int i = 0; i < 4; ++i)
+        n |= static_cast<std::uint32_t>(static_cast<unsigned char>(originalGame[static_cast<std::size_t>(i)]))
+             << (8 * i);
+    Play inputs;
+    inputs.input = std::string(originalGame.substr(4, std::min<std::size_t>(n, originalGame.size() - 4)));
+    // Worlds that never meet the run's: only the inputs can be shared.
+    inputs.world.resize(inputs.input.size());
+    for (std::size_t f = 0; f < inputs.world.size(); ++f)
+        inputs.world[f] = f < run.world.size() ? ~run.world[f] : 0;
+    return compare(run, inputs).branch;
 }
 
 Sharing compare(const Play& run, const Play& original) {

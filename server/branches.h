@@ -59,8 +59,16 @@ struct Played {
 };
 Played play(std::string_view replay);
 
-// The keys of a run's index: at most kMaxKeys, none 0, no two the same.
-std::vector<std::int64_t> keys(const Play& p);
+// The keys of a run's index: at most kMaxKeys, none 0, no two the same. `worldKeys`, when
+// given, gets those of them that stand for a world after a block.
+std::vector<std::int64_t> keys(const Play& p, std::vector<std::int64_t>* worldKeys = nullptr);
+
+// Whether the inputs alone, frame by frame, make `run` a copy of the game `original`
+// (its stored bytes: verdict::Verified::game). Cheap, and no game is played: a stored
+// run found by the index that neither passes this nor shares a world key with `run`
+// cannot share 10 s of play with it, whatever its worlds are, closely enough to be worth
+// playing again.
+bool inputsCopy(const Play& run, std::string_view originalGame);
 
 // What `run` shares with `original`, frame by frame.
 struct Sharing {

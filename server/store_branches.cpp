@@ -25,6 +25,20 @@ std::size_t listSize(std::size_t n) {
     return size;
 }
 
+// Whether the run `seq` has one of `keys` (through the index's own order, key first).
+bool sharesKey(SqlConnection& c, std::int64_t seq, const std::vector<std::int64_t>& keys) {
+    for (std::size_t at = 0; at < keys.size(); at += 16) {
+        std::string sql = "SELECT 1 FROM run_keys WHERE seq = $1 AND key IN (";
+        SqlParams params{seq};
+        for (std::size_t i = 0; i < 16; ++i) {
+            sql += (i ? ", $" : "$") + std::to_string(i + 2);
+            params.emplace_back(keys[at + i < keys.size() ? at + i : at]);
+        }
+        if (!c.query(sql + ") LIMIT 1", params).empty()) return true;
+    }
+    return false;
+}
+
 constexpr std::size_t kInsertRows = 64;
 
 std::string insertSql() {
@@ -64,10 +78,16 @@ std::vector<std::int64_t> candidates(SqlConnection& c, const std::vector<std::in
 
 void confirm(SqlConnection& c, const branches::Play& play, const std::vector<std::int64_t>& seqs,
              std::optional<BranchOf>& best, std::int64_t& bestShared, std::int64_t& bestSeq) {
+    std::vector<std::int64_t> world;
+    if (!seqs.empty()) branches::keys(play, &world);
     for (std::int64_t seq : seqs) {
         SqlRows rows = c.query(
             "SELECT r.id, rp.bytes FROM runs r JOIN replays rp ON rp.id = r.id WHERE r.seq = $1", {seq});
         if (rows.empty()) continue;
+        // A game is played again only for a run that may really share play: one whose
+        // inputs are a copy, or that was once in the same world at the end of a block.
+        // Keys met by chance (with many runs stored, a few always are) cost no game.
+        if (!branches::inputsCopy(play, rows[0].text(1)) && !sharesKey(c, seq, world)) continue;
         const branches::Played original = branches::play(rows[0].text(1));
         if (!original.verdict.ok) continue; // refused by the game as it is now: reverify names it
         const branches::Sharing s = branches::compare(play, original.play);

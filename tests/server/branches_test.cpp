@@ -58,6 +58,14 @@ TEST(Branches, EveryCheatIsABranchOfTheLeaderWhereItStops) {
         EXPECT_GT(s.fraction(), cheat.share) << s.runShared << " of " << s.runActive;
         EXPECT_LE(s.fraction(), 1.0);
         EXPECT_TRUE(sharesKeys(copy.play, lead.play)) << "the index finds it";
+        // And the store does not pass it by as a chance meeting of keys.
+        std::vector<std::int64_t> copyWorld, leadWorld;
+        branches::keys(copy.play, &copyWorld);
+        branches::keys(lead.play, &leadWorld);
+        const bool sameWorld = std::any_of(copyWorld.begin(), copyWorld.end(), [&](std::int64_t k) {
+            return std::find(leadWorld.begin(), leadWorld.end(), k) != leadWorld.end();
+        });
+        EXPECT_TRUE(branches::inputsCopy(copy.play, game) || sameWorld) << "played again to confirm it";
         if (cheat.worldsDiffer) {
             EXPECT_NE(copy.play.world.back(), lead.play.world[copy.play.world.size() - 1]);
         }
