@@ -34,6 +34,11 @@ void waitForSongs();
 // replay runs at once are not shown, and neither are they heard. Songs change as ever.
 void holdEffects(bool held);
 
+// While silenced, this thread's sound calls do nothing at all, not even a log entry: a
+// rival's game runs beside the player's and must not be heard or traced.
+void silenceSound(bool silenced);
+bool soundSilenced();
+
 // The player's loudness of the effects and of the songs, in percent of the game's own.
 // Applies from the next sound on when the library is open, else from STInit.
 void setVolumes(int effectsPercent, int musicPercent);

@@ -6,7 +6,11 @@ namespace {
 // Each thread logs the calls it makes (headless games may run side by side).
 thread_local bool logging = false;
 thread_local std::vector<SoundCall> calls;
+thread_local bool silenced = false;
 } // namespace
+
+void silenceSound(bool on) { silenced = on; }
+bool soundSilenced() { return silenced; }
 
 void setSoundLogging(bool on) {
     logging = on;

@@ -189,6 +189,7 @@ void STReadBytes(std::int32_t slot, const unsigned char* wave, std::size_t size,
 }
 
 void STPlay(std::int32_t slot) {
+    if (media::soundSilenced()) return;
     media::logSound("STPlay", slot, nullptr);
     if (!s.open || s.effectsHeld || slot < 0 || slot >= kSlots || !s.chunks[slot]) return;
     // A free voice of the slot, else the one that has sounded longest starts over.
@@ -199,6 +200,7 @@ void STPlay(std::int32_t slot) {
 }
 
 void MTStop() {
+    if (media::soundSilenced()) return;
     media::logSound("MTStop", -1, nullptr);
     if (!s.open) return;
     std::lock_guard<std::mutex> held(songs.lock);
@@ -206,6 +208,7 @@ void MTStop() {
 }
 
 void MTReadFile(const char* path) {
+    if (media::soundSilenced()) return;
     media::logSound("MTReadFile", -1, path);
     if (!s.open || !s.midi || !path) return;
     std::lock_guard<std::mutex> held(songs.lock);
@@ -213,6 +216,7 @@ void MTReadFile(const char* path) {
 }
 
 void MTPlay() {
+    if (media::soundSilenced()) return;
     media::logSound("MTPlay", -1, nullptr);
     if (!s.open) return;
     std::lock_guard<std::mutex> held(songs.lock);
