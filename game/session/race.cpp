@@ -173,12 +173,13 @@ void Race::drawReadouts() {
     beginText(text_, sheet::kBackBuffer);
     selectFont(text_, "2", 16, 0, 7, 0, 0, 0);
     if (w.gameEnded == 0) {
-        // The gap at this frame, under the score and the time.
+        // The gap at this frame, under the score and the time, on black so that the
+        // bullets never hide it.
         const long long now = gap();
-        setTextColors(text_, colourOf(now), 0, 1);
+        setTextColors(text_, colourOf(now), 0, 0);
         drawText(text_, signedFigure(now), 290, 54);
         if (look_.splits && index <= split_.until && !split_.line.empty()) {
-            setTextColors(text_, colourOf(split_.change), 0, 1);
+            setTextColors(text_, colourOf(split_.change), 0, 0);
             drawText(text_, split_.line, 168, 352);
         }
     } else {
