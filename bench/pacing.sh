@@ -6,7 +6,13 @@
 # and the peak memory.
 #   usage: bench/pacing.sh build/bin/tolvane            a live game at speed 0
 #          bench/pacing.sh build/bin/tolvane FILE.rep   playback of FILE at speed 255 (F3)
+#          bench/pacing.sh --rival R.rep build/bin/tolvane [FILE.rep]   the same raced against R
 set -euo pipefail
+rival=()
+if [ "${1:-}" = "--rival" ]; then
+    rival=(--rival "$(realpath "$2")")
+    shift 2
+fi
 game=$(realpath "$1")
 replay=${2:+$(realpath "$2")}
 . "$(dirname "$0")/../tests/window/xvfb.sh"
@@ -15,7 +21,7 @@ log=$WORK/timing.log
 ticks=$(getconf CLK_TCK)
 cpu() { awk '{print $14 + $15}' "/proc/$pid/stat"; }
 launch=$(date +%s%6N)
-SDL_AUDIODRIVER=dummy TOLVANE_TIMING_LOG="$log" "$game" ${replay:+"$replay"} >/dev/null 2>&1 &
+SDL_AUDIODRIVER=dummy TOLVANE_TIMING_LOG="$log" "$game" ${rival[@]+"${rival[@]}"} ${replay:+"$replay"} >/dev/null 2>&1 &
 pid=$!
 STARTED_PIDS+=("$pid")
 win=$(wait_window '^Tolvane$')

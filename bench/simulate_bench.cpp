@@ -1,11 +1,12 @@
 // Simulating whole games headless, as tolvane-replay verify does: no pixel work, silent
-// sound. Reports simulated frames per second.
+// sound. Reports simulated frames per second; and a rival's frame beside a game.
 #include <benchmark/benchmark.h>
 
 #include <memory>
 
 #include "media/dtools.h"
 #include "session/harness.h"
+#include "session/race.h"
 
 namespace {
 
@@ -34,5 +35,37 @@ void BM_VerifyWholeGame(benchmark::State& state) {
     state.counters["frames/s"] = benchmark::Counter(static_cast<double>(frames), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_VerifyWholeGame)->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
+
+// What a rival costs the window per frame: its world stepped one frame, silent and
+// unseen, over the whole of a golden game that reaches the last boss. The time per
+// iteration is the time per frame (the goal: under 0.1 ms).
+void BM_RivalFrame(benchmark::State& state) {
+    media::setDrawBackend(media::DrawBackend::Offscreen);
+    const std::string file = std::string(TOLVANE_TEST_DATA) + "/autoplay.rep";
+    auto rival = std::make_unique<tolvane::RivalRun>();
+    std::string why;
+    if (!rival->load(file, &why)) {
+        state.SkipWithError(why.c_str());
+        return;
+    }
+    rival->begin();
+    for (auto _ : state) {
+        if (rival->ended()) {
+            state.PauseTiming();
+            rival = std::make_unique<tolvane::RivalRun>();
+            rival->load(file, &why);
+            rival->begin();
+            state.ResumeTiming();
+        }
+        rival->step();
+        benchmark::DoNotOptimize(rival->score());
+    }
+    media::setDrawBackend(media::DrawBackend::Null);
+}
+BENCHMARK(BM_RivalFrame)
+    ->Unit(benchmark::kMicrosecond)
+    ->Iterations(24401)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true);
 
 } // namespace

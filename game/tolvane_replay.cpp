@@ -5,8 +5,10 @@
 //   trace FILE [--objects] [--sounds] [--every K] [--until F]
 //                               the world after every K-th frame, one JSON line each;
 //                               --sounds adds the sound calls made in that frame
-//   render FILE --frame N [--frame M ...] --out DIR
+//   render FILE [--rival FILE] --frame N [--frame M ...] --out DIR
 //                               the picture the window shows after frame N, as PNG
+//   compare A B                 two runs side by side: their scores every 60 frames and
+//                               at each split, both end results, where A lost most
 // Exit status: 0 done, 2 the file cannot be used, 1 anything else.
 #include <algorithm>
 #include <atomic>
@@ -27,6 +29,7 @@
 #include "presentation/presentation.h"
 #include "records/records.h"
 #include "session/harness.h"
+#include "session/race.h"
 #include "session/trace.h"
 
 using namespace tolvane;
@@ -41,20 +44,31 @@ constexpr long kMaxFrames = 1000000; // a game always ends long before this
 constexpr long kMaxVerifyFrames = kReplaySlots;
 
 int usage() {
-    std::fprintf(stderr, "usage: tolvane-replay verify FILE [FILE ...]\n"
-                         "       tolvane-replay trace FILE [--objects] [--sounds] [--every K] [--until F]\n"
-                         "       tolvane-replay render FILE --frame N [--frame M ...] --out DIR\n");
+    std::fprintf(stderr,
+                 "usage: tolvane-replay verify FILE [FILE ...]\n"
+                 "       tolvane-replay trace FILE [--objects] [--sounds] [--every K] [--until F]\n"
+                 "       tolvane-replay render FILE [--rival FILE] --frame N [--frame M ...] --out DIR\n"
+                 "       tolvane-replay compare A B\n");
     return 1;
 }
 
 constexpr const char* kHelp =
     "Usage: tolvane-replay verify FILE [FILE ...]\n"
     "       tolvane-replay trace FILE [--objects] [--sounds] [--every K] [--until F]\n"
-    "       tolvane-replay render FILE --frame N [--frame M ...] --out DIR\n"
+    "       tolvane-replay render FILE [--rival FILE] --frame N [--frame M ...] --out DIR\n"
+    "       tolvane-replay compare A B\n"
     "Plays a Tolvane replay headless, as fast as it can, and reports: the end result as\n"
     "one JSON line (verify), the world after every K-th frame as JSON lines (trace; with\n"
     "--sounds also the sound calls made in that frame), or\n"
-    "the pictures the game window shows after the chosen frames as PNG files (render).\n"
+    "the pictures the game window shows after the chosen frames as PNG files (render;\n"
+    "with --rival also that run's ghost, the score gap and the splits, as the game shows\n"
+    "them in a race).\n"
+    "compare plays two replays side by side and writes JSON lines: every 60th frame\n"
+    "{\"frame\", \"a\", \"b\", \"diff\"} (the scores after that frame, diff = a - b), one\n"
+    "line at each split (stage starts and boss entries: \"split\": \"stage 2\", \"boss 1\", ...),\n"
+    "{\"lost\": [{\"from\", \"to\", \"by\"}, ...]}, the three 10-second spans that do not overlap\n"
+    "in which A lost most against B, and last both end results as verify gives them\n"
+    "({\"a\": {...}, \"b\": {...}, \"diff\"}).\n"
     "Several files to verify are played side by side on every core: one line each, in\n"
     "the order given, starting with \"file\", or {\"file\": ..., \"error\": \"why\"}.\n"
     "Exit status: 0 done, 2 the file cannot be used, 1 anything else.\n";
@@ -83,6 +97,17 @@ struct Verdict {
     std::string reason; // the same without the file's name
 };
 
+// The keys of a verify line for a game that ended in frame `index`.
+std::string verdictKeys(const World& w, long index) {
+    char buf[320];
+    std::snprintf(buf, sizeof buf,
+                  "\"frames\": %ld, \"endFrame\": %ld, \"score\": %d, \"level\": %d, \"maxChain\": %d, "
+                  "\"totalContacts\": %d, \"timeBonus\": %d, \"finalBonus\": %d, \"timeLeft\": %d",
+                  index + 1, index, w.score, w.level, w.maxChain, w.totalContacts, w.timeBonus, w.finalBonus,
+                  w.timeLeft);
+    return buf;
+}
+
 // Plays one replay to its end. Headless drawing must be set up already; this touches
 // nothing but its own game, so several may run at once on different threads.
 Verdict verdictOf(const std::string& file) {
@@ -100,15 +125,8 @@ Verdict verdictOf(const std::string& file) {
         v.why = "\"" + replayPathFromCommandLine(file) + "\": " + v.reason;
         return v;
     }
-    const World& w = game.world();
-    char buf[320];
-    std::snprintf(buf, sizeof buf,
-                  "\"frames\": %ld, \"endFrame\": %ld, \"score\": %d, \"level\": %d, \"maxChain\": %d, "
-                  "\"totalContacts\": %d, \"timeBonus\": %d, \"finalBonus\": %d, \"timeLeft\": %d",
-                  index + 1, index, w.score, w.level, w.maxChain, w.totalContacts, w.timeBonus, w.finalBonus,
-                  w.timeLeft);
     v.ok = true;
-    v.keys = buf;
+    v.keys = verdictKeys(game.world(), index);
     return v;
 }
 
@@ -194,15 +212,27 @@ int trace(const std::string& file, bool objects, bool sounds, long every, long u
     return 1;
 }
 
-int render(const std::string& file, const std::set<long>& frames, const std::string& dir) {
+int render(const std::string& file, const std::string& rival, const std::set<long>& frames,
+           const std::string& dir) {
     Session game;
     if (!start(game, file, true)) return 2;
+    // The race as the window shows it, with the game's own look.
+    Race race(game, RaceLook{});
+    if (!rival.empty()) {
+        std::string why;
+        if (!race.load(rival, &why)) {
+            std::fprintf(stderr, "tolvane-replay: %s\n", why.c_str());
+            return 2;
+        }
+        race.begin();
+    }
     std::error_code ec; // the folder is made only for a replay that was accepted
     std::filesystem::create_directories(dir, ec);
     long last = *frames.rbegin();
     for (long f = 0; f <= last; ++f) {
         long index = game.nextFrame();
         game.frame();
+        if (!rival.empty()) race.afterFrame();
         DTUpdate(0);
         if (!frames.count(index)) continue;
         char name[32];
@@ -213,6 +243,96 @@ int render(const std::string& file, const std::set<long>& frames, const std::str
             return 1;
         }
     }
+    return 0;
+}
+
+// A span of frames in which A lost against B: frames from..to-1.
+struct Loss {
+    long from, to;
+    long long by;
+};
+
+// The `count` spans of `span` frames that do not overlap in which the gap (after each
+// frame; 0 before the first) fell most, largest first; only spans in which it fell.
+std::vector<Loss> worstSpans(const std::vector<long long>& gap, long span, int count) {
+    const long n = static_cast<long>(gap.size());
+    auto before = [&](long f) { return f <= 0 ? 0 : gap[f - 1]; };
+    std::vector<Loss> all;
+    for (long from = 0; from + span <= std::max(n, span); ++from) {
+        const long to = std::min(n, from + span);
+        all.push_back({from, to, before(from) - before(to)});
+        if (to == n) break;
+    }
+    std::stable_sort(all.begin(), all.end(), [](const Loss& x, const Loss& y) { return x.by > y.by; });
+    std::vector<Loss> out;
+    for (const Loss& l : all) {
+        if (static_cast<int>(out.size()) == count || l.by <= 0) break;
+        bool apart = true;
+        for (const Loss& o : out) apart = apart && (l.to <= o.from || l.from >= o.to);
+        if (apart) out.push_back(l);
+    }
+    return out;
+}
+
+std::string lineOf(long frame, const World& a, const World& b) {
+    return "\"frame\": " + std::to_string(frame) + ", \"a\": " + std::to_string(a.score) +
+           ", \"b\": " + std::to_string(b.score) +
+           ", \"diff\": " + std::to_string(static_cast<long long>(a.score) - b.score);
+}
+
+// Two replays side by side, frame by frame, until both have ended; one that has ended
+// keeps its final score.
+int compare(const std::string& fileA, const std::string& fileB) {
+    setUpHeadless();
+    Session a, b;
+    std::string why;
+    for (auto [game, file] : {std::pair{&a, &fileA}, std::pair{&b, &fileB}}) {
+        if (!game->startPlayback(*file, &why)) {
+            std::fprintf(stderr, "tolvane-replay: %s\n", why.c_str());
+            return 2;
+        }
+    }
+    const std::vector<SplitPoint> points = splitPoints(a.world());
+    std::size_t next = 0;
+    long endA = -1, endB = -1;
+    std::vector<long long> gap;
+    std::string out;
+    for (long f = 0; (endA < 0 || endB < 0) && f < kMaxVerifyFrames; ++f) {
+        if (endA < 0 && a.frame()) endA = f;
+        if (endB < 0 && b.frame()) endB = f;
+        gap.push_back(static_cast<long long>(a.world().score) - b.world().score);
+        if (f % 60 == 0) out += "{" + lineOf(f, a.world(), b.world()) + "}\n";
+        // A split of A's game: the banner or boss came, so the game still ran.
+        for (; next < points.size() && points[next].frame <= f; ++next) {
+            if (points[next].frame != f || a.world().timeUpDone != 0) continue;
+            const std::string l = lineOf(f, a.world(), b.world());
+            out += "{" + l.substr(0, l.find(',')) + ", \"split\": " + jsonText(points[next].name()) +
+                   l.substr(l.find(',')) + "}\n";
+        }
+        if (out.size() > 65536) {
+            std::fputs(out.c_str(), stdout);
+            out.clear();
+        }
+    }
+    std::fputs(out.c_str(), stdout);
+    for (auto [end, file] : {std::pair{endA, &fileA}, std::pair{endB, &fileB}}) {
+        if (end < 0) {
+            std::fprintf(stderr, "tolvane-replay: \"%s\": the game did not end within %ld frames\n",
+                         replayPathFromCommandLine(*file).c_str(), kMaxVerifyFrames);
+            return 2;
+        }
+    }
+    std::string lost = "{\"lost\": [";
+    bool first = true;
+    for (const Loss& l : worstSpans(gap, 600, 3)) {
+        lost += std::string(first ? "" : ", ") + "{\"from\": " + std::to_string(l.from) +
+                ", \"to\": " + std::to_string(l.to) + ", \"by\": " + std::to_string(l.by) + "}";
+        first = false;
+    }
+    std::printf("%s]}\n", lost.c_str());
+    std::printf("{\"a\": {%s}, \"b\": {%s}, \"diff\": %lld}\n", verdictKeys(a.world(), endA).c_str(),
+                verdictKeys(b.world(), endB).c_str(),
+                static_cast<long long>(a.world().score) - b.world().score);
     return 0;
 }
 
@@ -263,9 +383,13 @@ int main(int argc, char** argv) {
         }
         return trace(file, objects, sounds, every, until);
     }
+    if (command == "compare") {
+        if (argc != 4) return usage();
+        return compare(file, argv[3]);
+    }
     if (command == "render") {
         std::set<long> frames;
-        std::string dir;
+        std::string dir, rival;
         for (int i = 3; i < argc; ++i) {
             long n = 0;
             if (!std::strcmp(argv[i], "--frame") && i + 1 < argc && number(argv[i + 1], n) && n >= 0) {
@@ -273,12 +397,14 @@ int main(int argc, char** argv) {
                 ++i;
             } else if (!std::strcmp(argv[i], "--out") && i + 1 < argc) {
                 dir = argv[++i];
+            } else if (!std::strcmp(argv[i], "--rival") && i + 1 < argc) {
+                rival = argv[++i];
             } else {
                 return usage();
             }
         }
         if (frames.empty() || dir.empty()) return usage();
-        return render(file, frames, dir);
+        return render(file, rival, frames, dir);
     }
     return usage();
 }

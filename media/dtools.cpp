@@ -4,7 +4,10 @@
 
 #include <SDL.h>
 
+#include <algorithm>
+
 #include "media/draw_device.h"
+#include "media/pixels.h"
 #include "media/png_writer.h"
 
 namespace {
@@ -20,6 +23,8 @@ struct DrawState {
     DrawDevice* device = &media::detail::nullDevice();
     bool composing = true;
     bool logging = false;
+    bool unseen = false;
+    bool composingBeforeUnseen = true;
     std::vector<media::DrawCall> log;
 };
 
@@ -32,12 +37,12 @@ thread_local double penX = 0, penY = 0;
 DrawDevice& device() { return *g.device; }
 
 // Pixel work into the back buffer: none headless, none for a frame nobody will see.
-bool composing() { return g.backend != media::DrawBackend::Null && g.composing; }
+bool composing() { return g.backend != media::DrawBackend::Null && g.composing && !g.unseen; }
 
-void updateDrawing() { media::detail::drawing = composing() || g.logging; }
+void updateDrawing() { media::detail::drawing = composing() || (g.logging && !g.unseen); }
 
 void logCall(const char* name, std::initializer_list<std::int64_t> args) {
-    if (g.logging) g.log.push_back({name, std::vector<std::int64_t>(args)});
+    if (g.logging && !g.unseen) g.log.push_back({name, std::vector<std::int64_t>(args)});
 }
 
 void addFormOp(const FormOp& op) {
@@ -98,6 +103,23 @@ void media::detail::stretchBlt(std::int32_t dest, std::int32_t x, std::int32_t y
     }
 }
 
+void DTSilhouette(std::int32_t dest, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                  std::int32_t source, std::int32_t sourceX, std::int32_t sourceY, std::int32_t colour,
+                  std::int32_t percent) {
+    logCall("DTSilhouette", {dest, x, y, width, height, source, sourceX, sourceY, colour, percent});
+    if (!composing() || source < 1 || source >= kSurfaces || dest < 0 || dest >= kSurfaces) return;
+    auto view = [](SDL_Surface* s) {
+        return s ? media::pixels::View{static_cast<std::uint32_t*>(s->pixels), s->w, s->h, s->pitch / 4}
+                 : media::pixels::View{};
+    };
+    const media::pixels::View to = view(device().surface(dest)), from = view(device().surface(source));
+    if (!to || !from || from.w < 1 || from.h < 1) return;
+    const std::uint32_t rgb = media::pixels::argbFromColorRef(colour) & 0x00FFFFFFu;
+    const int alpha = std::clamp(percent, 0, 100) * 256 / 100;
+    media::pixels::blendSilhouette(to, x, y, width, height, from, sourceX, sourceY, from.row(0)[0], rgb,
+                                   alpha);
+}
+
 HDC DTGetDC(std::int32_t n) {
     logCall("DTGetDC", {n});
     return n >= 0 && n < kSurfaces ? static_cast<HDC>(n + 1) : 0;
@@ -152,6 +174,15 @@ void setComposing(bool on) {
     updateDrawing();
 }
 bool drawsPixels() { return composing(); }
+void setUnseen(bool unseen) {
+    if (g.unseen == unseen) return;
+    if (unseen)
+        g.composingBeforeUnseen = g.composing;
+    else
+        g.composing = g.composingBeforeUnseen;
+    g.unseen = unseen;
+    updateDrawing();
+}
 SDL_Surface* surface(int n) { return device().surface(n); }
 SDL_Surface* presentedPicture() { return device().shown(); }
 

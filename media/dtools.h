@@ -62,6 +62,13 @@ inline void DTStretchBlt(std::int32_t dest, std::int32_t x, std::int32_t y, std:
     }
 }
 
+// A translucent silhouette of a keyed sheet's rectangle: where the source is not its
+// key colour (its top-left pixel), `colour` (0x00BBGGRR) covers the destination by
+// `percent` (0..100). Only shows something; the game's own frames never call it.
+void DTSilhouette(std::int32_t dest, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                  std::int32_t source, std::int32_t sourceX, std::int32_t sourceY, std::int32_t colour,
+                  std::int32_t percent);
+
 HDC DTGetDC(std::int32_t surface);
 void DTReleaseDC(std::int32_t surface, HDC dc);
 void DTUpdate(std::int32_t surface);
@@ -85,6 +92,11 @@ DrawBackend drawBackend();
 // back buffer does no pixel work (calls are still logged). Each frame clears the back
 // buffer first, so a presented frame shows only its own drawing. On by default.
 void setComposing(bool on);
+
+// While unseen, drawing calls do nothing at all, not even a log entry: a rival's game
+// runs beside the player's without touching its picture. Leaving it puts composing
+// back as it was.
+void setUnseen(bool unseen);
 
 // Whether drawing calls do anything at all: pixel work, or a log kept for a test.
 inline bool drawing() { return detail::drawing; }

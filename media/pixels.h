@@ -65,6 +65,33 @@ inline void copyRect(const View& dst, int x, int y, int w, int h, const View& sr
     }
 }
 
+// A silhouette: every pixel of the source rectangle that is not the key colour puts
+// colour `rgb` over the destination at `alpha` (0..256), clipped to both pictures.
+inline void blendSilhouette(const View& dst, int x, int y, int w, int h, const View& src, int sx, int sy,
+                            std::uint32_t key, std::uint32_t rgb, int alpha) {
+    if (!dst || !src || w <= 0 || h <= 0 || alpha <= 0) return;
+    alpha = std::min(alpha, 256);
+    for (int j = 0; j < h; ++j) {
+        const int syy = sy + j, dy = y + j;
+        if (syy < 0 || syy >= src.h || dy < 0 || dy >= dst.h) continue;
+        const std::uint32_t* s = src.row(syy);
+        std::uint32_t* d = dst.row(dy);
+        for (int i = 0; i < w; ++i) {
+            const int sxx = sx + i, dx = x + i;
+            if (sxx < 0 || sxx >= src.w || dx < 0 || dx >= dst.w) continue;
+            if (((s[sxx] ^ key) & 0x00FFFFFFu) == 0) continue;
+            const std::uint32_t p = d[dx];
+            std::uint32_t out = kOpaque;
+            for (int shift = 0; shift <= 16; shift += 8) {
+                const int under = static_cast<int>((p >> shift) & 0xFF);
+                const int over = static_cast<int>((rgb >> shift) & 0xFF);
+                out |= static_cast<std::uint32_t>(under + (((over - under) * alpha) >> 8)) << shift;
+            }
+            d[dx] = out;
+        }
+    }
+}
+
 // A source rectangle scaled into a destination rectangle, nearest pixel.
 inline void stretchRect(const View& dst, int x, int y, int width, int height, const View& src, int sourceX,
                         int sourceY, int sourceWidth, int sourceHeight, bool keyed, std::uint32_t key) {

@@ -31,6 +31,7 @@ enum : int {
     VK_F3 = 114,
     VK_F11 = 122,
     VK_F12 = 123,
+    VK_G = 0x47,
     VK_H = 0x48,
     VK_P = 0x50,
     VK_Z = 0x5A,

@@ -38,6 +38,10 @@ void holdEffects(bool held);
 // plays replays headless to check them, beside the sounds of its own settings window.
 void muteThisThread(bool muted);
 bool threadMuted();
+// While silenced, this thread's sound calls do nothing at all, not even a log entry: a
+// rival's game runs beside the player's and must not be heard or traced.
+void silenceSound(bool silenced);
+bool soundSilenced();
 
 // The player's loudness of the effects and of the songs, in percent of the game's own.
 // Applies from the next sound on when the library is open, else from STInit.

@@ -7,10 +7,14 @@ namespace {
 thread_local bool logging = false;
 thread_local std::vector<SoundCall> calls;
 thread_local bool muted = false;
+thread_local bool silenced = false;
 } // namespace
 
 void muteThisThread(bool on) { muted = on; }
 bool threadMuted() { return muted; }
+
+void silenceSound(bool on) { silenced = on; }
+bool soundSilenced() { return silenced; }
 
 void setSoundLogging(bool on) {
     logging = on;

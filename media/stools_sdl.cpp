@@ -189,6 +189,7 @@ void STReadBytes(std::int32_t slot, const unsigned char* wave, std::size_t size,
 }
 
 void STPlay(std::int32_t slot) {
+    if (media::soundSilenced()) return;
     media::logSound("STPlay", slot, nullptr);
     if (!s.open || s.effectsHeld || media::threadMuted() || slot < 0 || slot >= kSlots || !s.chunks[slot])
         return;
@@ -200,6 +201,7 @@ void STPlay(std::int32_t slot) {
 }
 
 void MTStop() {
+    if (media::soundSilenced()) return;
     media::logSound("MTStop", -1, nullptr);
     if (!s.open || media::threadMuted()) return;
     std::lock_guard<std::mutex> held(songs.lock);
@@ -207,6 +209,7 @@ void MTStop() {
 }
 
 void MTReadFile(const char* path) {
+    if (media::soundSilenced()) return;
     media::logSound("MTReadFile", -1, path);
     if (!s.open || !s.midi || !path || media::threadMuted()) return;
     std::lock_guard<std::mutex> held(songs.lock);
@@ -214,6 +217,7 @@ void MTReadFile(const char* path) {
 }
 
 void MTPlay() {
+    if (media::soundSilenced()) return;
     media::logSound("MTPlay", -1, nullptr);
     if (!s.open || media::threadMuted()) return;
     std::lock_guard<std::mutex> held(songs.lock);

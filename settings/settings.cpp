@@ -33,6 +33,7 @@ constexpr ActionInfo kActions[kActionCount] = {
     {"jump",         "PageDown",       When::Playback},
     {"results",      "End",            When::Playback},
     {"panel",        "H",              When::Playback},
+    {"ghost",        "G",              When::Always},
 };
 // clang-format on
 
@@ -195,6 +196,23 @@ void readPad(Reader& r, Settings& s) {
     r.number("pad", "deadzone", 0, 100, s.deadzone);
 }
 
+// [rival]: read here and written by the menu.
+void readRival(Reader& r, Settings& s) {
+    if (const Entry* e = r.find("rival", "default")) {
+        bool known = false;
+        for (RivalChoice c : {RivalChoice::None, RivalChoice::Best, RivalChoice::Above, RivalChoice::Top}) {
+            if (sameText(e->value, rivalChoiceName(c))) {
+                s.rival = c;
+                known = true;
+            }
+        }
+        if (!known) r.warn(*e, "neither none, best, above nor top", "none");
+    }
+    r.number("rival", "ghost", 0, 100, s.ghost);
+    if (const Entry* e = r.find("rival", "splits"); e && !parseBool(e->value, s.splits))
+        r.warn(*e, "neither true nor false", "true");
+}
+
 } // namespace
 
 const ActionInfo& actionInfo(Action action) { return kActions[static_cast<int>(action)]; }
@@ -218,6 +236,15 @@ const char* languageName(Language language) {
     case Language::Japanese: return "ja";
     case Language::English: return "en";
     default: return "auto";
+    }
+}
+
+const char* rivalChoiceName(RivalChoice choice) {
+    switch (choice) {
+    case RivalChoice::Best: return "best";
+    case RivalChoice::Above: return "above";
+    case RivalChoice::Top: return "top";
+    default: return "none";
     }
 }
 
@@ -283,6 +310,7 @@ Settings parse(std::string_view text, std::vector<Warning>* warnings) {
         }
         if (!known) r.warn(*e, "neither auto, ja nor en", "auto");
     }
+    readRival(r, s);
     if (warnings) {
         std::stable_sort(warnings->begin(), warnings->end(),
                          [](const Warning& a, const Warning& b) { return a.line < b.line; });
@@ -348,6 +376,9 @@ std::vector<Change> changes(const Settings& from, const Settings& to) {
     if (from.name != to.name) out.push_back({"online", "name", to.name});
     if (from.autoSubmit != to.autoSubmit)
         out.push_back({"online", "auto_submit", to.autoSubmit ? "true" : "false"});
+    if (from.rival != to.rival) out.push_back({"rival", "default", rivalChoiceName(to.rival)});
+    if (from.ghost != to.ghost) out.push_back({"rival", "ghost", std::to_string(to.ghost)});
+    if (from.splits != to.splits) out.push_back({"rival", "splits", to.splits ? "true" : "false"});
     return out;
 }
 

@@ -17,7 +17,7 @@
 namespace settings {
 
 // What a key can be bound to. The first five feed the input record of a live game, the
-// last eight are the playback's own; the four in between act in both.
+// eight from Faster to Panel are the playback's own; the others act in both.
 enum class Action : int {
     Up,
     Down,
@@ -36,8 +36,9 @@ enum class Action : int {
     Jump,
     Results,
     Panel,
+    Ghost, // shows or hides a rival's ghost
 };
-inline constexpr int kActionCount = 17;
+inline constexpr int kActionCount = 18;
 
 // When an action's keys are heard: two actions may share a key only when they are
 // never heard at the same time.
@@ -62,6 +63,12 @@ enum class Language { Auto, Japanese, English };
 // As the file writes it: "auto", "ja", "en".
 const char* languageName(Language language);
 
+// Which run a game is raced against when the menu starts it: none, the best replay
+// (HiReplay.rep), the run just above the player's on the table, or the table's top.
+enum class RivalChoice { None, Best, Above, Top };
+// As the file writes it: "none", "best", "above", "top".
+const char* rivalChoiceName(RivalChoice choice);
+
 struct Settings {
     std::array<std::vector<Key>, kActionCount> keys;
     int padBomb = 0;   // an SDL_GameControllerButton
@@ -77,6 +84,11 @@ struct Settings {
     std::string server;      // "http://host:port" or "https://…"
     std::string name;        // the name the player's runs are shown under
     bool autoSubmit = false; // every game sent when it ends
+    // A rival raced beside the game: whose run by default, how opaque its ghost is, and
+    // whether the differences at stage starts and boss entries are shown.
+    RivalChoice rival = RivalChoice::None;
+    int ghost = 45; // percent
+    bool splits = true;
 
     const std::vector<Key>& of(Action a) const { return keys[static_cast<int>(a)]; }
     std::vector<Key>& of(Action a) { return keys[static_cast<int>(a)]; }

@@ -168,6 +168,10 @@ TEST(Settings, WhatChangesWritesReadsBackAsTheSettingsWritten) {
     custom.server = "https://scores.example:8443";
     custom.name = "プレイヤー1";
     custom.autoSubmit = true;
+    custom.rival = settings::RivalChoice::Above;
+    custom.ghost = 0;
+    custom.splits = false;
+    custom.of(Action::Ghost) = keysOf("J");
     const std::string text =
         settings::applyChanges("# a comment\n", settings::changes(settings::defaults(), custom));
     std::vector<settings::Warning> warnings;
@@ -254,3 +258,31 @@ TEST(Settings, OnlineNamesFollowTheTablesRule) {
 }
 
 } // namespace
+
+TEST(Settings, TheRivalSectionReadsItsValuesAndFallsBackOnBadOnes) {
+    struct Case {
+        const char* text;
+        settings::RivalChoice rival;
+        int ghost;
+        bool splits;
+        int warnings;
+    } cases[] = {
+        {"", settings::RivalChoice::None, 45, true, 0},
+        {"[rival]\ndefault = best\nghost = 100\nsplits = false\n", settings::RivalChoice::Best, 100, false,
+         0},
+        {"[rival]\ndefault = TOP\nghost = 0\n", settings::RivalChoice::Top, 0, true, 0},
+        {"[rival]\ndefault = above\n", settings::RivalChoice::Above, 45, true, 0},
+        {"[rival]\ndefault = fastest\nghost = 101\nsplits = maybe\n", settings::RivalChoice::None, 45, true,
+         3},
+        {"[rival]\nghost = -1\n", settings::RivalChoice::None, 45, true, 1},
+    };
+    for (const Case& c : cases) {
+        std::vector<settings::Warning> warnings;
+        const settings::Settings s = settings::parse(c.text, &warnings);
+        EXPECT_EQ(s.rival, c.rival) << c.text;
+        EXPECT_EQ(s.ghost, c.ghost) << c.text;
+        EXPECT_EQ(s.splits, c.splits) << c.text;
+        EXPECT_EQ(static_cast<int>(warnings.size()), c.warnings) << c.text;
+    }
+    EXPECT_EQ(settings::keyList(settings::defaults().of(Action::Ghost)), "G");
+}

@@ -183,3 +183,68 @@ TEST(TraceSounds, EachFrameListsTheCallsItMadeAndNothingElseChanges) {
     for (std::size_t i = 0; i < sparse.size(); ++i)
         EXPECT_EQ(sparse[i], sounds[i * 100]) << "frame " << i * 100;
 }
+
+namespace {
+
+ToolRun toolRun(const std::string& arguments) {
+    ToolRun r;
+    FILE* p = ::popen((std::string(TOLVANE_REPLAY_TOOL) + " " + arguments + " 2>/dev/null").c_str(), "r");
+    if (!p) return r;
+    std::string out;
+    char buf[4096];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    const int st = ::pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    std::istringstream in(out);
+    for (std::string line; std::getline(in, line);) r.lines.push_back(line);
+    return r;
+}
+
+// The number after "key": in a JSON line.
+long long field(const std::string& line, const std::string& key) {
+    const std::size_t at = line.find("\"" + key + "\": ");
+    return at == std::string::npos ? -1 : std::stoll(line.substr(at + key.size() + 4));
+}
+
+} // namespace
+
+TEST(Compare, ScoresEveryMinuteAreTracesAndTheEndsAreVerifys) {
+    const std::string a = (kData / "boost.rep").string(), b = (kData / "zero.rep").string();
+    const ToolRun c = toolRun("compare " + quoted(a) + " " + quoted(b));
+    ASSERT_EQ(c.status, 0);
+    const ToolRun ta = toolRun("trace " + quoted(a) + " --every 60"),
+                  tb = toolRun("trace " + quoted(b) + " --every 60");
+    std::vector<std::string> every, splits;
+    for (const auto& l : c.lines) {
+        if (l.find("\"split\"") != std::string::npos)
+            splits.push_back(l);
+        else if (l.rfind("{\"frame\"", 0) == 0)
+            every.push_back(l);
+    }
+    const ToolRun va = verify({a}), vb = verify({b});
+    ASSERT_EQ(every.size(), std::max(ta.lines.size(), tb.lines.size()));
+    // A game that has ended keeps its final score.
+    auto scoreAt = [](const ToolRun& trace, const ToolRun& end, std::size_t i) {
+        return i < trace.lines.size() ? field(trace.lines[i], "score") : field(end.lines[0], "score");
+    };
+    for (std::size_t i = 0; i < every.size(); ++i) {
+        const long long sa = scoreAt(ta, va, i), sb = scoreAt(tb, vb, i);
+        EXPECT_EQ(field(every[i], "frame"), static_cast<long long>(60 * i));
+        EXPECT_EQ(field(every[i], "a"), sa) << every[i];
+        EXPECT_EQ(field(every[i], "b"), sb) << every[i];
+        EXPECT_EQ(field(every[i], "diff"), sa - sb) << every[i];
+    }
+    ASSERT_EQ(splits.size(), 2u) << "boost ends before the second boss";
+    EXPECT_EQ(splits[0],
+              "{\"frame\": 3700, \"split\": \"boss 1\", \"a\": 1406, \"b\": 36363, \"diff\": -34957}");
+    EXPECT_NE(splits[1].find("\"stage 2\""), std::string::npos);
+    const std::string& last = c.lines.back();
+    EXPECT_EQ(last, "{\"a\": " + va.lines[0] + ", \"b\": " + vb.lines[0] + ", \"diff\": -69158}");
+    // The lost spans: ten seconds each, apart, the worst first, each what the gap says.
+    const std::string& lost = c.lines[c.lines.size() - 2];
+    ASSERT_EQ(lost.rfind("{\"lost\": [", 0), 0u) << lost;
+    EXPECT_EQ(field(lost, "to") - field(lost, "from"), 600);
+    EXPECT_GT(field(lost, "by"), 30000) << "the rival's run past the first boss's end";
+    EXPECT_EQ(toolRun("compare " + quoted(a) + " /nonexistent.rep").status, 2);
+}

@@ -18,6 +18,7 @@
 #include "records/records.h"
 #include "records/screenshot.h"
 #include "session/harness.h"
+#include "session/race.h"
 #include "session/session.h"
 #include "session/window.h"
 #include "settings/settings.h"
@@ -98,13 +99,14 @@ constexpr std::pair<settings::Action, int> kActionKeys[] = {
     {settings::Action::Slower, VK_F2},           {settings::Action::Fastest, VK_F3},
     {settings::Action::ReplayPause, VK_SPACE},   {settings::Action::Step, VK_OEM_PERIOD},
     {settings::Action::Jump, VK_NEXT},           {settings::Action::Results, VK_END},
-    {settings::Action::Panel, VK_H},
+    {settings::Action::Panel, VK_H},             {settings::Action::Ghost, VK_G},
 };
 // clang-format on
 
 struct Form1 {
     Session& game;
     const settings::Settings& chosen;
+    Race* race = nullptr; // a rival raced beside the game, or none
     World& w = game.world();
     TimingLog timing{};
     HWND window = nullptr;
@@ -162,8 +164,18 @@ struct Form1 {
         if (!unloaded) windowRequests();
     }
 
-    // Fullscreen and screenshots, asked for by the window's keys.
+    // One frame of the game, and the rival's beside it.
+    void stepFrame() {
+        game.frame();
+        if (race) race->afterFrame();
+    }
+
+    // Fullscreen, screenshots and the ghost, asked for by the window's keys.
     void windowRequests() {
+        if (controls.toggleGhost) {
+            controls.toggleGhost = false;
+            if (race) race->toggleGhost();
+        }
         if (controls.toggleFullscreen) {
             controls.toggleFullscreen = false;
             platform::setFullscreen(window, !platform::isFullscreen(window));
@@ -213,16 +225,16 @@ struct Form1 {
         if (toResults) {
             for (long f = 0; !game.ended() && f < kMostFramesToResults; ++f) {
                 w.frameSkip = 1;
-                game.frame();
+                stepFrame();
             }
         }
         for (long f = 1; f < frames; ++f) {
             w.frameSkip = 1;
-            game.frame();
+            stepFrame();
         }
         media::holdEffects(false);
         w.frameSkip = 0;
-        game.frame();
+        stepFrame();
         controls.stepped = controls.paused;
         controls.restartClock = true;
         present();
@@ -258,6 +270,7 @@ struct Form1 {
         if (!unloaded) w.running = 1;
         timeBeginPeriod(1);
         game.begin();
+        if (race) race->begin();
     }
 
     // Runs the frames, each when it is due, until the window is unloaded.
@@ -282,7 +295,7 @@ struct Form1 {
             w.lastFrameTime = static_cast<i32>(now);
             timing.frame();
             w.frameSkip = nextFrameSkip(w.frameSkip, w.playbackSpeed);
-            game.frame();
+            stepFrame();
             if (w.frameSkip == 0) {
                 present();
                 doEvents();
@@ -309,7 +322,7 @@ int windowScale(int chosen, int desktopWidth, int desktopHeight) {
     return std::max(1, std::min(desktopWidth * 3 / 4 / 640, desktopHeight * 3 / 4 / 480));
 }
 
-int runGame(const std::string& commandLine) {
+int runGame(const std::string& commandLine, const std::string& rival) {
     Session game; // every field of the world zero
 
     std::string why;
@@ -337,9 +350,19 @@ int runGame(const std::string& commandLine) {
             return 2;
         }
     }
+    // So is a rival's: its world is its own, and it is played once to its end now.
+    std::unique_ptr<Race> race;
+    if (!rival.empty()) {
+        race = std::make_unique<Race>(game, RaceLook{chosen.ghost, chosen.splits});
+        if (!race->load(rival, &why)) {
+            platform::messageBox(why, "Tolvane");
+            platform::close();
+            return 2;
+        }
+    }
     media::setDrawBackend(media::DrawBackend::Window);
 
-    Form1 form{game, chosen};
+    Form1 form{game, chosen, race.get()};
     form.startUp();
     form.runMainLoop();
     form.unload();

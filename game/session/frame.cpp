@@ -161,7 +161,7 @@ void runStageScript(World& w) {
 
 } // namespace
 
-void runFrame(World& w, Joystick& joy, TextPass& text) {
+void runFrame(World& w, Joystick& joy, TextPass& text, const UnderShipLayer* layer) {
     // 1. Clear; a bomb flashes the background in a random colour.
     if (w.bombTimer != 0) {
         float r = randomDraw(w.rng);
@@ -185,6 +185,7 @@ void runFrame(World& w, Joystick& joy, TextPass& text) {
     }
     // 7. Background streaks.
     if (w.gameEnded == 0) drawBackground(w);
+    if (layer && layer->draw && w.frameSkip == 0 && media::drawing()) layer->draw(layer->context);
     // 8, 9. The ship, blinking while invulnerable.
     if (w.frameSkip == 0 && w.blinkTimer % 2 == 0) {
         drawCell(w.shipX - 16, w.shipY - 16, {sheet::kShipSheet, w.shipCellX, w.shipCellY, 32, 32});

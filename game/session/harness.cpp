@@ -38,7 +38,7 @@ bool Session::frame() {
     const bool endedBefore = ended();
     // A frame that is not presented is not composed either.
     media::setComposing(world_->frameSkip == 0);
-    runFrame(*world_, joy_, text_);
+    runFrame(*world_, joy_, text_, layer_);
     return !endedBefore && ended();
 }
 

@@ -44,6 +44,9 @@ class Session {
     // The index of the next frame to run (frameCounter during it).
     long nextFrame() const { return world_->frameCounter; }
 
+    // A display-only companion drawn under the ship of every composed frame; null for none.
+    void setUnderShipLayer(const UnderShipLayer* layer) { layer_ = layer; }
+
     World& world() { return *world_; }
     const World& world() const { return *world_; }
     Joystick& joystick() { return joy_; }
@@ -52,6 +55,7 @@ class Session {
     std::unique_ptr<World> world_;
     Joystick joy_{};
     TextPass text_{};
+    const UnderShipLayer* layer_ = nullptr;
 };
 
 } // namespace tolvane

@@ -40,17 +40,26 @@ u8 nextFrameSkip(u8 frameSkip, u8 playbackSpeed);
 // value in `now`. False, at once, when `running` is 0.
 bool waitForFrame(const World& w, std::uint32_t& now);
 
+// Drawing of a display-only companion (a rival's ghost), put into a composed frame
+// after the background streaks and before the ship. It only draws: it never reads
+// nor writes the frame's world.
+struct UnderShipLayer {
+    void (*draw)(const void* context) = nullptr;
+    const void* context = nullptr;
+};
+
 // Steps 1 to 17 of one frame: everything but presenting it and running window events.
 // In live play the input comes from readInput, in playback from the replay buffer.
-void runFrame(World& w, Joystick& joy, TextPass& text);
+void runFrame(World& w, Joystick& joy, TextPass& text, const UnderShipLayer* layer = nullptr);
 
 // The playback-speed keys (F1, F2, F3); they act only in playback.
 void changePlaybackSpeed(World& w, int keyCode);
 
 // ---- The window (Form1) ----
 // Runs the whole program: start-up, the main loop, shut-down. `commandLine` is the
-// argument string (empty for a live game). Returns the exit status.
-int runGame(const std::string& commandLine);
+// argument string (empty for a live game); `rival`, when not empty, the replay file of
+// a rival raced beside it. Returns the exit status.
+int runGame(const std::string& commandLine, const std::string& rival = {});
 
 // The text of the end-of-game message for a rank (-1: out of the ranking), with a
 // second line when a record of the game could not be written.

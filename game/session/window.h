@@ -20,6 +20,7 @@ struct WindowControls {
     long runAhead = 0;      // run this many frames at once and show the last
     bool toResults = false; // run until the game has ended and show the results
     bool screenshot = false;
+    bool toggleGhost = false; // a rival's ghost shown or hidden (G)
     bool toggleFullscreen = false;
     bool repaint = false;      // show the last picture again (paused, window uncovered)
     bool restartClock = false; // the next frame is due a whole period from now
@@ -28,7 +29,7 @@ struct WindowControls {
 // Frames that PageDown runs.
 constexpr long kPageFrames = 600;
 
-// A key of the window's own (F11, Alt+Enter, F12, P, Pause; in playback also Space,
+// A key of the window's own (F11, Alt+Enter, F12, P, Pause, G; in playback also Space,
 // period, PageDown, End, H): true when it was one, so the game's keys do not see it.
 bool windowKey(WindowControls& c, const World& w, const platform::FormEvent& key);
 // The window lost the keyboard: live play pauses.

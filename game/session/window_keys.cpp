@@ -71,6 +71,9 @@ bool windowKey(WindowControls& c, const World& w, const platform::FormEvent& key
     case VK_PAUSE:
         if (once) setPaused(c, !c.paused);
         return true;
+    case VK_G:
+        if (once) c.toggleGhost = true;
+        return true;
     default: break;
     }
     if (w.replayMode != 1) return false;

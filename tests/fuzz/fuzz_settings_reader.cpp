@@ -34,6 +34,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(s.effects >= 0 && s.effects <= 100 && s.music >= 0 && s.music <= 100);
     check(s.deadzone >= 0 && s.deadzone <= 100 && s.window >= 0 && s.window <= 8);
     check(s.padBomb != s.padPause);
+    check(s.ghost >= 0 && s.ghost <= 100);
+
+    // A [rival] change reads back as written too, and leaves everything else as it was.
+    const int ghost = size > 1 ? data[1] % 101 : 0;
+    settings::Settings rival =
+        settings::parse(settings::applyChanges(text, {{"rival", "ghost", std::to_string(ghost)}}));
+    check(rival.ghost == ghost);
+    rival.ghost = s.ghost;
+    check(rival == s);
 
     const int loudness = size > 0 ? data[0] % 101 : 0;
     const std::string written = settings::applyChanges(text, {{"sound", "music", std::to_string(loudness)}});
