@@ -49,7 +49,8 @@ struct Play {
 };
 
 // The world's scalars that decide what follows: ship, score, chain, gauge, level, time,
-// bombs, the input decoder's state, the random generator and the objects in play.
+// bombs, the input decoder's state and the random generator (which the objects in play
+// draw from).
 std::uint64_t worldHash(const World& w);
 
 // The verdict on a replay, and its play, from one game.
