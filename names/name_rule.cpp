@@ -49,10 +49,30 @@ std::string encode(const icu::UnicodeString& s) {
     return out;
 }
 
+// ICU's normalisers, made once: the first thread to ask makes them under the language's
+// own guard, which every other thread then sees (ICU's own lazy set-up is not visible to
+// the thread sanitizer, and each call here would otherwise race it).
+const icu::Normalizer2* normalizer(bool caseFold) {
+    static const icu::Normalizer2* const forms[2] = {[] {
+                                                         UErrorCode err = U_ZERO_ERROR;
+                                                         const auto* n =
+                                                             icu::Normalizer2::getNFKCInstance(err);
+                                                         need(err, "NFKC");
+                                                         return n;
+                                                     }(),
+                                                     [] {
+                                                         UErrorCode err = U_ZERO_ERROR;
+                                                         const auto* n =
+                                                             icu::Normalizer2::getNFKCCasefoldInstance(err);
+                                                         need(err, "NFKC case fold");
+                                                         return n;
+                                                     }()};
+    return forms[caseFold ? 1 : 0];
+}
+
 icu::UnicodeString nfkc(const icu::UnicodeString& s) {
     UErrorCode err = U_ZERO_ERROR;
-    const icu::Normalizer2* n = icu::Normalizer2::getNFKCInstance(err);
-    need(err, "NFKC");
+    const icu::Normalizer2* n = normalizer(false);
     icu::UnicodeString out = n->normalize(s, err);
     need(err, "NFKC");
     return out;
@@ -138,8 +158,7 @@ std::string normalized(std::string_view name) { return encode(nfkc(decode(name))
 
 std::string skeleton(std::string_view name) {
     UErrorCode err = U_ZERO_ERROR;
-    const icu::Normalizer2* fold = icu::Normalizer2::getNFKCCasefoldInstance(err);
-    need(err, "NFKC case fold");
+    const icu::Normalizer2* fold = normalizer(true);
     const std::string folded = encode(fold->normalize(decode(name), err));
     need(err, "NFKC case fold");
     if (folded.empty()) return folded; // a name of default-ignorables alone
