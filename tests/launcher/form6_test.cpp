@@ -22,13 +22,6 @@
 namespace kestrow::test {
 namespace {
 
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-QByteArray golden(const char* name) { return readAll(QStringLiteral(TOLVANE_TEST_DATA "/") + name); }
-
 qint64 goldenScore(const char* name) {
     const QByteArray json = golden((QString::fromLatin1(name) + ".verify.json").toLatin1().constData());
     return QJsonDocument::fromJson(json).object().value("score").toInteger();
@@ -48,21 +41,7 @@ TEST(JudgeAnswer, EachStatusMeansWhatTheServerSays) {
     ASSERT_TRUE(mine);
     const QString player(64, u'd');
     const auto& f = mine->figures;
-    const QByteArray run = QJsonDocument(QJsonObject{{"id", mine->id},
-                                                     {"player", player},
-                                                     {"name", "Kiri"},
-                                                     {"score", f.score},
-                                                     {"level", f.level},
-                                                     {"maxChain", f.maxChain},
-                                                     {"totalContacts", f.totalContacts},
-                                                     {"frames", f.frames},
-                                                     {"endFrame", f.endFrame},
-                                                     {"timeBonus", f.timeBonus},
-                                                     {"finalBonus", f.finalBonus},
-                                                     {"timeLeft", f.timeLeft},
-                                                     {"submittedAt", "2026-12-08T10:00:00.000Z"},
-                                                     {"rank", 2}})
-                               .toJson();
+    const QByteArray run = QJsonDocument(runJson(mine->id, player, f, "Kiri", 2)).toJson();
     const struct {
         int status;
         QByteArray body, retryAfter;

@@ -121,4 +121,29 @@ void LauncherTest::releaseGames() const {
     EXPECT_TRUE(QTest::qWaitFor([&] { return gameFinished(started); }, 5000));
 }
 
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QByteArray golden(const char* name) { return readAll(QStringLiteral(TOLVANE_TEST_DATA "/") + name); }
+
+QJsonObject runJson(const QString& id, const QString& player, const RunFigures& f, const QString& name,
+                    qint64 rank) {
+    return {{"id", id},
+            {"player", player},
+            {"name", name},
+            {"score", f.score},
+            {"level", f.level},
+            {"maxChain", f.maxChain},
+            {"totalContacts", f.totalContacts},
+            {"frames", f.frames},
+            {"endFrame", f.endFrame},
+            {"timeBonus", f.timeBonus},
+            {"finalBonus", f.finalBonus},
+            {"timeLeft", f.timeLeft},
+            {"submittedAt", "2026-12-08T10:00:00.000Z"},
+            {"rank", rank}};
+}
+
 } // namespace kestrow::test

@@ -3,9 +3,11 @@
 // started, and a catcher for the menu's error boxes.
 #pragma once
 
+#include "answers.h"
 #include "form1.h"
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QLabel>
 #include <QMessageBox>
 #include <QRect>
@@ -80,5 +82,13 @@ class MenuOpenTest : public LauncherTest {
   public:
     std::unique_ptr<Form1> menu_;
 };
+
+// A file's bytes (empty when it cannot be read), and a file of the golden replays.
+QByteArray readAll(const QString& path);
+QByteArray golden(const char* name);
+
+// A run as the server writes it.
+QJsonObject runJson(const QString& id, const QString& player, const RunFigures& f,
+                    const QString& name = "Kiri", qint64 rank = 1);
 
 } // namespace kestrow::test

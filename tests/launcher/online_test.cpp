@@ -29,36 +29,10 @@
 namespace kestrow::test {
 namespace {
 
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-QByteArray golden(const char* name) { return readAll(QStringLiteral(TOLVANE_TEST_DATA "/") + name); }
-
 RunVerdict verdictOf(const QByteArray& replay) {
     const auto v = playReplay(replay, nullptr);
     EXPECT_TRUE(v);
     return v.value_or(RunVerdict{});
-}
-
-// A run as the server writes it.
-QJsonObject runJson(const QString& id, const QString& player, const RunFigures& f,
-                    const QString& name = "Kiri") {
-    return {{"id", id},
-            {"player", player},
-            {"name", name},
-            {"score", f.score},
-            {"level", f.level},
-            {"maxChain", f.maxChain},
-            {"totalContacts", f.totalContacts},
-            {"frames", f.frames},
-            {"endFrame", f.endFrame},
-            {"timeBonus", f.timeBonus},
-            {"finalBonus", f.finalBonus},
-            {"timeLeft", f.timeLeft},
-            {"submittedAt", "2026-12-08T10:00:00.000Z"},
-            {"rank", 1}};
 }
 
 QByteArray text(const QJsonObject& o) { return QJsonDocument(o).toJson(QJsonDocument::Compact); }
