@@ -52,6 +52,9 @@ Response App::getMetrics(Request& req) {
            "# TYPE tolvane_verify_seconds summary\n";
     add("tolvane_verify_seconds_sum %.6f\n", static_cast<double>(metrics_.verifyMicroseconds.load()) / 1e6);
     add("tolvane_verify_seconds_count %llu\n", static_cast<unsigned long long>(metrics_.verified.load()));
+    add("tolvane_store_seconds_sum %.6f\n", static_cast<double>(metrics_.storeMicroseconds.load()) / 1e6);
+    add("tolvane_store_seconds_count %llu\n", static_cast<unsigned long long>(metrics_.stored.load()));
+    add("tolvane_store_batches_total %llu\n", static_cast<unsigned long long>(metrics_.storeBatches.load()));
     out += "# HELP tolvane_verify_queue_full_total Runs refused with 503 because the queue was full.\n"
            "# TYPE tolvane_verify_queue_full_total counter\n";
     add("tolvane_verify_queue_full_total %llu\n", static_cast<unsigned long long>(metrics_.queueFull.load()));

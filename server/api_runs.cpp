@@ -118,33 +118,9 @@ void App::postRun(Request& req, Respond respond) {
                 return;
             }
             // What is stored and served is the game itself, not the file as sent.
-            const Submitted s =
-                store_->submit({v.id, player, name, fold, v.game, v.figures, submittedAt,
-                                std::make_shared<const branches::Play>(std::move(played.play))});
-            switch (s.outcome) {
-            case Outcome::Created:
-                outcome(s.run->branchOf ? "branch" : "created");
-                tableChanged();
-                respond(jsonResponse(201, runJson(*s.run)));
-                return;
-            case Outcome::AlreadyYours:
-                outcome("same");
-                tableChanged(); // the name may have changed
-                respond(jsonResponse(200, runJson(*s.run)));
-                return;
-            case Outcome::TakenByOther:
-                outcome("taken");
-                respond(errorResponse(409, "this game was already sent by another player"));
-                return;
-            case Outcome::NameTaken:
-                outcome("name_taken");
-                respond(errorResponse(403, nameTaken(*store_, fold, name)));
-                return;
-            case Outcome::Hidden:
-                outcome("hidden");
-                respond(errorResponse(409, "this game was hidden by the server's operators"));
-                return;
-            }
+            storer_->put({store_->ready({v.id, player, name, fold, v.game, v.figures, submittedAt,
+                                         std::make_shared<const branches::Play>(std::move(played.play))}),
+                          respond});
         } catch (const std::exception& e) {
             std::fprintf(stderr, "tolvane-server: storing a run: %s\n", e.what());
             respond(errorResponse(500, "the server failed to store the run"));
@@ -154,6 +130,74 @@ void App::postRun(Request& req, Respond respond) {
         metrics_.queueFull++;
         // About how long the replays already waiting take, at a few per second per worker.
         throw ApiError(503, "too many runs are waiting to be verified", wait);
+    }
+}
+
+// One transaction for the batch. A batch that fails is stored again run by run, so that a
+// run the database refuses costs only its own answer.
+void App::storeBatch(std::vector<Storing>& batch) {
+    std::vector<ReadyRun> runs;
+    runs.reserve(batch.size());
+    for (Storing& s : batch) runs.push_back(std::move(s.run));
+    const auto started = std::chrono::steady_clock::now();
+    auto timed = [&](std::size_t count) {
+        metrics_.storeBatches++;
+        metrics_.stored += count;
+        metrics_.storeMicroseconds += static_cast<std::uint64_t>(
+            std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started)
+                .count());
+    };
+    try {
+        const std::vector<Submitted> stored = store_->store(runs);
+        timed(runs.size());
+        for (std::size_t i = 0; i < batch.size(); ++i) answerStored(stored[i], runs[i].run, batch[i].respond);
+        return;
+    } catch (const std::exception& e) {
+        if (batch.size() == 1) {
+            std::fprintf(stderr, "tolvane-server: storing a run: %s\n", e.what());
+            batch[0].respond(errorResponse(500, "the server failed to store the run"));
+            return;
+        }
+    }
+    for (std::size_t i = 0; i < batch.size(); ++i) {
+        try {
+            answerStored(store_->store({runs[i]}).at(0), runs[i].run, batch[i].respond);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "tolvane-server: storing a run: %s\n", e.what());
+            batch[i].respond(errorResponse(500, "the server failed to store the run"));
+        }
+    }
+    timed(runs.size());
+}
+
+void App::answerStored(const Submitted& s, const NewRun& run, const Respond& respond) {
+    auto outcome = [&](const char* what) {
+        std::lock_guard lock(metrics_.m);
+        ++metrics_.submissions[what];
+    };
+    switch (s.outcome) {
+    case Outcome::Created:
+        outcome(s.run->branchOf ? "branch" : "created");
+        tableChanged();
+        respond(jsonResponse(201, runJson(*s.run)));
+        return;
+    case Outcome::AlreadyYours:
+        outcome("same");
+        tableChanged(); // the name may have changed
+        respond(jsonResponse(200, runJson(*s.run)));
+        return;
+    case Outcome::TakenByOther:
+        outcome("taken");
+        respond(errorResponse(409, "this game was already sent by another player"));
+        return;
+    case Outcome::NameTaken:
+        outcome("name_taken");
+        respond(errorResponse(403, nameTaken(*store_, run.nameFold, run.name)));
+        return;
+    case Outcome::Hidden:
+        outcome("hidden");
+        respond(errorResponse(409, "this game was hidden by the server's operators"));
+        return;
     }
 }
 

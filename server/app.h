@@ -18,6 +18,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "server/batches.h"
 #include "server/http.h"
 #include "server/limits.h"
 #include "server/store.h"
@@ -25,6 +26,9 @@
 namespace tolvane::server {
 
 using Json = nlohmann::ordered_json;
+
+// Verified runs stored in one transaction, at most.
+constexpr std::size_t kStoreBatch = 32;
 
 // Everything an operator may set, once, at start-up.
 struct Settings {
@@ -71,6 +75,8 @@ struct Metrics {
     std::uint64_t requestCount = 0;
     std::atomic<std::uint64_t> verified{0};
     std::atomic<std::uint64_t> verifyMicroseconds{0};
+    std::atomic<std::uint64_t> stored{0}, storeBatches{0};
+    std::atomic<std::uint64_t> storeMicroseconds{0};
     std::atomic<std::uint64_t> queueFull{0};
     std::atomic<std::uint64_t> readQueueFull{0};
 };
@@ -115,6 +121,13 @@ class App {
   private:
     const Route* find(const Request& req, std::vector<std::string>* captures, bool* otherMethod) const;
     void tableChanged();
+    // A verified run on its way to the database, and who waits for the answer.
+    struct Storing {
+        ReadyRun run;
+        Respond respond;
+    };
+    void storeBatch(std::vector<Storing>& batch);
+    void answerStored(const Submitted& s, const NewRun& run, const Respond& respond);
 
     std::unique_ptr<Store> store_;
     Settings settings_;
@@ -126,6 +139,9 @@ class App {
     GroupBudget perGroup_;
     std::unique_ptr<WorkQueue> readers_;
     Metrics metrics_;
+    // The verified runs, stored a batch to a transaction on a thread of their own while
+    // the workers play the next replays. Made after everything its work uses.
+    std::unique_ptr<Batches<Storing>> storer_;
     // The database's health, probed once a second on a thread of its own, so that
     // /healthz answers at once however busy the database and the readers are.
     void probe();

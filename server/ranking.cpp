@@ -1,6 +1,7 @@
 // The rankings in memory: built with one ordered read of the ranked runs, patched in
 // place by this process's own runs, checked against the database's counts at most once
-// a second and built again when they differ.
+// a second, given the runs added since (by any server) when that is all that changed,
+// and built again when anything else did.
 #include "server/ranking.h"
 
 #include <algorithm>
@@ -105,7 +106,7 @@ void Ranking::prepare(SqlPool& pool, const std::vector<std::int64_t>& sinces) {
     }
 
     Fingerprint found;
-    std::vector<Row> rows;
+    std::vector<Row> rows, newer;
     bool unchanged = false;
     try {
         pool.read([&](SqlConnection& c) {
@@ -118,6 +119,27 @@ void Ranking::prepare(SqlPool& pool, const std::vector<std::int64_t>& sinces) {
             if (reuse && found == before) {
                 unchanged = true;
                 return;
+            }
+            // Runs only added since the last check, here or by another server, the usual
+            // change: those runs are put in, and the rest is kept.
+            if (reuse && found.newest > before.newest) {
+                const SqlRows got = c.query(std::string("SELECT player, score, seq, submitted_at, CASE WHEN ") +
+                                                kRankedRuns + " THEN 1 ELSE 0 END FROM runs "
+                                                              "WHERE seq > $1 AND seq <= $2",
+                                            {before.newest, found.newest});
+                Fingerprint added = before;
+                for (const SqlRow& r : got) {
+                    ++added.all;
+                    added.newest = std::max(added.newest, r.integer(2));
+                    if (r.integer(4) == 0) continue;
+                    ++added.ranked;
+                    newer.push_back({r.text(0), r.integer(1), r.integer(2), r.integer(3)});
+                }
+                if (added == found) {
+                    unchanged = true;
+                    return;
+                }
+                newer.clear();
             }
             const std::int64_t from = *std::min_element(wanted.begin(), wanted.end());
             const SqlRows got =
@@ -157,6 +179,9 @@ void Ranking::prepare(SqlPool& pool, const std::vector<std::int64_t>& sinces) {
     building_ = false;
     checked_ = checkStarted;
     if (unchanged) {
+        // Those stored here are in already; putting them in again changes nothing.
+        for (const Row& row : newer) insert(row);
+        fingerprint_ = found;
         storedWhileBuilding_.clear();
         return;
     }
@@ -212,10 +237,12 @@ std::optional<Ranking::Place> Ranking::best(std::int64_t since, const std::strin
 }
 
 void Ranking::stored(SqlConnection& c, std::int64_t seq) {
-    const SqlRows rows = c.query(
-        std::string("SELECT player, score, seq, submitted_at FROM runs WHERE seq = $1 AND ") + kRankedRuns,
-        {seq});
-    if (rows.empty()) return;
+    // By the key alone: with the condition in the WHERE clause, SQLite may walk the
+    // order's index over every ranked run instead.
+    const SqlRows rows = c.query(std::string("SELECT player, score, seq, submitted_at, CASE WHEN ") + kRankedRuns +
+                                     " THEN 1 ELSE 0 END FROM runs WHERE seq = $1",
+                                 {seq});
+    if (rows.empty() || rows[0].integer(4) == 0) return;
     const Row row{rows[0].text(0), rows[0].integer(1), rows[0].integer(2), rows[0].integer(3)};
     std::lock_guard lock(m_);
     insert(row);

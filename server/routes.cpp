@@ -103,6 +103,8 @@ App::App(std::unique_ptr<Store> store, Settings settings, std::function<std::int
       submitsPerPlayer_(settings.playerSubmitsPerMinute / 60, settings.playerSubmitsPerMinute),
       verifier_(std::make_unique<WorkQueue>(settings.workers, settings.queue)), perGroup_(settings.queue / 4),
       readers_(std::make_unique<WorkQueue>(settings.readers, settings.readQueue)) {
+    storer_ = std::make_unique<Batches<Storing>>(settings.queue, kStoreBatch,
+                                                 [this](std::vector<Storing>& batch) { storeBatch(batch); });
     if (!clock_) {
         clock_ = [] {
             return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -131,10 +133,12 @@ App::~App() {
     prober_.join();
 }
 
-// The readers first: what they still do may hand a replay to the workers.
+// The readers first: what they still do may hand a replay to the workers, and the
+// workers a run to the storer.
 void App::drain() {
     readers_->stop();
     verifier_->stop();
+    storer_->stop();
 }
 
 void App::probe() {

@@ -1,9 +1,17 @@
 // The SQLite database: one file in write-ahead-log mode, every commit synced to disk
 // (synchronous=FULL) so that a run answered 201 survives a kill or a power cut. Many
 // readers and one writer at a time; a writer waits for the other up to five seconds.
+// The log is copied back into the file by a thread of the database's own, not by the
+// commit that happens to fill it: with a large index that copy costs more than the
+// commit itself.
 #include <sqlite3.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
 #include <map>
+#include <mutex>
+#include <thread>
 
 #include "server/migrations.h"
 #include "server/sql.h"
@@ -78,6 +86,19 @@ class SqliteConnection final : public SqlConnection {
         query("PRAGMA journal_mode = WAL", {});
         query("PRAGMA synchronous = FULL", {});
         query("PRAGMA foreign_keys = ON", {});
+        // The checkpoints are the checkpointer's; this is only the bound should it fall
+        // behind, about 80 MB of log.
+        query("PRAGMA wal_autocheckpoint = 20000", {});
+        query("PRAGMA journal_size_limit = 67108864", {});
+    }
+
+    // Copies what it can of the log into the file without waiting for readers or the
+    // writer (a passive checkpoint); false with the reason when SQLite refuses.
+    bool checkpoint(std::string* why) {
+        const int rc = sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+        if (rc == SQLITE_OK || (rc & 0xFF) == SQLITE_BUSY || (rc & 0xFF) == SQLITE_LOCKED) return true;
+        *why = sqlite3_errmsg(db_);
+        return false;
     }
     ~SqliteConnection() override {
         for (auto& [sql, stmt] : statements_) sqlite3_finalize(stmt);
@@ -177,11 +198,59 @@ class SqliteDatabase final : public SqlDatabase {
             }
         }
     }
-    std::unique_ptr<SqlConnection> connect() override { return std::make_unique<SqliteConnection>(path_); }
+    ~SqliteDatabase() override {
+        {
+            std::lock_guard lock(m_);
+            stopping_ = true;
+        }
+        wake_.notify_all();
+        if (checkpointer_.joinable()) checkpointer_.join();
+    }
+    std::unique_ptr<SqlConnection> connect() override {
+        startCheckpoints();
+        return std::make_unique<SqliteConnection>(path_);
+    }
     const char* kind() const override { return "sqlite"; }
 
   private:
+    // Started with the first connection asked for, so that a database opened only to be
+    // upgraded starts no thread.
+    void startCheckpoints() {
+        std::lock_guard lock(m_);
+        if (checkpointer_.joinable() || stopping_) return;
+        checkpointer_ = std::thread([this] {
+            std::unique_lock lock(m_);
+            std::string lastProblem;
+            for (;;) {
+                const bool stop = wake_.wait_for(lock, kCheckpointEvery, [this] { return stopping_; });
+                lock.unlock();
+                try {
+                    if (!connection_) connection_ = std::make_unique<SqliteConnection>(path_);
+                    std::string why;
+                    if (!connection_->checkpoint(&why) && why != lastProblem)
+                        std::fprintf(stderr, "tolvane-server: a checkpoint of %s failed: %s\n", path_.c_str(),
+                                     why.c_str());
+                    lastProblem = why;
+                } catch (const std::exception& e) {
+                    connection_.reset(); // opened again next time
+                    if (lastProblem != e.what())
+                        std::fprintf(stderr, "tolvane-server: %s\n", e.what());
+                    lastProblem = e.what();
+                }
+                lock.lock();
+                if (stop) break;
+            }
+            connection_.reset();
+        });
+    }
+
+    static constexpr auto kCheckpointEvery = std::chrono::milliseconds(250);
     std::string path_;
+    std::mutex m_;
+    std::condition_variable wake_;
+    bool stopping_ = false;
+    std::unique_ptr<SqliteConnection> connection_; // the checkpointer's
+    std::thread checkpointer_;
 };
 
 } // namespace

@@ -62,79 +62,88 @@ std::optional<Run> runById(SqlConnection& c, const std::string& id) {
 
 } // namespace
 
-Submitted Store::submit(const NewRun& n) {
-    Submitted out{Outcome::Created, std::nullopt};
-    // The index is looked up and its candidates played before the write, which then
-    // only confirms the runs stored meanwhile.
-    const std::vector<std::int64_t> keys = n.play ? branches::keys(*n.play) : std::vector<std::int64_t>();
-    std::optional<BranchOf> branch;
-    std::int64_t branchShared = 0, branchSeq = 0, seen = 0;
-    if (!keys.empty()) {
+ReadyRun Store::ready(NewRun n) {
+    ReadyRun r;
+    r.keys = n.play ? branches::keys(*n.play) : std::vector<std::int64_t>();
+    if (!r.keys.empty()) {
         pool_.read([&](SqlConnection& c) {
             if (!c.query("SELECT 1 FROM runs WHERE id = $1", {n.id}).empty()) return; // sent before
-            seen = c.query("SELECT COALESCE(MAX(seq), 0) FROM runs").at(0).integer(0);
-            index::confirm(c, *n.play, index::candidates(c, keys, 0, seen + 1, index::kCandidates), branch,
-                           branchShared, branchSeq);
+            r.seen = c.query("SELECT COALESCE(MAX(seq), 0) FROM runs").at(0).integer(0);
+            index::confirm(c, *n.play, index::candidates(c, r.keys, 0, r.seen + 1, index::kCandidates), r.branch,
+                           r.branchShared, r.branchSeq);
         });
     }
+    r.run = std::move(n);
+    return r;
+}
+
+namespace {
+
+// One run's part of a write: its outcome, and what it wrote if it was stored. Every
+// refusal comes before the run's first write, so that the runs beside it are kept.
+Outcome storeOne(SqlConnection& c, ReadyRun& r) {
+    const NewRun& n = r.run;
+    SqlRows owner = c.query("SELECT key FROM players WHERE name_fold = $1", {n.nameFold});
+    if (!owner.empty() && owner[0].text(0) != n.player) return Outcome::NameTaken;
+    const Figures& f = n.figures;
+    SqlRows same = c.query(runsJoined() + "WHERE r.id = $1 OR (r.score = $2 AND r.level = $3 AND "
+                                          "r.max_chain = $4 AND r.total_contacts = $5 AND r.end_frame = $6 "
+                                          "AND r.time_bonus = $7 AND r.final_bonus = $8 AND r.time_left = $9)",
+                           {n.id, f.score, f.level, f.maxChain, f.totalContacts, f.endFrame, f.timeBonus,
+                            f.finalBonus, f.timeLeft});
+    if (!same.empty()) {
+        Run existing = runOf(same[0]);
+        if (existing.hidden) return Outcome::Hidden;
+        if (existing.player != n.player) return Outcome::TakenByOther;
+        // Sent again, it changes nothing: an old signed body must not rename the player.
+        return Outcome::AlreadyYours;
+    }
+    // The runs stored since the look before the write, this write's own earlier ones included.
+    if (!r.keys.empty()) {
+        const std::int64_t newest = c.query("SELECT COALESCE(MAX(seq), 0) FROM runs").at(0).integer(0);
+        if (newest > r.seen) {
+            index::confirm(c, *n.play,
+                           index::candidates(c, r.keys, r.seen, std::numeric_limits<std::int64_t>::max(),
+                                             index::kCandidates),
+                           r.branch, r.branchShared, r.branchSeq);
+            r.seen = newest;
+        }
+    }
+    // The name goes with the key from now on; a name it had before is free again.
+    c.query("INSERT INTO players (key, name, name_fold, created_at) VALUES ($1, $2, $3, $4) "
+            "ON CONFLICT (key) DO UPDATE SET name = excluded.name, name_fold = excluded.name_fold",
+            {n.player, n.name, n.nameFold, n.submittedAt});
+    SqlRows inserted = c.query(
+        "INSERT INTO runs (id, player, frames, end_frame, score, level, max_chain, total_contacts, "
+        "time_bonus, final_bonus, time_left, submitted_at) "
+        "VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12) ON CONFLICT DO NOTHING RETURNING seq",
+        {n.id, n.player, f.frames, f.endFrame, f.score, f.level, f.maxChain, f.totalContacts, f.timeBonus,
+         f.finalBonus, f.timeLeft, n.submittedAt});
+    // Another server stored the same game since the look above: run it again to see it.
+    if (inserted.empty()) throw SqlRetry("the same run was stored meanwhile");
+    c.query("INSERT INTO replays (id, bytes) VALUES ($1, $2)", {n.id, SqlValue::bytes(n.replay)});
+    const std::int64_t seq = inserted[0].integer(0);
+    index::writeKeys(c, seq, r.keys);
+    if (r.branch) index::writeBranch(c, seq, r.branch);
+    return Outcome::Created;
+}
+
+} // namespace
+
+std::vector<Submitted> Store::store(const std::vector<ReadyRun>& runs) {
+    std::vector<Submitted> out;
     pool_.write([&](SqlConnection& c) {
-        out = {Outcome::Created, std::nullopt};
-        SqlRows owner = c.query("SELECT key FROM players WHERE name_fold = $1", {n.nameFold});
-        if (!owner.empty() && owner[0].text(0) != n.player) {
-            out.outcome = Outcome::NameTaken;
-            return false;
-        }
-        const Figures& f = n.figures;
-        SqlRows same =
-            c.query(runsJoined() + "WHERE r.id = $1 OR (r.score = $2 AND r.level = $3 AND "
-                                   "r.max_chain = $4 AND r.total_contacts = $5 AND r.end_frame = $6 "
-                                   "AND r.time_bonus = $7 AND r.final_bonus = $8 AND r.time_left = $9)",
-                    {n.id, f.score, f.level, f.maxChain, f.totalContacts, f.endFrame, f.timeBonus,
-                     f.finalBonus, f.timeLeft});
-        if (!same.empty()) {
-            Run existing = runOf(same[0]);
-            if (existing.hidden) {
-                out.outcome = Outcome::Hidden;
-                return false;
-            }
-            if (existing.player != n.player) {
-                out.outcome = Outcome::TakenByOther;
-                return false;
-            }
-            out.outcome = Outcome::AlreadyYours;
-            // Sent again, it changes nothing: an old signed body must not rename the player.
-            return true;
-        }
-        if (!keys.empty()) {
-            const std::int64_t newest = c.query("SELECT COALESCE(MAX(seq), 0) FROM runs").at(0).integer(0);
-            if (newest > seen) {
-                index::confirm(c, *n.play,
-                               index::candidates(c, keys, seen, std::numeric_limits<std::int64_t>::max(),
-                                                 index::kCandidates),
-                               branch, branchShared, branchSeq);
-                seen = newest;
-            }
-        }
-        // The name goes with the key from now on; a name it had before is free again.
-        c.query("INSERT INTO players (key, name, name_fold, created_at) VALUES ($1, $2, $3, $4) "
-                "ON CONFLICT (key) DO UPDATE SET name = excluded.name, name_fold = excluded.name_fold",
-                {n.player, n.name, n.nameFold, n.submittedAt});
-        SqlRows inserted = c.query(
-            "INSERT INTO runs (id, player, frames, end_frame, score, level, max_chain, total_contacts, "
-            "time_bonus, final_bonus, time_left, submitted_at) "
-            "VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12) ON CONFLICT DO NOTHING RETURNING seq",
-            {n.id, n.player, f.frames, f.endFrame, f.score, f.level, f.maxChain, f.totalContacts, f.timeBonus,
-             f.finalBonus, f.timeLeft, n.submittedAt});
-        // Another server stored the same game since the look above: run it again to see it.
-        if (inserted.empty()) throw SqlRetry("the same run was stored meanwhile");
-        c.query("INSERT INTO replays (id, bytes) VALUES ($1, $2)", {n.id, SqlValue::bytes(n.replay)});
-        const std::int64_t seq = inserted[0].integer(0);
-        index::writeKeys(c, seq, keys);
-        if (branch) index::writeBranch(c, seq, branch);
+        // Tried again from the look before the write: what an attempt that was rolled back
+        // found among its own runs is gone with them.
+        std::vector<ReadyRun> attempt = runs;
+        out.clear();
+        for (ReadyRun& r : attempt) out.push_back({storeOne(c, r), std::nullopt});
         return true;
     });
-    if (out.outcome == Outcome::Created || out.outcome == Outcome::AlreadyYours) {
-        pool_.read([&](SqlConnection& c) {
+    pool_.read([&](SqlConnection& c) {
+        for (std::size_t i = 0; i < runs.size(); ++i) {
+            if (out[i].outcome != Outcome::Created && out[i].outcome != Outcome::AlreadyYours) continue;
+            const NewRun& n = runs[i].run;
             SqlRows same =
                 c.query(runsJoined() + "WHERE r.id = $1 OR (r.player = $2 AND r.score = $3 AND "
                                        "r.level = $4 AND r.max_chain = $5 AND r.total_contacts = $6 "
@@ -144,13 +153,16 @@ Submitted Store::submit(const NewRun& n) {
                          n.figures.totalContacts, n.figures.endFrame, n.figures.timeBonus,
                          n.figures.finalBonus, n.figures.timeLeft});
             if (same.empty()) throw SqlError("a stored run is missing");
-            out.run = runOf(same[0]);
-            if (out.outcome == Outcome::Created) ranking_.stored(c, out.run->seq);
-        });
-        rankOf(*out.run, 0);
-    }
+            out[i].run = runOf(same[0]);
+            if (out[i].outcome == Outcome::Created) ranking_.stored(c, out[i].run->seq);
+        }
+    });
+    for (Submitted& s : out)
+        if (s.run) rankOf(*s.run, 0);
     return out;
 }
+
+Submitted Store::submit(const NewRun& run) { return store({ready(run)}).at(0); }
 
 std::optional<std::string> Store::nameOwner(const std::string& nameFold) {
     std::optional<std::string> owner;

@@ -62,6 +62,15 @@ struct Submitted {
     std::optional<Run> run; // the stored run (Created, AlreadyYours)
 };
 
+// A run made ready to be stored, with reads only: its index keys, and the earlier run it
+// shares play with among those stored when it was looked up (`seen`, the newest seq then).
+struct ReadyRun {
+    NewRun run;
+    std::vector<std::int64_t> keys;
+    std::optional<BranchOf> branch;
+    std::int64_t branchShared = 0, branchSeq = 0, seen = 0;
+};
+
 struct TablePage {
     std::int64_t total = 0;
     std::vector<Run> entries; // ranks filled
@@ -85,6 +94,11 @@ class Store {
     const char* kind() const { return pool_.kind(); }
 
     Submitted submit(const NewRun& run);
+    // The two halves of submit: the look-up, on any thread and beside other writes, and
+    // the write, which stores a batch of runs in one transaction, in order, each with its
+    // own outcome, as one submit after another would.
+    ReadyRun ready(NewRun run);
+    std::vector<Submitted> store(const std::vector<ReadyRun>& runs);
     // The key that owns a name (by its folded form), if any.
     std::optional<std::string> nameOwner(const std::string& nameFold);
     // A run that is not hidden, its rank among the runs submitted since `since`.

@@ -524,8 +524,8 @@ TEST_P(StoreTest, TableIsEachPlayersBestByPeriod) {
 
 // The rankings in memory against the rule itself, over runs with many equal scores:
 // pages of every period at several offsets, every run's rank, every player's best and
-// listed runs; then a run stored and one hidden by another server on the same database,
-// seen here once a second has passed.
+// listed runs; then runs stored by another server on the same database, and one hidden
+// there, each seen here once a second has passed.
 TEST_P(StoreTest, RanksAreTheRuleWhateverTheOffset) {
     using StoredRun = tolvane::server::Run; // the fixture has a Run of its own
     const std::int64_t now = ms(2026, 5, 20, 12);
@@ -606,6 +606,15 @@ TEST_P(StoreTest, RanksAreTheRuleWhateverTheOffset) {
         other = std::make_unique<Store>(openDatabase((dir_ / "runs.sqlite").string()));
     else
         other = std::make_unique<Store>(openDatabase(std::getenv("TOLVANE_TEST_POSTGRES")));
+    // Runs only added there: taken in without building the rankings again.
+    for (const auto& [who, score] : {std::pair{"p3", 650}, {"late", 50}, {"p7", 250}}) {
+        const Submitted s = other->submit(runOf(who, who, score, now - 86400000LL));
+        ASSERT_EQ(s.outcome, Outcome::Created);
+        sent.push_back(*s.run);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    check(*store_);
+    // A run hidden there: built again.
     const StoredRun leader = store_->table(0, 0, 1).entries.at(0);
     const Submitted top = other->submit(runOf("newcomer", "newcomer", 5000, now));
     ASSERT_EQ(top.outcome, Outcome::Created);
