@@ -640,6 +640,39 @@ NewRun playedRun(const std::string& key, const std::string& name, const std::str
 
 } // namespace
 
+// Runs stored in one batch are judged as if sent one after another: a run already in the
+// batch is taken, its name is taken, and a copy of it is its branch; a refusal keeps the
+// runs beside it.
+TEST_P(StoreTest, ABatchIsRunsStoredOneAfterAnother) {
+    setUpHeadlessGames();
+    const std::int64_t t = ms(2026, 6, 2);
+    const NewRun lead = playedRun(keyOf("ann"), "Ann", readFile(fs::path(TOLVANE_TEST_DATA) / "autoplay.rep"), t);
+    NewRun same = lead;
+    same.player = keyOf("bob");
+    same.name = "Bob";
+    same.nameFold = names::skeleton("Bob");
+    const NewRun copy =
+        playedRun(keyOf("cy"), "Cy", testsupport::cheats(lead.replay)[0].bytes, t + 1);
+    const NewRun nameOfAnn = playedRun(keyOf("dee"), "Ann", testsupport::humanGame(5), t + 2);
+    const NewRun honest = playedRun(keyOf("eve"), "Eve", testsupport::humanGame(6), t + 3);
+    std::vector<ReadyRun> batch;
+    for (const NewRun& n : {lead, same, copy, nameOfAnn, honest}) batch.push_back(store_->ready(n));
+    const std::vector<Submitted> got = store_->store(batch);
+    ASSERT_EQ(got.size(), 5u);
+    EXPECT_EQ(got[0].outcome, Outcome::Created);
+    EXPECT_EQ(got[1].outcome, Outcome::TakenByOther);
+    ASSERT_EQ(got[2].outcome, Outcome::Created);
+    ASSERT_TRUE(got[2].run->branchOf) << "a copy of a run stored just before it, in the same batch";
+    EXPECT_EQ(got[2].run->branchOf->id, lead.id);
+    EXPECT_EQ(got[3].outcome, Outcome::NameTaken);
+    ASSERT_EQ(got[4].outcome, Outcome::Created);
+    EXPECT_EQ(got[4].run->rank, 2);
+    const TablePage table = store_->table(0, 0, 10);
+    ASSERT_EQ(table.total, 2);
+    EXPECT_EQ(table.entries[0].id, lead.id);
+    EXPECT_EQ(table.entries[1].id, honest.id);
+}
+
 TEST_P(StoreTest, CopiesAreBranchesOffTheTable) {
     setUpHeadlessGames();
     const std::int64_t t = ms(2026, 6, 1);
