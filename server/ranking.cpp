@@ -123,10 +123,11 @@ void Ranking::prepare(SqlPool& pool, const std::vector<std::int64_t>& sinces) {
             // Runs only added since the last check, here or by another server, the usual
             // change: those runs are put in, and the rest is kept.
             if (reuse && found.newest > before.newest) {
-                const SqlRows got = c.query(std::string("SELECT player, score, seq, submitted_at, CASE WHEN ") +
-                                                kRankedRuns + " THEN 1 ELSE 0 END FROM runs "
-                                                              "WHERE seq > $1 AND seq <= $2",
-                                            {before.newest, found.newest});
+                const SqlRows got =
+                    c.query(std::string("SELECT player, score, seq, submitted_at, CASE WHEN ") + kRankedRuns +
+                                " THEN 1 ELSE 0 END FROM runs "
+                                "WHERE seq > $1 AND seq <= $2",
+                            {before.newest, found.newest});
                 Fingerprint added = before;
                 for (const SqlRow& r : got) {
                     ++added.all;
@@ -239,8 +240,8 @@ std::optional<Ranking::Place> Ranking::best(std::int64_t since, const std::strin
 void Ranking::stored(SqlConnection& c, std::int64_t seq) {
     // By the key alone: with the condition in the WHERE clause, SQLite may walk the
     // order's index over every ranked run instead.
-    const SqlRows rows = c.query(std::string("SELECT player, score, seq, submitted_at, CASE WHEN ") + kRankedRuns +
-                                     " THEN 1 ELSE 0 END FROM runs WHERE seq = $1",
+    const SqlRows rows = c.query(std::string("SELECT player, score, seq, submitted_at, CASE WHEN ") +
+                                     kRankedRuns + " THEN 1 ELSE 0 END FROM runs WHERE seq = $1",
                                  {seq});
     if (rows.empty() || rows[0].integer(4) == 0) return;
     const Row row{rows[0].text(0), rows[0].integer(1), rows[0].integer(2), rows[0].integer(3)};

@@ -233,8 +233,7 @@ class SqliteDatabase final : public SqlDatabase {
                     lastProblem = why;
                 } catch (const std::exception& e) {
                     connection_.reset(); // opened again next time
-                    if (lastProblem != e.what())
-                        std::fprintf(stderr, "tolvane-server: %s\n", e.what());
+                    if (lastProblem != e.what()) std::fprintf(stderr, "tolvane-server: %s\n", e.what());
                     lastProblem = e.what();
                 }
                 lock.lock();

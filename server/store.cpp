@@ -69,8 +69,8 @@ ReadyRun Store::ready(NewRun n) {
         pool_.read([&](SqlConnection& c) {
             if (!c.query("SELECT 1 FROM runs WHERE id = $1", {n.id}).empty()) return; // sent before
             r.seen = c.query("SELECT COALESCE(MAX(seq), 0) FROM runs").at(0).integer(0);
-            index::confirm(c, *n.play, index::candidates(c, r.keys, 0, r.seen + 1, index::kCandidates), r.branch,
-                           r.branchShared, r.branchSeq);
+            index::confirm(c, *n.play, index::candidates(c, r.keys, 0, r.seen + 1, index::kCandidates),
+                           r.branch, r.branchShared, r.branchSeq);
         });
     }
     r.run = std::move(n);
@@ -86,11 +86,12 @@ Outcome storeOne(SqlConnection& c, ReadyRun& r) {
     SqlRows owner = c.query("SELECT key FROM players WHERE name_fold = $1", {n.nameFold});
     if (!owner.empty() && owner[0].text(0) != n.player) return Outcome::NameTaken;
     const Figures& f = n.figures;
-    SqlRows same = c.query(runsJoined() + "WHERE r.id = $1 OR (r.score = $2 AND r.level = $3 AND "
-                                          "r.max_chain = $4 AND r.total_contacts = $5 AND r.end_frame = $6 "
-                                          "AND r.time_bonus = $7 AND r.final_bonus = $8 AND r.time_left = $9)",
-                           {n.id, f.score, f.level, f.maxChain, f.totalContacts, f.endFrame, f.timeBonus,
-                            f.finalBonus, f.timeLeft});
+    SqlRows same =
+        c.query(runsJoined() + "WHERE r.id = $1 OR (r.score = $2 AND r.level = $3 AND "
+                               "r.max_chain = $4 AND r.total_contacts = $5 AND r.end_frame = $6 "
+                               "AND r.time_bonus = $7 AND r.final_bonus = $8 AND r.time_left = $9)",
+                {n.id, f.score, f.level, f.maxChain, f.totalContacts, f.endFrame, f.timeBonus, f.finalBonus,
+                 f.timeLeft});
     if (!same.empty()) {
         Run existing = runOf(same[0]);
         if (existing.hidden) return Outcome::Hidden;

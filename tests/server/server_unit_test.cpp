@@ -646,13 +646,13 @@ NewRun playedRun(const std::string& key, const std::string& name, const std::str
 TEST_P(StoreTest, ABatchIsRunsStoredOneAfterAnother) {
     setUpHeadlessGames();
     const std::int64_t t = ms(2026, 6, 2);
-    const NewRun lead = playedRun(keyOf("ann"), "Ann", readFile(fs::path(TOLVANE_TEST_DATA) / "autoplay.rep"), t);
+    const NewRun lead =
+        playedRun(keyOf("ann"), "Ann", readFile(fs::path(TOLVANE_TEST_DATA) / "autoplay.rep"), t);
     NewRun same = lead;
     same.player = keyOf("bob");
     same.name = "Bob";
     same.nameFold = names::skeleton("Bob");
-    const NewRun copy =
-        playedRun(keyOf("cy"), "Cy", testsupport::cheats(lead.replay)[0].bytes, t + 1);
+    const NewRun copy = playedRun(keyOf("cy"), "Cy", testsupport::cheats(lead.replay)[0].bytes, t + 1);
     const NewRun nameOfAnn = playedRun(keyOf("dee"), "Ann", testsupport::humanGame(5), t + 2);
     const NewRun honest = playedRun(keyOf("eve"), "Eve", testsupport::humanGame(6), t + 3);
     std::vector<ReadyRun> batch;
