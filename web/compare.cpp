@@ -109,8 +109,8 @@ std::string compareJson(const PlayedGame& a, const PlayedGame& b) {
         lost += std::string(lost.empty() ? "" : ", ") + "{\"from\": " + std::to_string(l.from) +
                 ", \"to\": " + std::to_string(l.to) + ", \"by\": " + std::to_string(l.by) + "}";
     }
-    return "{\"every\": " + std::to_string(kEvery) + ", \"a\": [" + as + "], \"b\": [" + bs + "], \"splits\": [" +
-           splits + "], \"lost\": [" + lost + "], \"endA\": " + std::to_string(a.end) +
+    return "{\"every\": " + std::to_string(kEvery) + ", \"a\": [" + as + "], \"b\": [" + bs +
+           "], \"splits\": [" + splits + "], \"lost\": [" + lost + "], \"endA\": " + std::to_string(a.end) +
            ", \"endB\": " + std::to_string(b.end) + ", \"finalA\": " + std::to_string(a.score.back()) +
            ", \"finalB\": " + std::to_string(b.score.back()) + "}";
 }

@@ -13,8 +13,8 @@ namespace web {
 
 struct PlayedGame {
     bool ok = false;
-    long end = -1;              // the frame in which the game ended
-    std::vector<tolvane::i32> score;     // after each frame 0..end
+    long end = -1;                   // the frame in which the game ended
+    std::vector<tolvane::i32> score; // after each frame 0..end
     std::vector<tolvane::SplitPoint> points;
     // Whether the game still ran at each point: after that frame, or at its end for a
     // point that comes later (then it counts only while the other game still runs).

@@ -15,9 +15,10 @@ namespace {
 const web::assets::CodePair* find(const web::assets::CodePair* first, std::size_t count, std::uint32_t key,
                                   bool byCode) {
     const web::assets::CodePair* last = first + count;
-    const auto* at = std::lower_bound(first, last, key, [byCode](const web::assets::CodePair& p, std::uint32_t k) {
-        return (byCode ? p.code : p.point) < k;
-    });
+    const auto* at =
+        std::lower_bound(first, last, key, [byCode](const web::assets::CodePair& p, std::uint32_t k) {
+            return (byCode ? p.code : p.point) < k;
+        });
     return at != last && (byCode ? at->code : at->point) == key ? at : nullptr;
 }
 
