@@ -32,6 +32,7 @@ void checkSpans(const std::vector<long long>& gap, long span, int count, const s
         if (i > 0) check(lost[i - 1].by >= l.by);
         for (std::size_t j = 0; j < i; ++j) check(l.to <= lost[j].from || l.from >= lost[j].to);
     }
+    if (count == 0) return;
     const long long least = static_cast<int>(lost.size()) == count ? lost.back().by : 0;
     for (long from = 0; from + span <= std::max(n, span); ++from) {
         const long to = std::min(n, from + span);
@@ -58,7 +59,9 @@ void compareRuns(std::string_view a, std::string_view b) {
     check(c["endA"] == ga.end && c["endB"] == gb.end && c["every"] == 60);
     check(c["a"].size() == static_cast<std::size_t>((frames + 59) / 60) && c["b"].size() == c["a"].size());
     check(c["finalA"] == ga.score.back() && c["finalB"] == gb.score.back());
-    for (const auto& s : c["splits"]) check(s["frame"] >= 0 && s["frame"] < frames && s["diff"] == s["a"].get<long long>() - s["b"].get<long long>());
+    for (const auto& s : c["splits"])
+        check(s["frame"] >= 0 && s["frame"] < frames &&
+              s["diff"] == s["a"].get<long long>() - s["b"].get<long long>());
     std::vector<long long> gap(frames);
     for (long f = 0; f < frames; ++f)
         gap[f] = static_cast<long long>(ga.score[std::min(f, ga.end)]) - gb.score[std::min(f, gb.end)];
@@ -87,7 +90,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::vector<long long> gap;
         long long g = 0;
         for (std::size_t i = 0; i + 1 < rest.size(); i += 2) {
-            g += static_cast<std::int16_t>(static_cast<unsigned char>(rest[i]) | static_cast<unsigned char>(rest[i + 1]) << 8);
+            g += static_cast<std::int16_t>(static_cast<unsigned char>(rest[i]) |
+                                           static_cast<unsigned char>(rest[i + 1]) << 8);
             gap.push_back(g);
         }
         checkSpans(gap, span, count, web::worstSpans(gap, span, count));
