@@ -65,6 +65,14 @@ async function pixelsDiffering(native, dir, n) {
 
 const frameFile = (dir, n) => path.join(dir, `frame-${String(n).padStart(5, '0')}.png`);
 
+// A run's page, loaded afresh (a change of the hash alone would leave the last run's plot
+// in place until the new one is drawn), with its plot drawn.
+async function openRun(id) {
+  await page.goto('about:blank');
+  await page.goto(server.url('/#/run/' + id));
+  await page.waitForSelector('svg.race-plot');
+}
+
 // tolvane-replay compare's lines of two golden replays.
 function compareLines(a, b) {
   return execFileSync(TOOL, ['compare', path.join(DATA, a + '.rep'), path.join(DATA, b + '.rep')], { encoding: 'utf8' })
@@ -147,8 +155,7 @@ test('a rival that is not a run\'s id is refused in the page; one not found is s
 
 test('the run page plots the run against its rival: the scores, the splits, the lost spans to watch', async () => {
   await page.setViewportSize({ width: 1024, height: 900 });
-  await page.goto(server.url('/#/run/' + third.id));
-  await page.waitForSelector('svg.race-plot');
+  await openRun(third.id);
   // By default the run one place above: Bob's.
   assert.equal(await page.$eval('#rival-pick', (s) => s.value), second.id);
   const check = async (rival, name) => {
@@ -179,16 +186,13 @@ test('the run page plots the run against its rival: the scores, the splits, the 
   for (let f = copy.readInt32LE(0) - 1800; f < copy.readInt32LE(0); f++) copy[4 + f] = 0;
   const branch = await post(server, signedRun(player('Dan'), copy));
   assert.ok(branch.json.branchOf, branch.text);
-  await page.goto(server.url('/#/run/' + branch.json.id));
-  await page.waitForSelector('svg.race-plot');
+  await openRun(branch.json.id);
   assert.equal(await page.$eval('#rival-pick', (s) => s.value), run.id);
   assert.match(await page.$eval('#rival-pick', (s) => s.selectedOptions[0].textContent), /^#1 Ann: [\d,]+ \(the #1\)$/);
   // The #1 races the #2; a lost span opens the race there.
-  await page.goto(server.url('/#/run/' + run.id));
-  await page.waitForSelector('svg.race-plot');
+  await openRun(run.id);
   assert.equal(await page.$eval('#rival-pick', (s) => s.value), second.id);
-  await page.goto(server.url('/#/run/' + third.id));
-  await page.waitForSelector('ol.lost a');
+  await openRun(third.id);
   const href = await page.getAttribute('ol.lost a', 'href');
   await page.click('ol.lost a');
   const from = Number(href.split('#t=')[1]);
