@@ -1,8 +1,8 @@
 // The web player's figures in Chromium (run by bench/web_player.sh): the first frame
 // after opening /watch/RUN, the bytes transferred for the module, script, pictures and
 // songs, the share of a core that playback at normal speed takes, and the frames per
-// second at top speed, of a jump to the results and of a seek back (in the page), and
-// of the module alone under Node.
+// second at top speed, of a jump to the results and of a seek back (in the page), what
+// the run page's plot against a rival costs, and of the module alone under Node.
 import fs from 'node:fs';
 import { createRequire } from 'node:module';
 import path from 'node:path';
@@ -93,6 +93,27 @@ try {
     }, key);
     const frames = key ? run.endFrame + 1 : 24001; // a seek back plays from the start again
     console.log(`${what}: ${frames} frames in ${took.toFixed(0)} ms = ${Math.round(frames / (took / 1000))} frames/s`);
+  }
+
+  // The run page's plot: both games played by the module and compared (compareRuns of
+  // app.js), and only the rival's when the visitor picks another; the busiest golden run
+  // against a short one.
+  const rival = (await post(server, signedRun(player('Rival'), replay('zero')))).json;
+  await page.goto(server.url('/#/run/' + run.id));
+  await page.waitForSelector('svg.race-plot', { timeout: 60000 });
+  for (const [what, clear] of [['both games', [0, 1]], ['the rival\'s game only', [1]]]) {
+    const times = await page.evaluate(async ([a, b, clear]) => {
+      const out = [];
+      for (let i = 0; i < 5; i++) {
+        for (const slot of clear) inSlot[slot] = null;
+        const t = performance.now();
+        await compareRuns(a, b);
+        out.push(performance.now() - t);
+      }
+      return out;
+    }, [run.id, rival.id, clear]);
+    console.log(`run page's comparison, ${what} (${run.endFrame + 1} and ${rival.endFrame + 1} frames): median ` +
+      `${median(times).toFixed(0)} ms of 5 (${times.map((t) => t.toFixed(0)).join(', ')})`);
   }
 } finally {
   await browser.close();

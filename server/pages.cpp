@@ -13,12 +13,9 @@ namespace tolvane::server {
 
 namespace {
 
+// Both pages compile the web player's WebAssembly (fetched from this server only): the
+// watch page to play a run, the table's page to compare a run with its rival.
 constexpr const char* kPolicy =
-    "default-src 'none'; script-src 'self'; style-src 'self'; connect-src 'self'; "
-    "img-src 'self'; base-uri 'none'; form-action 'none'; frame-ancestors 'none'";
-// The watch page also compiles the web player's WebAssembly (fetched from this server
-// only); nothing else changes.
-constexpr const char* kWatchPolicy =
     "default-src 'none'; script-src 'self' 'wasm-unsafe-eval'; style-src 'self'; connect-src 'self'; "
     "img-src 'self'; base-uri 'none'; form-action 'none'; frame-ancestors 'none'";
 
@@ -44,7 +41,7 @@ Response App::getPage(Request& req) {
         return {200,
                 typeOf(path),
                 std::string(f.bytes),
-                {{"Content-Security-Policy", watch ? kWatchPolicy : kPolicy},
+                {{"Content-Security-Policy", kPolicy},
                  {"Referrer-Policy", "no-referrer"},
                  {"X-Frame-Options", "DENY"},
                  {"Cache-Control", "no-cache"}}};

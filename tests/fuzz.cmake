@@ -1,7 +1,7 @@
 # libFuzzer targets for what comes from outside: the replay loader, the high-score reader,
 # the settings reader, the player key's reader, the name rule, the menu's online outbox and
-# the server's answers, the server's request handling (JSON, base64, replay bytes) and its
-# branch lookup.
+# the server's answers, the server's request handling (JSON, base64, replay bytes), its
+# branch lookup, and the run page's comparison of two runs (web/compare.cpp).
 # Configure a separate build with clang and
 # -DTOLVANE_FUZZ=ON, build the targets by name, and run them on the seeds in fuzz/.
 if(TOLVANE_FUZZ)
@@ -54,6 +54,19 @@ if(TOLVANE_FUZZ)
     target_link_options(${target} PRIVATE -fsanitize=fuzzer ${FUZZ_SANITIZERS})
     target_link_libraries(${target} PRIVATE ${library})
   endforeach()
+
+  # The run page's comparison, built natively on the game as built: two replays from a
+  # server played and compared, and the lost spans of any gap.
+  add_executable(fuzz_run_compare ${CMAKE_CURRENT_LIST_DIR}/fuzz/fuzz_run_compare.cpp
+                                  ${PROJECT_SOURCE_DIR}/web/compare.cpp)
+  target_compile_options(fuzz_run_compare PRIVATE -fsanitize=fuzzer ${FUZZ_SANITIZERS})
+  target_link_options(fuzz_run_compare PRIVATE -fsanitize=fuzzer ${FUZZ_SANITIZERS})
+  target_include_directories(fuzz_run_compare PRIVATE ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_LIST_DIR})
+  if(NOT TARGET nlohmann_json::nlohmann_json)
+    find_package(nlohmann_json 3.10 REQUIRED)
+  endif()
+  target_link_libraries(fuzz_run_compare PRIVATE tolvane_core media_sound_null media_platform_null
+                                                 nlohmann_json::nlohmann_json)
 
   # What the menu reads of the online table (its outbox files, the server's answers).
   find_package(Qt6 QUIET COMPONENTS Widgets Network)

@@ -20,6 +20,20 @@ add_test(NAME web_pictures_hunter
          COMMAND ${CHECK_WEB} pictures $<TARGET_FILE:tolvane-replay> ${TOLVANE_WEB_BUILD} hunter 561 562 2000)
 set_tests_properties(web_pictures_autoplay web_pictures_hunter PROPERTIES LABELS web TIMEOUT 300
                      SKIP_RETURN_CODE 77)
+# A race: boost against zero as render --rival draws it (the ghost, a boss's split, the
+# stage 2 split, the results line after boost's end with zero still playing); and two pairs
+# of runs compared as the run page's plot takes them, line for line as compare gives them.
+add_test(NAME web_race_boost_zero
+         COMMAND ${CHECK_WEB} race $<TARGET_FILE:tolvane-replay> ${TOLVANE_WEB_BUILD} boost zero 300 3701 5600 7960)
+set_tests_properties(web_race_boost_zero PROPERTIES LABELS web TIMEOUT 300 SKIP_RETURN_CODE 77)
+foreach(pair boost:zero autoplay:hunter)
+  string(REPLACE ":" ";" runs ${pair})
+  list(GET runs 0 a)
+  list(GET runs 1 b)
+  add_test(NAME web_compare_${a}_${b}
+           COMMAND ${CHECK_WEB} compare $<TARGET_FILE:tolvane-replay> ${TOLVANE_WEB_BUILD} ${a} ${b})
+  set_tests_properties(web_compare_${a}_${b} PROPERTIES LABELS web TIMEOUT 300 SKIP_RETURN_CODE 77)
+endforeach()
 # sin, cos, atan and the roundings of both builds, number for number.
 add_test(NAME web_math COMMAND ${PROJECT_SOURCE_DIR}/web/tests/check_math.sh $<TARGET_FILE:tolvane-mathcheck>
          ${TOLVANE_WEB_BUILD})

@@ -24,7 +24,7 @@ struct Glyph {
     int advance, w, h;
     const unsigned char* coverage;
 };
-// The one font the game writes with, and its glyphs.
+// A font the game writes with, and its glyphs.
 struct Font {
     const char* face;
     int height, weight;
@@ -32,7 +32,25 @@ struct Font {
     const Glyph* glyphs;
     std::size_t count;
 };
-const Font& timeFont();
+// The fonts the game writes with: 0 the time display, 1 the race's readouts (the gap,
+// the splits and the results line of game/session/race.cpp).
+constexpr int kFontCount = 2;
+const Font& font(int n);
+
+// CP932 as the native build's iconv converts it (web/cp932_web.cpp): every valid code
+// (a byte, or lead << 8 | trail) with its code point, in the order of the codes; and
+// every code point with the code the native build writes it as, in code point order.
+struct CodePair {
+    std::uint32_t point;
+    std::uint16_t code;
+};
+struct Cp932Table {
+    const CodePair* byCode;
+    std::size_t codes;
+    const CodePair* byPoint;
+    std::size_t points;
+};
+const Cp932Table& cp932();
 
 // The native C library's sin and cos of a·3.14/180 for whole degrees |a| <= kDegreeRange,
 // and its sin of the whole numbers 0..kWholeRange.

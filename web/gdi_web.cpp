@@ -4,10 +4,15 @@
 // text first, then each glyph's coverage mixes the ink into the picture.
 #include <array>
 #include <cstring>
+#include <string>
+#include <string_view>
 #include <utility>
+#include <vector>
 
+#include "common/cp932.h"
 #include "media/gdi.h"
 #include "media/pixels.h"
+#include "media/utf8.h"
 #include "web/assets.h"
 #include "web/media_web.h"
 
@@ -52,10 +57,11 @@ HFONT CreateFontA(int height, int, int, int, int weight, std::uint32_t, std::uin
         FontHandle& f = fonts[h];
         if (f.used) continue;
         f.used = true;
-        const web::assets::Font& t = web::assets::timeFont();
-        f.font = faceName && !std::strcmp(faceName, t.face) && height == t.height && weight == t.weight
-                     ? &t
-                     : nullptr;
+        f.font = nullptr;
+        for (int n = 0; n < web::assets::kFontCount && faceName; ++n) {
+            const web::assets::Font& t = web::assets::font(n);
+            if (!std::strcmp(faceName, t.face) && height == t.height && weight == t.weight) f.font = &t;
+        }
         return h;
     }
     return 0;
@@ -95,9 +101,17 @@ bool TextOutA(HDC dc, int x, int y, const char* text, int length) {
     const web::assets::Font& font = *f->font;
     const px::View target = web::backBuffer();
 
+    // CP932 bytes, as the native library reads them: ASCII as it is, the rest decoded.
+    const std::string_view bytes(text, static_cast<std::size_t>(length));
+    bool ascii = true;
+    for (char c : bytes) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    const std::string utf8 = ascii ? std::string(bytes) : common::cp932ToUtf8(bytes);
+    std::vector<const web::assets::Glyph*> line;
+    media::forEachCodePoint(utf8, [&](std::uint32_t cp) { line.push_back(glyphOf(font, cp)); });
+
     int width = 0;
-    for (int i = 0; i < length; ++i)
-        if (const auto* gl = glyphOf(font, static_cast<unsigned char>(text[i]))) width += gl->advance;
+    for (const auto* gl : line)
+        if (gl) width += gl->advance;
     if (d->bkMode == OPAQUE) {
         const std::uint32_t bk = px::argbFromColorRef(static_cast<std::int32_t>(d->bkColor));
         for (int j = std::max(0, y); j < std::min(target.h, y + font.cellHeight); ++j)
@@ -105,8 +119,7 @@ bool TextOutA(HDC dc, int x, int y, const char* text, int length) {
     }
     const std::uint32_t ink = px::argbFromColorRef(static_cast<std::int32_t>(d->textColor));
     int penX = x;
-    for (int c = 0; c < length; ++c) {
-        const auto* gl = glyphOf(font, static_cast<unsigned char>(text[c]));
+    for (const auto* gl : line) {
         if (!gl) continue;
         for (int j = 0; j < gl->h; ++j) {
             int ty = y + j;

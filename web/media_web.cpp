@@ -4,6 +4,7 @@
 // generated assets; the window's own drawing is kept and drawn over the picture at
 // DTUpdate. With pictures off (the default) nothing draws at all, as the native Null
 // backend: the simulation alone, at full speed.
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -42,6 +43,8 @@ struct Surface {
 struct State {
     bool pictures = false; // pixel work at all
     bool composing = true; // this frame will be shown
+    bool unseen = false;   // a rival's frame: nothing drawn at all
+    bool composingBeforeUnseen = true;
     std::array<Surface, kSurfaces> surfaces;
     std::array<std::uint32_t, kSurfaces> keys{};
     std::array<bool, kSurfaces> keyed{};
@@ -55,7 +58,7 @@ struct State {
 
 State g;
 
-bool composing() { return g.pictures && g.composing; }
+bool composing() { return g.pictures && g.composing && !g.unseen; }
 void updateDrawing() { media::detail::drawing = composing(); }
 
 px::View buffer(int n) { return n >= 0 && n < kSurfaces ? g.surfaces[n].view() : px::View{}; }
@@ -117,6 +120,18 @@ void media::detail::stretchBlt(std::int32_t dest, std::int32_t x, std::int32_t y
                     sourceHeight, keyed, keyed ? g.keys[source] : 0);
 }
 
+// The rival's ghost: as the native surfaces draw it, keyed by the sheet's top-left pixel.
+void DTSilhouette(std::int32_t dest, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                  std::int32_t source, std::int32_t sourceX, std::int32_t sourceY, std::int32_t colour,
+                  std::int32_t percent) {
+    if (!composing() || source < 1 || source >= kSurfaces || dest < 0 || dest >= kSurfaces) return;
+    const px::View to = buffer(dest), from = buffer(source);
+    if (!to || !from || from.w < 1 || from.h < 1) return;
+    const std::uint32_t rgb = px::argbFromColorRef(colour) & 0x00FFFFFFu;
+    const int alpha = std::clamp(percent, 0, 100) * 256 / 100;
+    px::blendSilhouette(to, x, y, width, height, from, sourceX, sourceY, from.row(0)[0], rgb, alpha);
+}
+
 HDC DTGetDC(std::int32_t n) { return n >= 0 && n < kSurfaces ? static_cast<HDC>(n + 1) : 0; }
 void DTReleaseDC(std::int32_t, HDC) {}
 
@@ -169,6 +184,15 @@ void setComposing(bool on) {
 }
 bool drawsPixels() { return composing(); }
 bool drawLogging() { return false; }
+void setUnseen(bool unseen) {
+    if (g.unseen == unseen) return;
+    if (unseen)
+        g.composingBeforeUnseen = g.composing;
+    else
+        g.composing = g.composingBeforeUnseen;
+    g.unseen = unseen;
+    updateDrawing();
+}
 } // namespace media
 
 namespace web {

@@ -1,7 +1,8 @@
 // The watch page: the run played back in the page by the game's own library built as
 // WebAssembly (/player/), frame for frame as tolvane-replay plays it, with the game's
-// playback keys, a seek bar, its sound effects and songs. Nothing is shown as markup:
-// every text from the server goes in as text.
+// playback keys, a seek bar, its sound effects and songs; with ?rival=ID, racing that
+// run as the game does (its ghost, the gap and the splits, drawn by the module). Nothing
+// is shown as markup: every text from the server goes in as text.
 'use strict';
 
 const FRAME_MS = 17;                 // one frame at normal speed
@@ -13,7 +14,10 @@ const ctx = canvas.getContext('2d');
 let image = null;       // the module's picture, seen as ImageData without a copy
 let panelTime = 0;      // when the panel's text was last written
 
+const RUN_ID = /^[0-9a-f]{64}$/;
 const runId = decodeURIComponent(location.pathname.split('/')[2] || '');
+// The rival named by the address: checked before anything is asked for with it.
+const rivalParam = new URLSearchParams(location.search).get('rival');
 let m = null;           // the module
 let replay = null;      // the replay's bytes
 let run = null;         // the server's figures
@@ -25,6 +29,13 @@ let due = 0;            // milliseconds of frames owed
 let lastTime = 0;
 const sound = { ctx: null, on: false, effects: [], voices: VOICES.map(() => []), songs: {},
   song: null, songFrom: 0, next: null, source: null };
+
+function sayRival(text, cls) {
+  const r = $('rival');
+  r.textContent = text;
+  r.className = cls || '';
+  r.hidden = !text;
+}
 
 function say(text, cls) {
   const v = $('verdict');
@@ -41,6 +52,7 @@ function open() {
   const ok = m._tv_open(p, replay.length, 1);
   m._free(p);
   if (!ok) throw new Error(m.UTF8ToString(m._tv_text()));
+  canvas.dataset.racing = String(m._tv_racing() === 1);
   shown = -1;
   sound.song = null;
   sound.next = null;
@@ -69,6 +81,7 @@ function draw() {
   const score = m._tv_score();
   canvas.dataset.frame = String(shown);
   canvas.dataset.score = String(score);
+  if (canvas.dataset.racing === 'true') canvas.dataset.rivalScore = String(m._tv_rival_score());
   if (endFrame >= 0 && shown >= endFrame) verdict(score);
   else if ($('verdict').dataset.score) say('');
   // While it plays, the panel's text is written ten times a second: enough to read, and
@@ -287,10 +300,50 @@ function loadModule() {
   }).then(() => window.createTolvane({ locateFile: (name) => '/player/' + name }));
 }
 
+// The rival's figures and replay, or why there is none (the run then plays alone).
+async function fetchRival() {
+  if (rivalParam === null) return { note: '' };
+  if (!RUN_ID.test(rivalParam)) {
+    return { note: 'The rival in the address is not a run\'s id (64 lowercase hex digits): playing without a rival.' };
+  }
+  const [runRes, repRes] = await Promise.all([
+    fetch('/api/v1/runs/' + rivalParam, { headers: { Accept: 'application/json' } }),
+    fetch('/api/v1/runs/' + rivalParam + '/replay'),
+  ]);
+  if (runRes.status === 404 || repRes.status === 404) {
+    return { note: `There is no run ${rivalParam.slice(0, 12)}… on this server: playing without a rival.` };
+  }
+  const body = await runRes.json().catch(() => null);
+  if (!runRes.ok || !repRes.ok || !body) {
+    return { note: `The rival's run cannot be fetched (HTTP ${runRes.ok ? repRes.status : runRes.status}): playing without a rival.` };
+  }
+  return { run: body, bytes: new Uint8Array(await repRes.arrayBuffer()) };
+}
+
+// Hands the rival to the module before the game is opened; says what is raced, or why not.
+function setRival(rival) {
+  if (!rival.bytes) {
+    sayRival(rival.note, rival.note ? 'error' : '');
+    return;
+  }
+  const p = m._malloc(Math.max(1, rival.bytes.length));
+  m.HEAPU8.set(rival.bytes, p);
+  const ok = m._tv_rival(p, rival.bytes.length);
+  m._free(p);
+  if (!ok) {
+    sayRival(`The rival's replay cannot be played (${m.UTF8ToString(m._tv_text())}): playing without a rival.`, 'error');
+    return;
+  }
+  const r = rival.run;
+  sayRival(`Racing ${r.name}'s run (${Number(r.score).toLocaleString('en-US')} points): its ghost, and the gap ` +
+    'under the score, ahead in blue, behind in orange.', 'racing');
+}
+
 async function start() {
-  if (!/^[0-9a-f]{64}$/.test(runId)) throw new Error('this is not the address of a run');
+  if (!RUN_ID.test(runId)) throw new Error('this is not the address of a run');
   const module = loadModule();
   module.catch(() => {}); // told below, once the run is known
+  const rival = fetchRival().catch((e) => ({ note: `The rival's run cannot be fetched (${e.message}): playing without a rival.` }));
   const [runRes, repRes] = await Promise.all([
     fetch('/api/v1/runs/' + runId, { headers: { Accept: 'application/json' } }),
     fetch('/api/v1/runs/' + runId + '/replay'),
@@ -303,6 +356,7 @@ async function start() {
   $('who').textContent = `Run by ${run.name}: ${Number(run.score).toLocaleString('en-US')} points`;
   m = await module;
   $('seek').max = String(run.endFrame + RESULTS_FRAMES);
+  setRival(await rival);
   open();
   if (!fromHash()) goTo(0);
   lastTime = performance.now();
