@@ -8,6 +8,8 @@
 #include "gamestart.h"
 #include "look.h"
 #include "online.h"
+#include "replaylist.h"
+#include "rival.h"
 #include "settings/settings.h"
 #include "titlepicture.h"
 
@@ -24,7 +26,7 @@ namespace kestrow {
 namespace {
 
 constexpr int kWidth = 270;
-constexpr int kHeight = 398;      // the six captions of old, and a line each for L, O and W
+constexpr int kHeight = 422;      // the six captions of old, and a line each for L, O, W and G
 constexpr int kTitleHeight = 180; // the title picture, with the line right under it
 
 struct Caption {
@@ -32,7 +34,7 @@ struct Caption {
     const char* text;
 };
 
-constexpr std::array<Caption, 9> kCaptions{{
+constexpr std::array<Caption, 10> kCaptions{{
     {192, N_("Enter --- 新たな人生を歩む")},
     {216, N_("S key --- 前世の遺産")},
     {240, N_("H key --- 一番すごい前世の一生")},
@@ -42,6 +44,7 @@ constexpr std::array<Caption, 9> kCaptions{{
     {320, N_("L key --- 記録の一覧")},
     {344, N_("O key --- 設定")},
     {368, N_("W key --- オンライン")},
+    {392, N_("G key --- 一番すごい前世と競う")},
 }};
 
 } // namespace
@@ -55,6 +58,10 @@ Form1::Form1(const std::filesystem::path& appDir, const common::RecordsPlace& re
     for (size_t i = 0; i < kCaptions.size(); ++i) {
         Label1[i] = addCaption(this, qtext(kCaptions[i].text), 8, kCaptions[i].top, 257);
     }
+    Said = addCaption(this, QString(), 8, kHeight - 4, 257);
+    Said->setTextFormat(Qt::PlainText); // a server's words among them
+    Said->setWordWrap(true);
+    Said->hide();
     setFocusPolicy(Qt::StrongFocus);
     online_ = std::make_unique<Online>(settings::settingsFile(), player::keyFile(), Outbox::defaultFolder());
     watchNewReplay();
@@ -122,10 +129,38 @@ Form5* Form1::form5() const { return form5_; }
 
 Form6* Form1::form6() const { return form6_; }
 
-bool Form1::ShellExe(const QString& rep) {
-    if (startGame(appDir_, rep)) return true;
+bool Form1::ShellExe(const QString& rep, const QString& rival) {
+    if (startGame(appDir_, rep, rival)) return true;
     showError(this, qtext(kNoFileText));
     return false;
+}
+
+void Form1::startNewGame() {
+    if (choosingRival_) return; // one game, once its rival is there
+    const settings::Settings s = settings::load(settings::settingsFile(), nullptr);
+    choosingRival_ = true;
+    if (s.rival == settings::RivalChoice::Above || s.rival == settings::RivalChoice::Top)
+        say(qtext(N_("ライバルの記録を取ってきています…")));
+    QPointer<Form1> self(this);
+    chooseRival(*online_, s.rival, recordPath("HiReplay.rep"),
+                QDir(cacheFolder()).filePath(QStringLiteral("runs")), [self](QString file, QString why) {
+                    if (!self) return;
+                    self->choosingRival_ = false;
+                    self->say(why.isEmpty() ? QString() : qtext(N_("ライバルなしで始めます: %1")).arg(why));
+                    self->ShellExe(QString(), file);
+                });
+}
+
+void Form1::say(const QString& text) {
+    Said->setText(text);
+    Said->setVisible(!text.isEmpty());
+    int height = kHeight;
+    if (!text.isEmpty()) {
+        Said->setFixedHeight(Said->heightForWidth(Said->width()));
+        height += Said->height() + 2;
+    }
+    setFixedSize(kWidth, height);
+    update();
 }
 
 void Form1::keyPressEvent(QKeyEvent* event) {
@@ -133,7 +168,7 @@ void Form1::keyPressEvent(QKeyEvent* event) {
     if (event->isAutoRepeat()) return;
     switch (event->key()) {
     case Qt::Key_Return:
-    case Qt::Key_Enter: ShellExe(QString()); break;
+    case Qt::Key_Enter: startNewGame(); break;
     case Qt::Key_S: showForm2(); break;
     case Qt::Key_R: showForm3(); break;
     case Qt::Key_L: showForm4(); break;
@@ -144,6 +179,7 @@ void Form1::keyPressEvent(QKeyEvent* event) {
         ShellExe(recordPath("NewReplay.rep"));
         break;
     case Qt::Key_H: ShellExe(recordPath("HiReplay.rep")); break;
+    case Qt::Key_G: ShellExe(QString(), recordPath("HiReplay.rep")); break;
     case Qt::Key_Escape: close(); break;
     default: QWidget::keyPressEvent(event);
     }

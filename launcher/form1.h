@@ -1,5 +1,6 @@
-// The menu window: the title picture, six keys, and the one place every game is
-// started from (`ShellExe`), which the replay picker uses as well.
+// The menu window: the title picture, its keys, and the one place every game is
+// started from (`ShellExe`), which the replay picker, the replay list and the online
+// window use as well.
 #pragma once
 
 #include <QPixmap>
@@ -34,9 +35,19 @@ class Form1 : public QWidget {
     ~Form1() override;
 
     // Starts the game: a live game for an empty `rep`, else the playback of the replay
-    // file at that full path. Shows the file-missing box and starts nothing when the
-    // replay or the game cannot be found. Returns whether a game was started.
-    bool ShellExe(const QString& rep);
+    // file at that full path, raced against the run of the replay `rival` when one is
+    // given. Shows the file-missing box and starts nothing when the replay, the rival or
+    // the game cannot be found. Returns whether a game was started.
+    bool ShellExe(const QString& rep, const QString& rival = QString());
+
+    // A new game (Enter) with the rival `[rival] default` names: none, the best replay,
+    // or a run of the online table fetched first. A rival that cannot be had is said in
+    // the menu's last line, and the game starts without one.
+    void startNewGame();
+    // Whether a new game waits for its rival to arrive.
+    bool choosingRival() const { return choosingRival_; }
+    // The menu's last line: why the last game started without the rival asked for.
+    QLabel* Said = nullptr;
 
     const QString& applicationDirectory() const { return appDir_; }
     const common::RecordsPlace& records() const { return records_; }
@@ -59,7 +70,7 @@ class Form1 : public QWidget {
     // Full path of the record `name` to read (see common::recordToRead).
     QString recordPath(const char* name) const;
 
-    std::array<QLabel*, 9> Label1{};
+    std::array<QLabel*, 10> Label1{};
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -71,6 +82,8 @@ class Form1 : public QWidget {
 
     // With auto_submit, each game's NewReplay.rep is sent when the game has written it.
     void watchNewReplay();
+    // Shows `text` in the menu's last line (the window grows to hold it), or hides it.
+    void say(const QString& text);
 
     QString appDir_;
     common::RecordsPlace records_;
@@ -84,6 +97,7 @@ class Form1 : public QWidget {
     QFileSystemWatcher* records_watch_ = nullptr;
     QTimer* settle_ = nullptr; // a replay is sent once its file has stopped changing
     QByteArray lastNewReplay_; // the bytes of NewReplay.rep when last looked at
+    bool choosingRival_ = false;
 };
 
 } // namespace kestrow

@@ -51,6 +51,7 @@ Form4::Form4(Form1* menu) : SubWindow(qtext("記録の一覧")), menu_(menu) {
     Label1[0] = addCaption(this, qtext("Enter --- みる"), 8, 8, 120);
     Label1[1] = addCaption(this, qtext("ESC   --- もどる"), 136, 8, 130);
     auto* send = addCaption(this, qtext(N_("U key --- 送る")), 0, 8, 130);
+    auto* race = addCaption(this, qtext(N_("R key --- ライバルと対戦")), 0, 8, 190);
     Progress = new QProgressBar(this);
     Progress->setFormat(QStringLiteral("%v / %m"));
     Progress->setMaximumHeight(17);
@@ -86,6 +87,7 @@ Form4::Form4(Form1* menu) : SubWindow(qtext("記録の一覧")), menu_(menu) {
     top->addWidget(Label1[0]);
     top->addWidget(Label1[1]);
     top->addWidget(send);
+    top->addWidget(race);
     top->addStretch(1);
     top->addWidget(Progress, 1);
     auto* layout = new QVBoxLayout(this);
@@ -113,14 +115,18 @@ void Form4::showProgress() {
     if (!Table->currentIndex().isValid() && sorted_->rowCount() > 0) Table->selectRow(0);
 }
 
-void Form4::play(const QModelIndex& index) {
+void Form4::play(const QModelIndex& index, bool asRival) {
     if (!index.isValid() || !menu_) return;
     const int row = sorted_->mapToSource(index).row();
     if (list_->verdict(row).state == Verdict::Unusable) { // the game would refuse it
         QApplication::beep();
         return;
     }
-    menu_->ShellExe(list_->path(row));
+    if (asRival) {
+        menu_->ShellExe(QString(), list_->path(row)); // a new game against it
+    } else {
+        menu_->ShellExe(list_->path(row));
+    }
 }
 
 bool Form4::handleKey(QKeyEvent* key) {
@@ -130,6 +136,9 @@ bool Form4::handleKey(QKeyEvent* key) {
         if (!key->isAutoRepeat()) play(Table->currentIndex());
         return true;
     case Qt::Key_Escape: close(); return true;
+    case Qt::Key_R:
+        if (!key->isAutoRepeat()) play(Table->currentIndex(), true);
+        return true;
     case Qt::Key_U: // to the online table, where the window shows how the sending goes
         if (!key->isAutoRepeat() && menu_ && Table->currentIndex().isValid()) {
             const QString path = pathAt(Table->currentIndex().row());

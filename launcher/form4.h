@@ -1,7 +1,8 @@
 // The replay list: every replay of the records folder with its date, how long the game
 // lasted, its score, level and longest chain as the game's own simulation finds them,
 // and whether the file can be played. Sortable by any column, newest first; Enter or a
-// double-click plays the selected replay through the menu, Esc closes the list.
+// double-click plays the selected replay through the menu, R starts a new game with it
+// as the rival, Esc closes the list.
 #pragma once
 
 #include <QPointer>
@@ -37,7 +38,8 @@ class Form4 : public SubWindow {
     bool handleKey(QKeyEvent* key) override;
 
   private:
-    void play(const QModelIndex& index);
+    // Plays the replay of `index`, or starts a new game against it as the rival.
+    void play(const QModelIndex& index, bool asRival = false);
     void showProgress();
 
     QPointer<Form1> menu_;

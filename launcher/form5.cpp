@@ -31,7 +31,7 @@ const std::array<const char*, settings::kActionCount> kActionLabels = {
 };
 // clang-format on
 
-constexpr int kRowCount = settings::kActionCount + 11;
+constexpr int kRowCount = settings::kActionCount + 14;
 constexpr int kRowHeight = 20;
 constexpr int kWidth = 440;
 constexpr int kHeight = 48 + kRowCount * kRowHeight + 2 + 32; // made to fit the rows once they are laid out
@@ -160,6 +160,9 @@ Form5::Form5(const std::filesystem::path& file) : SubWindow(qtext("設定")), fi
     rows_.push_back({Kind::Scale, 0, qtext("絵の拡大")});
     rows_.push_back({Kind::Window, 0, qtext("窓の大きさ")});
     rows_.push_back({Kind::Language, 0, qtext("言語")});
+    rows_.push_back({Kind::Rival, 0, qtext("新たな人生のライバル")});
+    rows_.push_back({Kind::Ghost, 0, qtext("ゴーストの濃さ")});
+    rows_.push_back({Kind::Splits, 0, qtext("区間ごとの差")});
     rows_.push_back({Kind::Reset, 0, qtext("Reset to defaults")});
     rows_.push_back({Kind::Ok, 0, QStringLiteral("OK")});
 
@@ -244,6 +247,14 @@ void Form5::showRow(int r) {
                                                     : QStringLiteral("English");
         break;
     }
+    case Kind::Rival: {
+        constexpr const char* kChoices[] = {N_("なし"), N_("自分の最高の一生"),
+                                            N_("オンラインで一つ上の順位"), N_("オンラインの1位")};
+        value = qtext(kChoices[static_cast<int>(edited_.rival)]);
+        break;
+    }
+    case Kind::Ghost: value = QStringLiteral("%1 %").arg(edited_.ghost); break;
+    case Kind::Splits: value = edited_.splits ? qtext("はい") : qtext("いいえ"); break;
     case Kind::Reset:
     case Kind::Ok: break;
     }
@@ -320,6 +331,11 @@ void Form5::change(const Row& row, int step) {
             edited_.scale == settings::Scale::Integer ? settings::Scale::Fit : settings::Scale::Integer;
         break;
     case Kind::Window: edited_.window = (edited_.window + step + 9) % 9; break;
+    case Kind::Rival:
+        edited_.rival = static_cast<settings::RivalChoice>((static_cast<int>(edited_.rival) + step + 4) % 4);
+        break;
+    case Kind::Ghost: edited_.ghost = std::clamp(edited_.ghost + 5 * step, 0, 100); break;
+    case Kind::Splits: edited_.splits = !edited_.splits; break;
     case Kind::Language:
         edited_.language =
             static_cast<settings::Language>((static_cast<int>(edited_.language) + step + 3) % 3);

@@ -1,6 +1,6 @@
 // The settings window: the keys of every action, the pad's buttons and dead zone, the
-// two loudnesses and the game window's look, all chosen with the keyboard and written
-// to the settings file that the game reads.
+// two loudnesses, the game window's look and the rival of a new game, all chosen with the keyboard and
+// written to the settings file that the game reads.
 #pragma once
 
 #include <QString>
@@ -31,7 +31,21 @@ class Form5 : public SubWindow {
     bool handleKey(QKeyEvent* event) override;
 
   private:
-    enum class Kind { Keys, PadButton, Deadzone, Volume, Fullscreen, Scale, Window, Language, Reset, Ok };
+    enum class Kind {
+        Keys,
+        PadButton,
+        Deadzone,
+        Volume,
+        Fullscreen,
+        Scale,
+        Window,
+        Language,
+        Rival,
+        Ghost,
+        Splits,
+        Reset,
+        Ok
+    };
     struct Row {
         Kind kind;
         int which; // the action, the pad button (0 bomb, 1 pause) or the volume (0 effects, 1 music)

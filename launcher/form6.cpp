@@ -2,6 +2,7 @@
 
 #include "form1.h"
 #include "replaylist.h"
+#include "rival.h"
 
 #include <QApplication>
 #include <QDir>
@@ -84,6 +85,8 @@ Form6::Form6(Form1* menu) : SubWindow(qtext(N_("オンライン"))), menu_(menu)
     auto* keys = addCaption(
         this, qtext(N_("E/I --- 鍵の書き出し/読み込み   Tab --- 送信記録へ   Del --- 送信記録を消す")), 8, 0,
         600);
+    auto* rivals =
+        addCaption(this, qtext(N_("R --- ライバルと対戦   T/U --- 1位/一つ上の順位と対戦")), 8, 0, 600);
     Server = addCaption(this, QString(), 8, 0, 600);
     Notice = addCaption(this, QString(), 8, 0, 600);
     Notice->setWordWrap(true);
@@ -109,7 +112,7 @@ Form6::Form6(Form1* menu) : SubWindow(qtext(N_("オンライン"))), menu_(menu)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 8, 8, 8);
     layout->setSpacing(4);
-    for (QLabel* l : {Label1[0], Label1[1], keys, Server, Notice, Periods}) layout->addWidget(l);
+    for (QLabel* l : {Label1[0], Label1[1], keys, rivals, Server, Notice, Periods}) layout->addWidget(l);
     layout->addWidget(Table, 1);
     layout->addWidget(Mine);
     layout->addWidget(Sent);
@@ -263,6 +266,32 @@ void Form6::watchSelected() {
                          });
 }
 
+void Form6::race(std::optional<TableRival> which) {
+    if (!menu_ || !online_->enabled()) return;
+    const int row = Table->currentRow();
+    if (!which && (row < 0 || row >= static_cast<int>(rows_.size()))) return;
+    Status->setText(qtext(N_("ライバルの記録を取ってきています…")));
+    QPointer<Form6> self(this);
+    // The game is given the run only once the game's library has found it to be that run.
+    auto start = [self](QString file, QString why) {
+        if (!self) return;
+        if (file.isEmpty()) {
+            self->Status->setText(why);
+            return;
+        }
+        self->Status->clear();
+        if (self->menu_) self->menu_->ShellExe(QString(), file);
+    };
+    const QString folder = QDir(cacheFolder()).filePath(QStringLiteral("runs"));
+    if (which) {
+        fetchTableRival(*online_, *which, QString::fromLatin1(kPeriods[period_]), folder, start);
+    } else {
+        online_->fetchReplay(
+            rows_[static_cast<size_t>(row)], folder,
+            [start](bool ok, QString why, QString file) { start(ok ? file : QString(), why); });
+    }
+}
+
 void Form6::askServer() {
     bool ok = false;
     const QString url =
@@ -350,6 +379,9 @@ bool Form6::handleKey(QKeyEvent* event) {
     case Qt::Key_H:
         if (menu_) submit(menu_->recordPath(event->key() == Qt::Key_N ? "NewReplay.rep" : "HiReplay.rep"));
         return true;
+    case Qt::Key_R: race(std::nullopt); return true;
+    case Qt::Key_T: race(TableRival::Top); return true;
+    case Qt::Key_U: race(TableRival::Above); return true;
     case Qt::Key_S: askServer(); return true;
     case Qt::Key_M: askName(); return true;
     case Qt::Key_A: {

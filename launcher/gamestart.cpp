@@ -7,16 +7,28 @@
 
 namespace kestrow {
 
-bool startGame(const QString& appDir, const QString& replay) {
+namespace {
+
+// Only a file the game can open is worth a game window: open it once and let go.
+// (QFile refuses directories, so "dir/" with nothing selected fails here too.)
+bool readable(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly);
+}
+
+} // namespace
+
+QStringList gameArguments(const QString& replay, const QString& rival) {
     QStringList arguments;
-    if (!replay.isEmpty()) {
-        // Only a file the game can open is worth a game window: open it once and let go.
-        // (QFile refuses directories, so "dir/" with nothing selected fails here too.)
-        QFile file(replay);
-        if (!file.open(QIODevice::ReadOnly)) return false;
-        file.close();
-        arguments << replay;
-    }
+    if (!rival.isEmpty()) arguments << QStringLiteral("--rival") << rival;
+    if (!replay.isEmpty()) arguments << replay;
+    return arguments;
+}
+
+bool startGame(const QString& appDir, const QString& replay, const QString& rival) {
+    if (!replay.isEmpty() && !readable(replay)) return false;
+    if (!rival.isEmpty() && !readable(rival)) return false;
+    const QStringList arguments = gameArguments(replay, rival);
     const QString program = QDir(appDir).filePath(kGameProgram);
     const QFileInfo info(program);
     if (!info.isFile() || !info.isExecutable()) return false;

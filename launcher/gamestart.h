@@ -3,16 +3,22 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace kestrow {
 
 // The game's executable name in the application directory.
 inline const QString kGameProgram = QStringLiteral("tolvane");
 
+// The game's arguments: `--rival RIVAL` first when there is a rival (the game reads the
+// option only there), then the replay to play back, if any; each path one argument.
+QStringList gameArguments(const QString& replay, const QString& rival);
+
 // Starts the game in `appDir`: a live game when `replay` is empty, otherwise the
 // playback of that replay file, whose path is handed over as one argument (no shell,
-// no quoting). Returns at once. Returns false, starting nothing, when the replay
-// cannot be opened for reading or the game is missing or not executable.
-bool startGame(const QString& appDir, const QString& replay);
+// no quoting); raced against the run of `rival` when it is not empty. Returns at once.
+// Returns false, starting nothing, when the replay or the rival cannot be opened for
+// reading or the game is missing or not executable.
+bool startGame(const QString& appDir, const QString& replay, const QString& rival = QString());
 
 } // namespace kestrow

@@ -92,6 +92,7 @@ class Online {
     // How long a request may go without a byte, and how long it may take in all
     // (milliseconds); shorter in the tests.
     void setTimeLimits(int idleMs, int totalMs);
+    int totalTimeLimit() const { return totalMs_; }
 
     // Called whenever an outbox entry changed.
     std::function<void()> onOutboxChanged;

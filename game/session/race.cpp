@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "common/cp932.h"
 #include "language/language.h"
 #include "media/dtools.h"
+#include "media/gdi.h"
 #include "media/stools.h"
 #include "presentation/presentation.h"
 
@@ -44,6 +46,22 @@ std::string withText(const std::string& format, const std::string& text) {
     const std::size_t at = format.find("%s");
     if (at == std::string::npos) return format + text;
     return format.substr(0, at) + text + format.substr(at + 2);
+}
+
+// A text as TextOutA takes it: ASCII as it is, anything else in CP932 (as drawText does).
+std::string textBytes(const std::string& utf8) {
+    for (char c : utf8) {
+        if (static_cast<unsigned char>(c) >= 0x80) return common::utf8ToCp932(utf8).value_or(std::string{});
+    }
+    return utf8;
+}
+
+// One line on black in `colour`, as drawText with setTextColors(colour, 0, 0) draws it.
+void drawLine(HDC dc, COLORREF colour, const std::string& bytes, int x, int y) {
+    SetBkMode(dc, OPAQUE);
+    SetBkColor(dc, 0);
+    SetTextColor(dc, colour);
+    TextOutA(dc, x, y, bytes.data(), static_cast<int>(bytes.size()));
 }
 
 } // namespace
@@ -123,7 +141,10 @@ Race::Race(Session& player, RaceLook look) : player_(player), look_(look) {
     layer_.context = this;
 }
 
-Race::~Race() { player_.setUnderShipLayer(nullptr); }
+Race::~Race() {
+    player_.setUnderShipLayer(nullptr);
+    if (font_ != 0) DeleteObject(font_);
+}
 
 bool Race::load(const std::string& rivalPath, std::string* why) { return rival_.load(rivalPath, why); }
 
@@ -163,33 +184,48 @@ void Race::afterFrame() {
         split_.line = p.shownName() + "  " + signedFigure(now) + "  (" + _("前回から") + " " + sign +
                       signedFigure(split_.change) + ")";
         lastSplitGap_ = now;
+        splitBytes_ = textBytes(split_.line);
     }
     if (w.frameSkip == 0 && media::drawing()) drawReadouts();
+}
+
+const std::string& Race::gapText(long long value) {
+    if (!gapShown_.made || gapShown_.value != value) {
+        gapShown_ = {value, true, textBytes(signedFigure(value))};
+    }
+    return gapShown_.bytes;
 }
 
 void Race::drawReadouts() {
     const World& w = player_.world();
     const long index = static_cast<long>(w.frameCounter) - 1;
-    beginText(text_, sheet::kBackBuffer);
-    selectFont(text_, "2", 16, 0, 7, 0, 0, 0);
+    const HDC dc = DTGetDC(sheet::kBackBuffer);
+    if (dc == 0) return;
+    // The font of the game's text passes ("2", 16 pixels, bold), made once: what changes
+    // from frame to frame is the figures, and their bytes are made again only then.
+    if (font_ == 0) {
+        font_ = CreateFontA(16, 0, 0, 0, 700, 0, 0, 0, SHIFTJIS_CHARSET, 0, 0, 0, 0, faceName("2"));
+    }
+    const HFONT old = SelectObject(dc, font_);
     if (w.gameEnded == 0) {
         // The gap at this frame, under the score and the time, on black so that the
         // bullets never hide it.
         const long long now = gap();
-        setTextColors(text_, colourOf(now), 0, 0);
-        drawText(text_, signedFigure(now), 290, 54);
+        drawLine(dc, colourOf(now), gapText(now), 290, 54);
         if (look_.splits && index <= split_.until && !split_.line.empty()) {
-            setTextColors(text_, colourOf(split_.change), 0, 0);
-            drawText(text_, split_.line, 168, 352);
+            drawLine(dc, colourOf(split_.change), splitBytes_, 168, 352);
         }
     } else {
         // Whole games compared: the player's final score against the rival's.
         const long long whole = static_cast<long long>(w.score) - static_cast<long long>(rival_.finalScore());
+        if (!wholeShown_.made || wholeShown_.value != whole) {
+            wholeShown_ = {whole, true, textBytes(withText(_("ライバルとの差: %s"), signedFigure(whole)))};
+        }
         // Bottom left, on black: clear of the results' box and the title's lettering.
-        setTextColors(text_, colourOf(whole), 0, 0);
-        drawText(text_, withText(_("ライバルとの差: %s"), signedFigure(whole)), 12, 456);
+        drawLine(dc, colourOf(whole), wholeShown_.bytes, 12, 456);
     }
-    endText(text_);
+    SelectObject(dc, old);
+    DTReleaseDC(sheet::kBackBuffer, dc);
 }
 
 } // namespace tolvane

@@ -94,6 +94,13 @@ class Race {
   private:
     static void drawGhost(const void* self);
     void drawReadouts();
+    // The readouts as TextOutA takes them (CP932 bytes), made again only when they change.
+    struct Shown {
+        long long value = 0;
+        bool made = false;
+        std::string bytes;
+    };
+    const std::string& gapText(long long value);
 
     Session& player_;
     RaceLook look_;
@@ -104,7 +111,9 @@ class Race {
     std::size_t nextPoint_ = 0;
     long long lastSplitGap_ = 0;
     Split split_;
-    TextPass text_{};
+    HFONT font_ = 0; // the readouts' font, made at the first readout drawn and kept
+    Shown gapShown_, wholeShown_;
+    std::string splitBytes_;
 };
 
 // How many frames a split stays.

@@ -38,7 +38,7 @@ class MenuTest : public LauncherTest {
 
 TEST_F(MenuTest, WindowAndCaptionsLookAsDesigned) {
     EXPECT_EQ(menu_->windowTitle(), QStringLiteral("Velmora Kestrow"));
-    EXPECT_EQ(menu_->size(), QSize(270, 398));
+    EXPECT_EQ(menu_->size(), QSize(270, 422));
     EXPECT_EQ(menu_->minimumSize(), menu_->maximumSize()); // not resizable
 
     const struct {
@@ -49,7 +49,7 @@ TEST_F(MenuTest, WindowAndCaptionsLookAsDesigned) {
         {240, "H key --- 一番すごい前世の一生"}, {256, "N key --- 一つ前の前世の一生"},
         {272, "R key --- さまざまな一生"},       {296, "ESC   --- ばいばい"},
         {320, "L key --- 記録の一覧"},           {344, "O key --- 設定"},
-        {368, "W key --- オンライン"},
+        {368, "W key --- オンライン"},           {392, "G key --- 一番すごい前世と競う"},
     };
     for (size_t i = 0; i < std::size(expected); ++i) {
         expectCaption(menu_->Label1[i], expected[i].top, expected[i].text);
@@ -59,7 +59,7 @@ TEST_F(MenuTest, WindowAndCaptionsLookAsDesigned) {
 
 TEST_F(MenuTest, GroundLineAndTitleArea) {
     const QImage shot = menu_->grab().toImage();
-    ASSERT_EQ(shot.size(), QSize(270, 398));
+    ASSERT_EQ(shot.size(), QSize(270, 422));
     EXPECT_EQ(shot.pixelColor(267, 230), QColor(0, 0, 64));      // ground beside the captions
     EXPECT_EQ(shot.pixelColor(135, 180), QColor(192, 192, 255)); // the line under the picture
     EXPECT_EQ(shot.pixelColor(135, 182), QColor(0, 0, 64));
@@ -77,19 +77,22 @@ TEST_F(MenuTest, GroundLineAndTitleArea) {
     }
 }
 
-// Enter starts a live game; N, B and H play the last and the best game's replays.
+// Enter starts a live game; N, B and H play the last and the best game's replays; G
+// races a new game against the best.
 TEST_F(MenuTest, StartKeysStartTheGameWithTheRightCommandLine) {
     writeFile(QStringLiteral("NewReplay.rep"), QByteArray(9, '\0'));
     writeFile(QStringLiteral("HiReplay.rep"), QByteArray(9, '\0'));
     const struct {
         Qt::Key key;
         QString replay; // empty: a live game, no argument at all
+        bool rival = false;
     } cases[] = {
         {Qt::Key_Return, {}},
         {Qt::Key_Enter, {}},
         {Qt::Key_N, QStringLiteral("NewReplay.rep")},
         {Qt::Key_B, QStringLiteral("NewReplay.rep")},
         {Qt::Key_H, QStringLiteral("HiReplay.rep")},
+        {Qt::Key_G, QStringLiteral("HiReplay.rep"), true},
     };
     size_t started = 0;
     for (const auto& c : cases) {
@@ -97,7 +100,8 @@ TEST_F(MenuTest, StartKeysStartTheGameWithTheRightCommandLine) {
         const BoxSeen box = catchMessageBox([&] { press(c.key); });
         EXPECT_FALSE(box.shown);
         ASSERT_TRUE(waitForRuns(++started));
-        const QStringList expected = c.replay.isEmpty() ? QStringList{} : QStringList{appFile(c.replay)};
+        QStringList expected = c.replay.isEmpty() ? QStringList{} : QStringList{appFile(c.replay)};
+        if (c.rival) expected.prepend(QStringLiteral("--rival"));
         int matching = 0;
         for (const QStringList& run : runs()) matching += run == expected ? 1 : 0;
         EXPECT_GE(matching, 1);
@@ -117,6 +121,7 @@ TEST_F(MenuTest, MissingFilesShowTheBoxAndStartNothing) {
         {"no last game", Qt::Key_N, [](MenuTest&) {}},
         {"no last game (B)", Qt::Key_B, [](MenuTest&) {}},
         {"no best game", Qt::Key_H, [](MenuTest&) {}},
+        {"no best game to race", Qt::Key_G, [](MenuTest&) {}},
         {"replay is a folder", Qt::Key_H,
          [](MenuTest& t) { QDir().mkdir(t.appFile(QStringLiteral("HiReplay.rep"))); }},
         {"game not executable", Qt::Key_Return, [](MenuTest& t) { t.makeGameNotExecutable(); }},

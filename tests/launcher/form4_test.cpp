@@ -245,29 +245,32 @@ TEST_F(ListTest, EnterAndDoubleClickPlayTheSelectedReplay) {
     ASSERT_TRUE(waitSettled(list));
     list->Table->sortByColumn(ReplayList::Score, Qt::DescendingOrder); // zero, wander, odd, short
 
+    enum How { Enter, DoubleClick, Rival };
     const struct {
         const char* what;
         int row;
-        bool doubleClick;
+        How how;
         QString plays; // empty: nothing may start
     } cases[] = {
-        {"best score, Enter", 0, false, QStringLiteral("zero.rep")},
-        {"third, Enter", 2, false, odd},
-        {"second, double-click", 1, true, QStringLiteral("wander.rep")},
-        {"unusable, Enter", 3, false, {}},
-        {"unusable, double-click", 3, true, {}},
+        {"best score, Enter", 0, Enter, QStringLiteral("zero.rep")},
+        {"third, Enter", 2, Enter, odd},
+        {"second, double-click", 1, DoubleClick, QStringLiteral("wander.rep")},
+        {"second, R: a new game against it", 1, Rival, QStringLiteral("wander.rep")},
+        {"unusable, Enter", 3, Enter, {}},
+        {"unusable, double-click", 3, DoubleClick, {}},
+        {"unusable, R", 3, Rival, {}},
     };
     size_t started = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         list->Table->selectRow(c.row);
-        if (c.doubleClick) {
+        if (c.how == DoubleClick) {
             const QRect cell = list->Table->visualRect(list->sorted()->index(c.row, ReplayList::Score));
             // A view takes a double-click on the item that the press before it went to.
             QTest::mouseClick(list->Table->viewport(), Qt::LeftButton, {}, cell.center());
             QTest::mouseDClick(list->Table->viewport(), Qt::LeftButton, {}, cell.center());
         } else {
-            QTest::keyClick(list->Table, Qt::Key_Return);
+            QTest::keyClick(list->Table, c.how == Rival ? Qt::Key_R : Qt::Key_Return);
         }
         if (c.plays.isEmpty()) {
             QTest::qWait(200);
@@ -276,9 +279,11 @@ TEST_F(ListTest, EnterAndDoubleClickPlayTheSelectedReplay) {
         }
         ASSERT_TRUE(waitForRuns(++started));
         const std::vector<QStringList> seen = runs();
-        EXPECT_EQ(std::count(seen.begin(), seen.end(), QStringList{appFile(c.plays)}), 1);
+        const QStringList expected =
+            c.how == Rival ? QStringList{"--rival", appFile(c.plays)} : QStringList{appFile(c.plays)};
+        EXPECT_EQ(std::count(seen.begin(), seen.end(), expected), 1);
     }
-    EXPECT_EQ(runs().size(), 3u);
+    EXPECT_EQ(runs().size(), 4u);
     EXPECT_TRUE(list->isVisible()); // stays open for the next one
 }
 
@@ -460,7 +465,7 @@ TEST_F(ListTest, LAndTabOpenItAndEscClosesIt) {
     EXPECT_TRUE(menu_->form4()->isVisible());
     EXPECT_TRUE(picker->isVisible()) << "the picker stays";
     EXPECT_TRUE(menu_->isVisible());
-    EXPECT_EQ(menu_->size(), QSize(270, 398));
+    EXPECT_EQ(menu_->size(), QSize(270, 422));
 }
 
 } // namespace

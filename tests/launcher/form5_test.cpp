@@ -113,6 +113,44 @@ TEST_F(SettingsWindowTest, OkWritesOnlyWhatChangedAndKeepsTheRestOfTheFile) {
     EXPECT_NE(fileText().find("# mine\n"), std::string::npos);
 }
 
+// The three [rival] settings: the arrows walk the choices, OK writes them for the game.
+TEST_F(SettingsWindowTest, TheRivalSettingsAreShownAndWritten) {
+    open();
+    const QString rival = QStringLiteral("新たな人生のライバル");
+    const QString ghost = QStringLiteral("ゴーストの濃さ");
+    const QString splits = QStringLiteral("区間ごとの差");
+    EXPECT_EQ(valueOf(rival), QStringLiteral("なし"));
+    EXPECT_EQ(valueOf(ghost), QStringLiteral("45 %"));
+    EXPECT_EQ(valueOf(splits), QStringLiteral("はい"));
+    const struct {
+        const QString& row;
+        Qt::Key key;
+        const char* shows;
+    } steps[] = {
+        {rival, Qt::Key_Right, "自分の最高の一生"},
+        {rival, Qt::Key_Right, "オンラインで一つ上の順位"},
+        {rival, Qt::Key_Right, "オンラインの1位"},
+        {rival, Qt::Key_Right, "なし"},
+        {rival, Qt::Key_Left, "オンラインの1位"},
+        {rival, Qt::Key_Left, "オンラインで一つ上の順位"},
+        {ghost, Qt::Key_Left, "40 %"},
+        {splits, Qt::Key_Right, "いいえ"},
+    };
+    for (const auto& s : steps) {
+        select(s.row);
+        press(s.key);
+        EXPECT_EQ(valueOf(s.row), QString::fromUtf8(s.shows)) << s.row.toStdString();
+    }
+    select(QStringLiteral("OK"));
+    press(Qt::Key_Return);
+    const settings::Settings saved = settings::load(file_, nullptr);
+    EXPECT_EQ(saved.rival, settings::RivalChoice::Above);
+    EXPECT_EQ(saved.ghost, 40);
+    EXPECT_FALSE(saved.splits);
+    EXPECT_NE(fileText().find("[rival]\ndefault = above\nghost = 40\nsplits = false\n"), std::string::npos)
+        << fileText();
+}
+
 TEST_F(SettingsWindowTest, ASaveThatFailsSaysSoAndKeepsTheWindow) {
     // The settings "file" is a folder: nothing can be written there.
     std::filesystem::create_directories(file_);

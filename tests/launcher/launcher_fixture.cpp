@@ -114,6 +114,13 @@ bool LauncherTest::gameFinished(size_t count) const {
     return QDir(runsDir_).entryList({QStringLiteral("*.done")}, QDir::Files).size() >= qsizetype(count);
 }
 
+void LauncherTest::forgetRuns() const {
+    const QDir dir(runsDir_);
+    for (const QString& name :
+         dir.entryList({QStringLiteral("*.args"), QStringLiteral("*.done")}, QDir::Files))
+        QFile::remove(dir.filePath(name));
+}
+
 void LauncherTest::releaseGames() const {
     QFile release(QDir(runsDir_).filePath(QStringLiteral("release")));
     if (release.open(QIODevice::WriteOnly)) release.close();

@@ -60,6 +60,8 @@ class LauncherTest : public ::testing::Test {
     // From now on a started stand-in stays running until releaseGames().
     void holdGames() const;
     bool gameFinished(size_t count) const;
+    // Forgets the starts written down so far (their games have ended).
+    void forgetRuns() const;
 
     QTemporaryDir base_;
     QString appDir_;

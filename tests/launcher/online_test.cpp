@@ -23,7 +23,10 @@
 #include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
+#include <QUrlQuery>
 #include <functional>
+#include <map>
 #include <set>
 
 namespace kestrow::test {
@@ -246,6 +249,36 @@ std::set<QString> filesUnder(const QString& dir) {
     while (it.hasNext()) out.insert(QDir(dir).relativeFilePath(it.next()));
     return out;
 }
+
+// A table of three: zero.rep's run first, boost.rep's second, the player's own third;
+// each run's replay is the golden file of that name, unless `replays` says otherwise.
+struct ThreeRuns {
+    RunVerdict zero = verdictOf(golden("zero.rep"));
+    RunVerdict boost = verdictOf(golden("boost.rep"));
+    QString mine = QString(64, u'a');
+    std::map<QString, QByteArray> replays{{zero.id, golden("zero.rep")}, {boost.id, golden("boost.rep")}};
+
+    LyingServer::Reply answer(const QString& player, const QByteArray& path) const {
+        const QUrl url(QString::fromLatin1(path));
+        if (url.path().startsWith("/api/v1/players/")) {
+            const QJsonObject best{{"all", runJson(mine, player, boost.figures, "Kiri", 3)}};
+            return {200, text({{"player", player}, {"name", "Kiri"}, {"best", best}})};
+        }
+        if (url.path() == "/api/v1/table") {
+            const qint64 offset = QUrlQuery(url).queryItemValue("offset").toLongLong();
+            const QJsonObject rows[] = {runJson(zero.id, QString(64, u'1'), zero.figures, "Ame", 1),
+                                        runJson(boost.id, QString(64, u'2'), boost.figures, "Sora", 2),
+                                        runJson(mine, player, boost.figures, "Kiri", 3)};
+            QJsonArray entries;
+            if (offset >= 0 && offset < 3) entries.append(rows[offset]);
+            return {200, text({{"period", "all"}, {"total", 3}, {"offset", offset}, {"entries", entries}})};
+        }
+        for (const auto& [id, bytes] : replays) {
+            if (url.path() == "/api/v1/runs/" + id + "/replay") return {200, bytes};
+        }
+        return {};
+    }
+};
 
 // The menu on a lying server, with its own settings, key, outbox and cache.
 class LyingServerTest : public LauncherTest {
@@ -514,6 +547,134 @@ TEST_F(LyingServerTest, APlainServerOfAnotherMachineIsNamedOnce) {
     window = openWindow();
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(window->Notice->isHidden()) << "said once";
+}
+
+// Enter starts a new game with the rival [rival] default names: none, the best replay
+// while there is one, the run above the player's or the #1 once downloaded and found to
+// be that run; without a server, with none that answers or with a replay that is not
+// the run, the game starts without a rival and the menu says why.
+TEST_F(LyingServerTest, ANewGameTakesTheRivalTheSettingsName) {
+    ThreeRuns table;
+    QTcpServer closed;
+    closed.listen(QHostAddress::LocalHost, 0);
+    const QString down = QStringLiteral("http://127.0.0.1:%1").arg(closed.serverPort());
+    closed.close();
+    const QString cache = base_.filePath("XDG_CACHE_HOME/tolvane/runs/");
+    const QString best = menu_->recordPath("HiReplay.rep");
+    enum Server { Answers, NotTheRun, Endless, Down, NoServer };
+    const struct {
+        const char* what;
+        const char* choice;
+        bool hasBest;
+        Server server;
+        QString rival; // empty: no rival
+        const char* says;
+    } cases[] = {
+        {"none", "none", true, Answers, {}, nullptr},
+        {"best", "best", true, Answers, best, nullptr},
+        {"best, never played", "best", false, Answers, {}, nullptr},
+        {"above", "above", true, Answers, cache + table.boost.id + ".rep", nullptr},
+        {"top", "top", false, Answers, cache + table.zero.id + ".rep", nullptr},
+        {"top, not the run", "top", true, NotTheRun, {}, "この記録ではありません"},
+        {"above, an answer without end", "above", true, Endless, {}, "2 秒"},
+        {"above, server down", "above", true, Down, {}, "ライバルなしで始めます"},
+        {"top, no server", "top", true, NoServer, {}, "サーバーが設定されていません"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QDir(cache).removeRecursively();
+        QFile::remove(best);
+        if (c.hasBest) {
+            QDir().mkpath(QFileInfo(best).absolutePath());
+            QFile f(best);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(golden("wander.rep"));
+        }
+        const QString server = c.server == Down ? down : c.server == NoServer ? QString() : server_.url();
+        std::string why;
+        ASSERT_TRUE(settings::save(
+            settings::settingsFile(),
+            {{"online", "server", server.toStdString()}, {"rival", "default", c.choice}}, &why))
+            << why;
+        server_.answer = [&](const QByteArray&, const QByteArray& path, const QByteArray&) {
+            if (c.server == Endless) return LyingServer::Reply{200, {}, LyingServer::Endless};
+            ThreeRuns lying = table;
+            if (c.server == NotTheRun) lying.replays[table.zero.id] = golden("hunter.rep");
+            return lying.answer(player_, path);
+        };
+        const qsizetype asked = server_.requests.size();
+        QElapsedTimer clock;
+        clock.start();
+        QTest::keyClick(menu_.get(), Qt::Key_Return);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return runs().size() == 1; }, 10000));
+        EXPECT_LT(clock.elapsed(), 5000) << "within the time limit of 2 s, and a little";
+        const QStringList expected = c.rival.isEmpty() ? QStringList{} : QStringList{"--rival", c.rival};
+        EXPECT_EQ(runs(), std::vector<QStringList>{expected});
+        releaseGames();
+        forgetRuns();
+        if (c.says) {
+            EXPECT_FALSE(menu_->Said->isHidden());
+            EXPECT_TRUE(menu_->Said->text().contains(QString::fromUtf8(c.says)))
+                << menu_->Said->text().toStdString();
+        } else {
+            EXPECT_TRUE(menu_->Said->isHidden()) << menu_->Said->text().toStdString();
+        }
+        if (c.server == NoServer || QString(c.choice) == "none" || QString(c.choice) == "best") {
+            EXPECT_EQ(server_.requests.size(), asked) << "nothing sent";
+        }
+        if (c.rival.startsWith(cache)) {
+            EXPECT_EQ(readAll(c.rival), table.replays.at(QFileInfo(c.rival).baseName()))
+                << "the run as it is";
+        }
+    }
+    EXPECT_TRUE(QDir(cache).entryList(QDir::Files).isEmpty()) << "a replay that is not the run is not kept";
+    QFile::remove(best); // the test's own, not the menu's
+}
+
+// In the online window R races the selected row, T the #1 and U the run above the
+// player's; a run whose replay is not that run starts no game.
+TEST_F(LyingServerTest, TheOnlineWindowRacesARunOnlyAsTheRunItIs) {
+    ThreeRuns table;
+    table.replays[table.boost.id] = golden("zero.rep"); // the second's replay is the first's
+    server_.answer = [&](const QByteArray&, const QByteArray& path, const QByteArray&) {
+        return table.answer(player_, path);
+    };
+    Form6* window = openWindow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->Table->rowCount() == 1; }, 10000));
+    const QString zeroFile = base_.filePath("XDG_CACHE_HOME/tolvane/runs/" + table.zero.id + ".rep");
+    const struct {
+        const char* what;
+        Qt::Key key;
+        QString rival; // empty: no game
+    } cases[] = {
+        {"R on the #1", Qt::Key_R, zeroFile},
+        {"T", Qt::Key_T, zeroFile},
+        {"U: the run above is not its replay", Qt::Key_U, {}},
+    };
+    size_t started = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        window->Status->clear();
+        window->Table->selectRow(0);
+        QTest::keyClick(window->Table, c.key);
+        if (c.rival.isEmpty()) {
+            ASSERT_TRUE(QTest::qWaitFor(
+                [&] { return window->Status->text().contains("この記録ではありません"); }, 10000))
+                << window->Status->text().toStdString();
+            QTest::qWait(200);
+            EXPECT_EQ(runs().size(), started);
+            continue;
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return runs().size() == started + 1; }, 10000))
+            << window->Status->text().toStdString();
+        ++started;
+        const std::vector<QStringList> seen = runs();
+        EXPECT_EQ(std::count(seen.begin(), seen.end(), (QStringList{"--rival", c.rival})),
+                  qsizetype(started));
+    }
+    EXPECT_EQ(cachedRuns(), QStringList{table.zero.id + ".rep"});
+    releaseGames();
+    forgetRuns(); // the stand-in's notes are the test's own
 }
 
 } // namespace
