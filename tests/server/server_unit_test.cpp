@@ -671,6 +671,19 @@ TEST_P(StoreTest, ABatchIsRunsStoredOneAfterAnother) {
     ASSERT_EQ(table.total, 2);
     EXPECT_EQ(table.entries[0].id, lead.id);
     EXPECT_EQ(table.entries[1].id, honest.id);
+
+    // A run another server stored between the look and the write is found in the index.
+    const NewRun theirs = playedRun(keyOf("fay"), "Fay", testsupport::humanGame(7), t + 4);
+    const NewRun copyOfTheirs =
+        playedRun(keyOf("gus"), "Gus", testsupport::cheats(theirs.replay)[0].bytes, t + 5);
+    const ReadyRun looked = store_->ready(copyOfTheirs);
+    std::unique_ptr<Store> other = std::make_unique<Store>(openDatabase(
+        GetParam() == "sqlite" ? (dir_ / "runs.sqlite").string() : std::getenv("TOLVANE_TEST_POSTGRES")));
+    ASSERT_EQ(other->submit(theirs).outcome, Outcome::Created);
+    const Submitted late = store_->store({looked}).at(0);
+    ASSERT_EQ(late.outcome, Outcome::Created);
+    ASSERT_TRUE(late.run->branchOf);
+    EXPECT_EQ(late.run->branchOf->id, theirs.id);
 }
 
 TEST_P(StoreTest, CopiesAreBranchesOffTheTable) {
