@@ -246,34 +246,6 @@ int render(const std::string& file, const std::string& rival, const std::set<lon
     return 0;
 }
 
-// A span of frames in which A lost against B: frames from..to-1.
-struct Loss {
-    long from, to;
-    long long by;
-};
-
-// The `count` spans of `span` frames that do not overlap in which the gap (after each
-// frame; 0 before the first) fell most, largest first; only spans in which it fell.
-std::vector<Loss> worstSpans(const std::vector<long long>& gap, long span, int count) {
-    const long n = static_cast<long>(gap.size());
-    auto before = [&](long f) { return f <= 0 ? 0 : gap[f - 1]; };
-    std::vector<Loss> all;
-    for (long from = 0; from + span <= std::max(n, span); ++from) {
-        const long to = std::min(n, from + span);
-        all.push_back({from, to, before(from) - before(to)});
-        if (to == n) break;
-    }
-    std::stable_sort(all.begin(), all.end(), [](const Loss& x, const Loss& y) { return x.by > y.by; });
-    std::vector<Loss> out;
-    for (const Loss& l : all) {
-        if (static_cast<int>(out.size()) == count || l.by <= 0) break;
-        bool apart = true;
-        for (const Loss& o : out) apart = apart && (l.to <= o.from || l.from >= o.to);
-        if (apart) out.push_back(l);
-    }
-    return out;
-}
-
 std::string lineOf(long frame, const World& a, const World& b) {
     return "\"frame\": " + std::to_string(frame) + ", \"a\": " + std::to_string(a.score) +
            ", \"b\": " + std::to_string(b.score) +

@@ -26,15 +26,6 @@ struct PlayedGame {
 // that does not end within the replay's frames.
 bool playHeadless(std::string_view bytes, PlayedGame& out, std::string* why);
 
-// A span of frames in which A lost against B: frames from..to-1, by how much.
-struct Loss {
-    long from, to;
-    long long by;
-};
-// The `count` spans of `span` frames that do not overlap in which the gap (after each
-// frame; 0 before the first) fell most, largest first; only spans in which it fell.
-std::vector<Loss> worstSpans(const std::vector<long long>& gap, long span, int count);
-
 // A against B as one JSON object: "every" (60), "a" and "b" (the scores after frames 0,
 // 60, 120, ... up to the later end), "splits" (A's stage starts and boss entries while it
 // ran: {"frame", "split", "a", "b", "diff"}), "lost" (the three 10-second spans in which

@@ -95,6 +95,26 @@ std::vector<SplitPoint> splitPoints(const World& w) {
     return out;
 }
 
+std::vector<Loss> worstSpans(const std::vector<long long>& gap, long span, int count) {
+    const long n = static_cast<long>(gap.size());
+    auto before = [&](long f) { return f <= 0 ? 0 : gap[f - 1]; };
+    std::vector<Loss> all;
+    for (long from = 0; from + span <= std::max(n, span); ++from) {
+        const long to = std::min(n, from + span);
+        all.push_back({from, to, before(from) - before(to)});
+        if (to == n) break;
+    }
+    std::stable_sort(all.begin(), all.end(), [](const Loss& x, const Loss& y) { return x.by > y.by; });
+    std::vector<Loss> out;
+    for (const Loss& l : all) {
+        if (static_cast<int>(out.size()) == count || l.by <= 0) break;
+        bool apart = true;
+        for (const Loss& o : out) apart = apart && (l.to <= o.from || l.from >= o.to);
+        if (apart) out.push_back(l);
+    }
+    return out;
+}
+
 std::string signedFigure(long long value) {
     if (value == 0) return "\u00B10";
     std::string digits = std::to_string(std::llabs(value));

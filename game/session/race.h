@@ -33,6 +33,15 @@ std::vector<SplitPoint> splitPoints(const World& w);
 // A score difference as the window writes it: "+12,345", "−12,345" (U+2212), "±0".
 std::string signedFigure(long long value);
 
+// A span of frames in which one game lost against another: frames from..to-1, by how much.
+struct Loss {
+    long from, to;
+    long long by;
+};
+// The `count` spans of `span` frames that do not overlap in which the gap (after each
+// frame; 0 before the first) fell most, largest first; only spans in which it fell.
+std::vector<Loss> worstSpans(const std::vector<long long>& gap, long span, int count);
+
 // A game played back headless beside another: its frames run with the drawing and the
 // sound off (not even logged), so that it neither shows nor sounds nor disturbs the
 // other game's picture. It stops at its own end.

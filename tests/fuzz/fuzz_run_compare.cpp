@@ -21,12 +21,13 @@
 
 namespace {
 
-void checkSpans(const std::vector<long long>& gap, long span, int count, const std::vector<web::Loss>& lost) {
+void checkSpans(const std::vector<long long>& gap, long span, int count,
+                const std::vector<tolvane::Loss>& lost) {
     const long n = static_cast<long>(gap.size());
     auto before = [&](long f) { return f <= 0 ? 0 : gap[f - 1]; };
     check(static_cast<int>(lost.size()) <= count);
     for (std::size_t i = 0; i < lost.size(); ++i) {
-        const web::Loss& l = lost[i];
+        const tolvane::Loss& l = lost[i];
         check(l.from >= 0 && l.from < l.to && l.to <= std::max(n, 1L) && l.to - l.from <= span);
         check(l.by > 0 && l.by == before(l.from) - before(l.to));
         if (i > 0) check(lost[i - 1].by >= l.by);
@@ -37,7 +38,7 @@ void checkSpans(const std::vector<long long>& gap, long span, int count, const s
     for (long from = 0; from + span <= std::max(n, span); ++from) {
         const long to = std::min(n, from + span);
         bool apart = true;
-        for (const web::Loss& l : lost) apart = apart && (to <= l.from || from >= l.to);
+        for (const tolvane::Loss& l : lost) apart = apart && (to <= l.from || from >= l.to);
         if (apart) check(before(from) - before(to) <= least);
         if (to == n) break;
     }
@@ -65,7 +66,7 @@ void compareRuns(std::string_view a, std::string_view b) {
     std::vector<long long> gap(frames);
     for (long f = 0; f < frames; ++f)
         gap[f] = static_cast<long long>(ga.score[std::min(f, ga.end)]) - gb.score[std::min(f, gb.end)];
-    std::vector<web::Loss> lost;
+    std::vector<tolvane::Loss> lost;
     for (const auto& l : c["lost"]) lost.push_back({l["from"], l["to"], l["by"]});
     checkSpans(gap, 600, 3, lost);
 }
@@ -94,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                            static_cast<unsigned char>(rest[i + 1]) << 8);
             gap.push_back(g);
         }
-        checkSpans(gap, span, count, web::worstSpans(gap, span, count));
+        checkSpans(gap, span, count, tolvane::worstSpans(gap, span, count));
     }
     return 0;
 }
