@@ -673,9 +673,10 @@ TEST_P(StoreTest, ABatchIsRunsStoredOneAfterAnother) {
     EXPECT_EQ(table.entries[1].id, honest.id);
 
     // A run another server stored between the look and the write is found in the index.
-    const NewRun theirs = playedRun(keyOf("fay"), "Fay", testsupport::humanGame(7), t + 4);
+    const NewRun theirs =
+        playedRun(keyOf("fay"), "Fay", readFile(fs::path(TOLVANE_TEST_DATA) / "hunter.rep"), t + 4);
     const NewRun copyOfTheirs =
-        playedRun(keyOf("gus"), "Gus", testsupport::cheats(theirs.replay)[0].bytes, t + 5);
+        playedRun(keyOf("gus"), "Gus", testsupport::cheats(theirs.replay)[1].bytes, t + 5);
     const ReadyRun looked = store_->ready(copyOfTheirs);
     std::unique_ptr<Store> other = std::make_unique<Store>(openDatabase(
         GetParam() == "sqlite" ? (dir_ / "runs.sqlite").string() : std::getenv("TOLVANE_TEST_POSTGRES")));
