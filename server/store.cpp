@@ -1,8 +1,6 @@
 // The runs and the players in SQL that SQLite and PostgreSQL both accept.
 #include "server/store.h"
 
-#include <algorithm>
-#include <functional>
 #include <limits>
 #include <map>
 
@@ -79,52 +77,11 @@ ReadyRun Store::ready(NewRun n) {
     return r;
 }
 
-// The candidates among the runs stored since `r.seen`, as index::candidates finds them
-// (most keys shared first, then the earliest), from the keys kept of the runs written
-// here; from the index when one of those runs was written by another server, or too
-// long ago to be kept.
-std::vector<std::int64_t> Store::candidatesSince(SqlConnection& c, const ReadyRun& r,
-                                                 const std::vector<Written>& thisWrite) {
-    const SqlRows newer = c.query("SELECT seq FROM runs WHERE seq > $1", {r.seen});
-    std::vector<std::pair<long, std::int64_t>> shared; // (keys shared, seq)
-    {
-        std::lock_guard lock(writtenMutex_);
-        for (const SqlRow& row : newer) {
-            const std::int64_t seq = row.integer(0);
-            const Written* w = nullptr;
-            for (const Written& t : thisWrite)
-                if (t.seq == seq) w = &t;
-            if (!w) {
-                auto it = std::lower_bound(written_.begin(), written_.end(), seq,
-                                           [](const Written& a, std::int64_t s) { return a.seq < s; });
-                if (it == written_.end() || it->seq != seq)
-                    return index::candidates(c, r.keys, r.seen, std::numeric_limits<std::int64_t>::max(),
-                                             index::kCandidates);
-                w = &*it;
-            }
-            long n = 0;
-            for (std::int64_t k : r.keys) n += std::binary_search(w->keys.begin(), w->keys.end(), k);
-            if (n > 0) shared.emplace_back(n, seq);
-        }
-    }
-    std::sort(shared.begin(), shared.end(), [](const auto& a, const auto& b) {
-        return a.first > b.first || (a.first == b.first && a.second < b.second);
-    });
-    std::vector<std::int64_t> out;
-    for (const auto& [n, seq] : shared) {
-        if (out.size() == static_cast<std::size_t>(index::kCandidates)) break;
-        out.push_back(seq);
-    }
-    return out;
-}
-
 namespace {
 
-// One run's part of a write: its outcome, and the seq it was stored with. Every refusal
-// comes before the run's first write, so that the runs beside it are kept.
-Outcome storeOne(SqlConnection& c, ReadyRun& r,
-                 const std::function<std::vector<std::int64_t>(const ReadyRun&)>& candidatesSince,
-                 std::int64_t* storedSeq) {
+// One run's part of a write: its outcome, and what it wrote if it was stored. Every
+// refusal comes before the run's first write, so that the runs beside it are kept.
+Outcome storeOne(SqlConnection& c, ReadyRun& r) {
     const NewRun& n = r.run;
     SqlRows owner = c.query("SELECT key FROM players WHERE name_fold = $1", {n.nameFold});
     if (!owner.empty() && owner[0].text(0) != n.player) return Outcome::NameTaken;
@@ -146,7 +103,10 @@ Outcome storeOne(SqlConnection& c, ReadyRun& r,
     if (!r.keys.empty()) {
         const std::int64_t newest = c.query("SELECT COALESCE(MAX(seq), 0) FROM runs").at(0).integer(0);
         if (newest > r.seen) {
-            index::confirm(c, *n.play, candidatesSince(r), r.branch, r.branchShared, r.branchSeq);
+            index::confirm(c, *n.play,
+                           index::candidates(c, r.keys, r.seen, std::numeric_limits<std::int64_t>::max(),
+                                             index::kCandidates),
+                           r.branch, r.branchShared, r.branchSeq);
             r.seen = newest;
         }
     }
@@ -164,7 +124,6 @@ Outcome storeOne(SqlConnection& c, ReadyRun& r,
     if (inserted.empty()) throw SqlRetry("the same run was stored meanwhile");
     c.query("INSERT INTO replays (id, bytes) VALUES ($1, $2)", {n.id, SqlValue::bytes(n.replay)});
     const std::int64_t seq = inserted[0].integer(0);
-    *storedSeq = seq;
     index::writeKeys(c, seq, r.keys);
     if (r.branch) index::writeBranch(c, seq, r.branch);
     return Outcome::Created;
@@ -174,34 +133,14 @@ Outcome storeOne(SqlConnection& c, ReadyRun& r,
 
 std::vector<Submitted> Store::store(const std::vector<ReadyRun>& runs) {
     std::vector<Submitted> out;
-    std::vector<Written> thisWrite;
     pool_.write([&](SqlConnection& c) {
         // Tried again from the look before the write: what an attempt that was rolled back
         // found among its own runs is gone with them.
         std::vector<ReadyRun> attempt = runs;
         out.clear();
-        thisWrite.clear();
-        auto since = [&](const ReadyRun& r) { return candidatesSince(c, r, thisWrite); };
-        for (ReadyRun& r : attempt) {
-            std::int64_t seq = 0;
-            out.push_back({storeOne(c, r, since, &seq), std::nullopt});
-            if (seq == 0) continue;
-            Written w{seq, r.keys};
-            std::sort(w.keys.begin(), w.keys.end());
-            thisWrite.push_back(std::move(w));
-        }
+        for (ReadyRun& r : attempt) out.push_back({storeOne(c, r), std::nullopt});
         return true;
     });
-    {
-        std::lock_guard lock(writtenMutex_);
-        for (Written& w : thisWrite) {
-            // In the order of seqs, which a write of another thread may have passed.
-            auto at = std::lower_bound(written_.begin(), written_.end(), w.seq,
-                                       [](const Written& a, std::int64_t s) { return a.seq < s; });
-            written_.insert(at, std::move(w));
-        }
-        while (written_.size() > kWrittenKept) written_.pop_front();
-    }
     pool_.read([&](SqlConnection& c) {
         for (std::size_t i = 0; i < runs.size(); ++i) {
             if (out[i].outcome != Outcome::Created && out[i].outcome != Outcome::AlreadyYours) continue;

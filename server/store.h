@@ -2,9 +2,6 @@
 // asks is one function here; the SQL below is written once for both databases.
 #pragma once
 
-#include <deque>
-#include <mutex>
-
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -136,20 +133,8 @@ class Store {
     // Fills r.rank from the ranking of the runs since `since` (none when r is outside it).
     void rankOf(Run& r, std::int64_t since);
 
-    // The index keys of the runs this store wrote last, by seq: the look inside a write
-    // at the runs stored since the look before it finds them here, not in the index.
-    struct Written {
-        std::int64_t seq;
-        std::vector<std::int64_t> keys; // sorted
-    };
-    std::vector<std::int64_t> candidatesSince(SqlConnection& c, const ReadyRun& r,
-                                              const std::vector<Written>& thisWrite);
-
     SqlPool pool_;
     Ranking ranking_;
-    std::mutex writtenMutex_;
-    std::deque<Written> written_; // oldest first, at most kWrittenKept
-    static constexpr std::size_t kWrittenKept = 4096;
 };
 
 } // namespace tolvane::server
