@@ -19,25 +19,13 @@ constexpr long kEvery = 60;
 constexpr long kLostSpan = 600; // 10 s
 constexpr int kLostCount = 3;
 
-// A game played beside the one on show: nothing drawn, heard or logged.
-struct Unseen {
-    Unseen() {
-        media::setUnseen(true);
-        media::silenceSound(true);
-    }
-    ~Unseen() {
-        media::silenceSound(false);
-        media::setUnseen(false);
-    }
-};
-
 long long scoreAt(const PlayedGame& g, long f) { return g.score[std::min(f, g.end)]; }
 
 } // namespace
 
 bool playHeadless(std::string_view bytes, PlayedGame& out, std::string* why) {
     out = {};
-    Unseen unseen;
+    UnseenFrames unseen;
     Session game;
     if (!loadReplayBytes(game.world(), bytes, why)) return false;
     game.preparePlayback();

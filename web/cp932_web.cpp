@@ -22,24 +22,6 @@ const web::assets::CodePair* find(const web::assets::CodePair* first, std::size_
     return at != last && (byCode ? at->code : at->point) == key ? at : nullptr;
 }
 
-void appendUtf8(std::string& s, std::uint32_t cp) {
-    if (cp < 0x80) {
-        s += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        s += static_cast<char>(0xC0 | cp >> 6);
-        s += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        s += static_cast<char>(0xE0 | cp >> 12);
-        s += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-        s += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        s += static_cast<char>(0xF0 | cp >> 18);
-        s += static_cast<char>(0x80 | (cp >> 12 & 0x3F));
-        s += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-        s += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 } // namespace
 
 std::optional<std::string> utf8ToCp932(std::string_view utf8) {
@@ -72,7 +54,7 @@ std::string cp932ToUtf8(std::string_view cp932, bool* valid) {
             used = 2;
         }
         if (p) {
-            appendUtf8(out, p->point);
+            media::appendUtf8(out, p->point);
             i += used;
         } else {
             if (valid) *valid = false;

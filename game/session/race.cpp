@@ -24,18 +24,6 @@ constexpr std::int32_t kGhostColour = 0xFFE6C8; // a pale blue-white
 
 COLORREF colourOf(long long gap) { return gap > 0 ? kAhead : gap < 0 ? kBehind : kEven; }
 
-// The rival's frames: nothing drawn or heard, not even logged; composing as it was.
-struct Unseen {
-    Unseen() {
-        media::setUnseen(true);
-        media::silenceSound(true);
-    }
-    ~Unseen() {
-        media::silenceSound(false);
-        media::setUnseen(false);
-    }
-};
-
 std::string withNumber(const std::string& format, long long n) {
     const std::size_t at = format.find("%d");
     if (at == std::string::npos) return format;
@@ -95,6 +83,16 @@ std::vector<SplitPoint> splitPoints(const World& w) {
     return out;
 }
 
+UnseenFrames::UnseenFrames() {
+    media::setUnseen(true);
+    media::silenceSound(true);
+}
+
+UnseenFrames::~UnseenFrames() {
+    media::silenceSound(false);
+    media::setUnseen(false);
+}
+
 std::vector<Loss> worstSpans(const std::vector<long long>& gap, long span, int count) {
     const long n = static_cast<long>(gap.size());
     auto before = [&](long f) { return f <= 0 ? 0 : gap[f - 1]; };
@@ -127,7 +125,7 @@ std::string signedFigure(long long value) {
 RivalRun::RivalRun() : game_(std::make_unique<Session>()) {}
 
 bool RivalRun::load(const std::string& path, std::string* why) {
-    Unseen unseen;
+    UnseenFrames unseen;
     if (!game_->preparePlayback(path, why)) return false;
     // The final score: the same bytes played to their end once, now (a few hundredths
     // of a second), so that the results can compare whole games.
@@ -143,14 +141,14 @@ bool RivalRun::load(const std::string& path, std::string* why) {
 }
 
 void RivalRun::begin() {
-    Unseen unseen;
+    UnseenFrames unseen;
     game_->world().running = 1;
     game_->begin();
 }
 
 void RivalRun::step() {
     if (ended()) return;
-    Unseen unseen;
+    UnseenFrames unseen;
     game_->frame();
 }
 

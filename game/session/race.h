@@ -33,6 +33,15 @@ std::vector<SplitPoint> splitPoints(const World& w);
 // A score difference as the window writes it: "+12,345", "−12,345" (U+2212), "±0".
 std::string signedFigure(long long value);
 
+// While one lives, the frames played are a game beside the one on show: nothing drawn
+// or heard, not even logged; composing as it was before.
+struct UnseenFrames {
+    UnseenFrames();
+    ~UnseenFrames();
+    UnseenFrames(const UnseenFrames&) = delete;
+    UnseenFrames& operator=(const UnseenFrames&) = delete;
+};
+
 // A span of frames in which one game lost against another: frames from..to-1, by how much.
 struct Loss {
     long from, to;
