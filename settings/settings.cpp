@@ -34,6 +34,9 @@ constexpr ActionInfo kActions[kActionCount] = {
     {"results",      "End",            When::Playback},
     {"panel",        "H",              When::Playback},
     {"ghost",        "G",              When::Always},
+    {"take_over",    "T",              When::Playback},
+    {"retry",        "Backspace",      When::Live},
+    {"rewind",       "R",              When::Live},
 };
 // clang-format on
 
@@ -213,6 +216,22 @@ void readRival(Reader& r, Settings& s) {
         r.warn(*e, "neither true nor false", "true");
 }
 
+// [practice]: read by the game, written by the menu.
+void readPractice(Reader& r, Settings& s) {
+    if (const Entry* e = r.find("practice", "on_miss")) {
+        if (sameText(e->value, practiceMissName(PracticeMiss::Rewind)))
+            s.onMiss = PracticeMiss::Rewind;
+        else if (!sameText(e->value, practiceMissName(PracticeMiss::GoOn)))
+            r.warn(*e, "neither go_on nor rewind", "go_on");
+    }
+    if (const Entry* e = r.find("practice", "loop")) {
+        if (sameText(e->value, practiceLoopName(PracticeLoop::Section)))
+            s.loop = PracticeLoop::Section;
+        else if (!sameText(e->value, practiceLoopName(PracticeLoop::None)))
+            r.warn(*e, "neither none nor section", "none");
+    }
+}
+
 } // namespace
 
 const ActionInfo& actionInfo(Action action) { return kActions[static_cast<int>(action)]; }
@@ -247,6 +266,10 @@ const char* rivalChoiceName(RivalChoice choice) {
     default: return "none";
     }
 }
+
+const char* practiceMissName(PracticeMiss miss) { return miss == PracticeMiss::Rewind ? "rewind" : "go_on"; }
+
+const char* practiceLoopName(PracticeLoop loop) { return loop == PracticeLoop::Section ? "section" : "none"; }
 
 Settings defaults() {
     Settings s;
@@ -311,6 +334,7 @@ Settings parse(std::string_view text, std::vector<Warning>* warnings) {
         if (!known) r.warn(*e, "neither auto, ja nor en", "auto");
     }
     readRival(r, s);
+    readPractice(r, s);
     if (warnings) {
         std::stable_sort(warnings->begin(), warnings->end(),
                          [](const Warning& a, const Warning& b) { return a.line < b.line; });
@@ -379,6 +403,8 @@ std::vector<Change> changes(const Settings& from, const Settings& to) {
     if (from.rival != to.rival) out.push_back({"rival", "default", rivalChoiceName(to.rival)});
     if (from.ghost != to.ghost) out.push_back({"rival", "ghost", std::to_string(to.ghost)});
     if (from.splits != to.splits) out.push_back({"rival", "splits", to.splits ? "true" : "false"});
+    if (from.onMiss != to.onMiss) out.push_back({"practice", "on_miss", practiceMissName(to.onMiss)});
+    if (from.loop != to.loop) out.push_back({"practice", "loop", practiceLoopName(to.loop)});
     return out;
 }
 

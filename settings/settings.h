@@ -36,9 +36,12 @@ enum class Action : int {
     Jump,
     Results,
     Panel,
-    Ghost, // shows or hides a rival's ghost
+    Ghost,    // shows or hides a rival's ghost
+    TakeOver, // in playback: play on live from the frame shown
+    Retry,    // in a take-over: start it again from the frame taken over
+    Rewind,   // in a take-over: go back five seconds
 };
-inline constexpr int kActionCount = 18;
+inline constexpr int kActionCount = 21;
 
 // When an action's keys are heard: two actions may share a key only when they are
 // never heard at the same time.
@@ -69,6 +72,14 @@ enum class RivalChoice { None, Best, Above, Top };
 // As the file writes it: "none", "best", "above", "top".
 const char* rivalChoiceName(RivalChoice choice);
 
+// Practice from a run's real state: what a miss does (play goes on, or the take-over
+// goes back three seconds) and whether a section starts again at its end.
+enum class PracticeMiss { GoOn, Rewind };
+enum class PracticeLoop { None, Section };
+// As the file writes them: "go_on", "rewind"; "none", "section".
+const char* practiceMissName(PracticeMiss miss);
+const char* practiceLoopName(PracticeLoop loop);
+
 struct Settings {
     std::array<std::vector<Key>, kActionCount> keys;
     int padBomb = 0;   // an SDL_GameControllerButton
@@ -89,6 +100,8 @@ struct Settings {
     RivalChoice rival = RivalChoice::None;
     int ghost = 45; // percent
     bool splits = true;
+    PracticeMiss onMiss = PracticeMiss::GoOn;
+    PracticeLoop loop = PracticeLoop::None;
 
     const std::vector<Key>& of(Action a) const { return keys[static_cast<int>(a)]; }
     std::vector<Key>& of(Action a) { return keys[static_cast<int>(a)]; }

@@ -286,3 +286,34 @@ TEST(Settings, TheRivalSectionReadsItsValuesAndFallsBackOnBadOnes) {
     }
     EXPECT_EQ(settings::keyList(settings::defaults().of(Action::Ghost)), "G");
 }
+
+TEST(Settings, ThePracticeSectionReadsItsValuesAndFallsBackOnBadOnes) {
+    struct Case {
+        const char* text;
+        settings::PracticeMiss onMiss;
+        settings::PracticeLoop loop;
+        int warnings;
+    } cases[] = {
+        {"", settings::PracticeMiss::GoOn, settings::PracticeLoop::None, 0},
+        {"[practice]\non_miss = rewind\nloop = section\n", settings::PracticeMiss::Rewind,
+         settings::PracticeLoop::Section, 0},
+        {"[practice]\non_miss = GO_ON\nloop = None\n", settings::PracticeMiss::GoOn, settings::PracticeLoop::None,
+         0},
+        {"[practice]\non_miss = retry\nloop = stage\n", settings::PracticeMiss::GoOn,
+         settings::PracticeLoop::None, 2},
+    };
+    for (const Case& c : cases) {
+        std::vector<settings::Warning> warnings;
+        const settings::Settings s = settings::parse(c.text, &warnings);
+        EXPECT_EQ(s.onMiss, c.onMiss) << c.text;
+        EXPECT_EQ(s.loop, c.loop) << c.text;
+        EXPECT_EQ(static_cast<int>(warnings.size()), c.warnings) << c.text;
+        // What the menu writes reads back as it was.
+        settings::Settings back = settings::parse(settings::applyChanges("", settings::changes(settings::defaults(), s)));
+        EXPECT_EQ(back.onMiss, s.onMiss) << c.text;
+        EXPECT_EQ(back.loop, s.loop) << c.text;
+    }
+    EXPECT_EQ(settings::keyList(settings::defaults().of(Action::TakeOver)), "T");
+    EXPECT_EQ(settings::keyList(settings::defaults().of(Action::Retry)), "Backspace");
+    EXPECT_EQ(settings::keyList(settings::defaults().of(Action::Rewind)), "R");
+}

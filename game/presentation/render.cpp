@@ -10,6 +10,9 @@
 namespace tolvane {
 
 void drawBackground(World& w) {
+    // The same step for every streak of the frame (worked out once: the stores below
+    // could otherwise be the speed's own).
+    const double step = double(w.starSpeed) / 10;
     for (int i = 0; i < kStarSlots; ++i) {
         if (w.starActive[i] == 0) continue;
         // A white line as long as the streak moves in one frame, cut from the 480-pixel column.
@@ -18,7 +21,7 @@ void drawBackground(World& w) {
             DTBitBlt(sheet::kBackBuffer, w.starX[i], static_cast<std::int32_t>(roundToInt(w.starY[i])), 1, h,
                      sheet::kStreakColumn, 0, h, 1);
         }
-        w.starY[i] = static_cast<f32>(double(w.starY[i]) + double(w.starSpeed) / 10);
+        w.starY[i] = static_cast<f32>(double(w.starY[i]) + step);
         if (w.starY[i] > 480) w.starActive[i] = 0;
     }
 }

@@ -107,10 +107,24 @@ void behave(World& w, int i) {
 }
 
 // The first slot from `from` on that holds an object, or the end of the table. Free
-// slots are passed over eight at a time.
+// slots are passed over 64 at a time where the processor compares 16 bytes at once,
+// eight at a time elsewhere.
 int nextLiveSlot(const World& w, int from) {
     if (from >= kObjectSlots) return from;
     int i = from;
+#if defined(__x86_64__)
+    const __m128i zero = _mm_setzero_si128();
+    auto load = [&](int at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(w.objKind + at)); };
+    for (; i + 64 <= kObjectSlots; i += 64) {
+        const __m128i any = _mm_or_si128(_mm_or_si128(load(i), load(i + 16)), _mm_or_si128(load(i + 32), load(i + 48)));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(any, zero)) == 0xFFFF) continue;
+        break;
+    }
+    for (; i + 16 <= kObjectSlots; i += 16) {
+        const unsigned live = ~static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(load(i), zero))) & 0xFFFFu;
+        if (live != 0) return i + std::countr_zero(live);
+    }
+#else
     for (; i + 8 <= kObjectSlots; i += 8) {
         std::uint64_t kinds;
         std::memcpy(&kinds, w.objKind + i, sizeof kinds);
@@ -119,6 +133,7 @@ int nextLiveSlot(const World& w, int from) {
                                                                : std::countl_zero(kinds)) /
                        8;
     }
+#endif
     for (; i < kObjectSlots; ++i) {
         if (w.objKind[i] != kFree) return i;
     }
