@@ -297,8 +297,8 @@ TEST(Settings, ThePracticeSectionReadsItsValuesAndFallsBackOnBadOnes) {
         {"", settings::PracticeMiss::GoOn, settings::PracticeLoop::None, 0},
         {"[practice]\non_miss = rewind\nloop = section\n", settings::PracticeMiss::Rewind,
          settings::PracticeLoop::Section, 0},
-        {"[practice]\non_miss = GO_ON\nloop = None\n", settings::PracticeMiss::GoOn, settings::PracticeLoop::None,
-         0},
+        {"[practice]\non_miss = GO_ON\nloop = None\n", settings::PracticeMiss::GoOn,
+         settings::PracticeLoop::None, 0},
         {"[practice]\non_miss = retry\nloop = stage\n", settings::PracticeMiss::GoOn,
          settings::PracticeLoop::None, 2},
     };
@@ -309,7 +309,8 @@ TEST(Settings, ThePracticeSectionReadsItsValuesAndFallsBackOnBadOnes) {
         EXPECT_EQ(s.loop, c.loop) << c.text;
         EXPECT_EQ(static_cast<int>(warnings.size()), c.warnings) << c.text;
         // What the menu writes reads back as it was.
-        settings::Settings back = settings::parse(settings::applyChanges("", settings::changes(settings::defaults(), s)));
+        settings::Settings back =
+            settings::parse(settings::applyChanges("", settings::changes(settings::defaults(), s)));
         EXPECT_EQ(back.onMiss, s.onMiss) << c.text;
         EXPECT_EQ(back.loop, s.loop) << c.text;
     }

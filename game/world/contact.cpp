@@ -116,12 +116,14 @@ int nextLiveSlot(const World& w, int from) {
     const __m128i zero = _mm_setzero_si128();
     auto load = [&](int at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(w.objKind + at)); };
     for (; i + 64 <= kObjectSlots; i += 64) {
-        const __m128i any = _mm_or_si128(_mm_or_si128(load(i), load(i + 16)), _mm_or_si128(load(i + 32), load(i + 48)));
+        const __m128i any =
+            _mm_or_si128(_mm_or_si128(load(i), load(i + 16)), _mm_or_si128(load(i + 32), load(i + 48)));
         if (_mm_movemask_epi8(_mm_cmpeq_epi8(any, zero)) == 0xFFFF) continue;
         break;
     }
     for (; i + 16 <= kObjectSlots; i += 16) {
-        const unsigned live = ~static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(load(i), zero))) & 0xFFFFu;
+        const unsigned live =
+            ~static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(load(i), zero))) & 0xFFFFu;
         if (live != 0) return i + std::countr_zero(live);
     }
 #else
