@@ -112,10 +112,15 @@ void Ranking::prepare(SqlPool& pool, const std::vector<std::int64_t>& sinces) {
         pool.read([&](SqlConnection& c) {
             // The counts first: a run stored between the two reads is then in the rows but
             // not in the counts, and the next check builds again (never the other way round).
+            // One statement, so one snapshot, and every count through an index of its own
+            // (the order's for the runs shown, the branches' for the branches): this runs
+            // every second, and SQLite reads the table's pages afresh after each write.
             const SqlRows counts =
-                c.query(std::string("SELECT COUNT(*), COALESCE(SUM(CASE WHEN ") + kRankedRuns +
-                        " THEN 1 ELSE 0 END), 0), COALESCE(MAX(seq), 0) FROM runs");
-            found = {counts.at(0).integer(0), counts.at(0).integer(1), counts.at(0).integer(2)};
+                c.query("SELECT (SELECT COUNT(*) FROM runs), (SELECT COUNT(*) FROM runs WHERE hidden = 0), "
+                        "(SELECT COUNT(*) FROM runs WHERE branch_of IS NOT NULL), "
+                        "(SELECT COALESCE(MAX(seq), 0) FROM runs)");
+            found = {counts.at(0).integer(0), counts.at(0).integer(1), counts.at(0).integer(2),
+                     counts.at(0).integer(3)};
             if (reuse && found == before) {
                 unchanged = true;
                 return;
@@ -123,18 +128,20 @@ void Ranking::prepare(SqlPool& pool, const std::vector<std::int64_t>& sinces) {
             // Runs only added since the last check, here or by another server, the usual
             // change: those runs are put in, and the rest is kept.
             if (reuse && found.newest > before.newest) {
-                const SqlRows got =
-                    c.query(std::string("SELECT player, score, seq, submitted_at, CASE WHEN ") + kRankedRuns +
-                                " THEN 1 ELSE 0 END FROM runs "
-                                "WHERE seq > $1 AND seq <= $2",
-                            {before.newest, found.newest});
+                const SqlRows got = c.query("SELECT player, score, seq, submitted_at, hidden, "
+                                            "CASE WHEN branch_of IS NULL THEN 0 ELSE 1 END FROM runs "
+                                            "WHERE seq > $1 AND seq <= $2",
+                                            {before.newest, found.newest});
                 Fingerprint added = before;
                 for (const SqlRow& r : got) {
+                    const bool shown = r.integer(4) == 0, branch = r.integer(5) != 0;
                     ++added.all;
+                    added.shown += shown;
+                    added.branches += branch;
                     added.newest = std::max(added.newest, r.integer(2));
-                    if (r.integer(4) == 0) continue;
-                    ++added.ranked;
-                    newer.push_back({r.text(0), r.integer(1), r.integer(2), r.integer(3)});
+                    // Ranked: shown and not a branch (kRankedRuns).
+                    if (shown && !branch)
+                        newer.push_back({r.text(0), r.integer(1), r.integer(2), r.integer(3)});
                 }
                 if (added == found) {
                     unchanged = true;

@@ -65,10 +65,11 @@ class Ranking {
         std::string player;
         std::int64_t score, seq, submittedAt;
     };
-    // The counts that tell whether the table changed: every run, the ranked runs, the
-    // newest seq. A run stored or hidden anywhere changes one of them.
+    // The counts that tell whether the table changed: every run, the runs shown (not
+    // hidden), the branches, the newest seq. A run stored, hidden, shown again or found
+    // a branch anywhere changes one of them.
     struct Fingerprint {
-        std::int64_t all = -1, ranked = -1, newest = -1;
+        std::int64_t all = -1, shown = -1, branches = -1, newest = -1;
         bool operator==(const Fingerprint&) const = default;
     };
 

@@ -73,6 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!p.verdict.ok) return 0;
         check(p.play.frames() == p.verdict.figures.frames);
         check(p.play.world.size() == p.play.input.size());
+        check(p.play.blocks.size() == p.play.input.size() / branches::kBlock);
         checkPlay(p.play);
         return 0;
     }
@@ -88,6 +89,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (long f = 0; f < run.frames(); ++f)
         run.world.push_back(f < same && f < o.frames() ? o.world[static_cast<std::size_t>(f)]
                                                        : 0x5EED0000ull + static_cast<std::uint64_t>(f));
+    for (long b = 0; b < run.frames() / branches::kBlock; ++b)
+        run.blocks.push_back(b < same / branches::kBlock && static_cast<std::size_t>(b) < o.blocks.size()
+                                 ? o.blocks[static_cast<std::size_t>(b)]
+                                 : 0xB10C0000ull + static_cast<std::uint64_t>(b));
     checkPlay(run);
     return 0;
 }
