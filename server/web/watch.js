@@ -15,6 +15,9 @@ let image = null;       // the module's picture, seen as ImageData without a cop
 let panelTime = 0;      // when the panel's text was last written
 
 const RUN_ID = /^[0-9a-f]{64}$/;
+// No run ends later: a replay is at most 64 KiB, a byte a frame.
+const LAST_FRAME = 65536;
+const whole = (v, lo, hi) => Number.isSafeInteger(v) && v >= lo && v <= hi;
 const runId = decodeURIComponent(location.pathname.split('/')[2] || '');
 // The rival named by the address: checked before anything is asked for with it.
 const rivalParam = new URLSearchParams(location.search).get('rival');
@@ -95,6 +98,19 @@ function draw() {
   $('input').textContent = 'Input ' + (keys.length ? keys.join(' ') : '–');
   $('here').href = '#t=' + shown;
   $('seek').value = String(shown);
+  showTakeOver();
+}
+
+// The game's command that takes the run over at the frame shown (frames 0 to it are the
+// run's), and the run page's take-over there; past the end, at the run's last frame.
+function showTakeOver() {
+  const f = Math.min(Math.max(0, shown), run.endFrame);
+  const name = `tolvane-${runId.slice(0, 12)}.rep`;
+  $('takeover-link').href = `/#/run/${runId}/takeover/${f}`;
+  $('takeover-replay').href = `/api/v1/runs/${runId}/replay`;
+  $('takeover-replay').setAttribute('download', name);
+  $('takeover-command').textContent = `tolvane ${name} --take-over ${f}`;
+  $('takeover').hidden = false;
 }
 
 function verdict(score) {
@@ -351,6 +367,11 @@ async function start() {
   const body = await runRes.json().catch(() => ({ error: 'the server sent no JSON' }));
   if (!runRes.ok) throw new Error(body.error || 'HTTP ' + runRes.status);
   if (!repRes.ok) throw new Error('the replay cannot be fetched (HTTP ' + repRes.status + ')');
+  // The frames go into the seek bar, addresses and the command: checked first.
+  if (body.id !== runId || typeof body.name !== 'string' || !whole(body.score, 0, Number.MAX_SAFE_INTEGER) ||
+      !whole(body.endFrame, 0, LAST_FRAME)) {
+    throw new Error('the server\'s figures for this run do not hold up');
+  }
   run = body;
   replay = new Uint8Array(await repRes.arrayBuffer());
   $('who').textContent = `Run by ${run.name}: ${Number(run.score).toLocaleString('en-US')} points`;
