@@ -162,10 +162,11 @@ function takeOverSection(r, asked) {
   const copied = el('span', { class: 'note', 'aria-live': 'polite' });
   const ready = el('div', { id: 'takeover-ready' },
     el('p', {}, watch),
-    el('p', {}, 'In the game, with the replay saved beside it: '),
+    el('p', {}, 'In the game, with ', el('a', { href: `/api/v1/runs/${r.id}/replay`, download: replayName(r.id) },
+      replayName(r.id)), ' saved beside it:'),
     el('p', { class: 'command' }, command, ' ', copy, ' ', copied),
-    el('p', { class: 'note' }, downloadLink(r.id, 'Download the replay'), ` (${replayName(r.id)}). A game played on ` +
-      'from a run shares its play: sent to the table, it is a branch of this run, listed under it and not ranked.'));
+    el('p', { class: 'note' }, 'A game played on from a run shares its play: sent to the table, it is a branch of ' +
+      'this run, listed under it and not ranked.'));
   let start = 0;
   let note = '';
   if (asked !== undefined) {
@@ -189,7 +190,8 @@ function takeOverSection(r, asked) {
     note = '';
     watch.href = `/watch/${r.id}#t=${f}`;
     watch.textContent = `See frame ${fmt(f)} in the web player`;
-    command.textContent = takeOverCommand(r.id, f);
+    // Word by word, so that a narrow screen breaks it only between words.
+    command.replaceChildren(...takeOverCommand(r.id, f).split(' ').flatMap((w, i) => [i ? ' ' : '', el('span', {}, w)]));
     return f;
   };
   field.addEventListener('input', () => {
@@ -234,10 +236,10 @@ function branchList(of, page) {
     el('td', { class: 'name' }, link('#/player/' + e.player, e.name)),
     el('td', { class: 'num' }, link('#/run/' + e.id, fmt(e.score))),
     el('td', { class: 'num' }, link(`/watch/${e.id}#t=${e.branchOf.frame}`, fmt(e.branchOf.frame)),
-      el('span', { class: 'note' }, ` (${clock(e.branchOf.frame)})`)),
+      el('span', { class: 'note wide' }, ` (${clock(e.branchOf.frame)})`)),
     el('td', { class: 'num' }, percent(e.branchOf.shared)),
     el('td', { class: 'wide' }, when(e.submittedAt)),
-    el('td', {}, link('/watch/' + e.id, 'Watch'))));
+    el('td', { class: 'wide' }, link('/watch/' + e.id, 'Watch'))));
   const total = whole(page.total, 0, Number.MAX_SAFE_INTEGER) ? page.total : good.length;
   const notes = [el('p', { class: 'note' }, 'Runs whose play is this one\'s, changed here and there, best first. ' +
     'They are kept, not ranked. "Leaves at" is the frame where the shared play stops; "shared" the part of ' +
@@ -252,7 +254,7 @@ function branchList(of, page) {
     el('table', {},
       el('thead', {}, el('tr', {},
         el('th', {}, 'Name'), el('th', { class: 'num' }, 'Score'), el('th', { class: 'num' }, 'Leaves at'),
-        el('th', { class: 'num' }, 'Shared'), el('th', { class: 'wide' }, 'Sent'), el('th', {}, ''))),
+        el('th', { class: 'num' }, 'Shared'), el('th', { class: 'wide' }, 'Sent'), el('th', { class: 'wide' }, ''))),
       el('tbody', {}, ...rows)));
 }
 
