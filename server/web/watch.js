@@ -92,6 +92,11 @@ function draw() {
   const now = performance.now();
   if (!paused && now - panelTime < 100) return;
   panelTime = now;
+  writePanel();
+}
+
+// The frame shown, its input, and the links and command that carry it.
+function writePanel() {
   $('frame').textContent = 'Frame ' + shown;
   const b = m._tv_input(shown);
   const keys = [[1, '↑'], [2, '↓'], [4, '←'], [8, '→'], [16, 'bomb']].filter(([bit]) => b & bit).map(([, k]) => k);
@@ -177,6 +182,8 @@ function setSpeed(s) {
 function setPaused(p) {
   paused = p;
   panelTime = 0;
+  // Paused, the panel is the picture's at once (playing, it may be up to a tenth of a second behind).
+  if (paused && m && shown >= 0) writePanel();
   $('play').textContent = paused ? 'Play' : 'Pause';
   $('play').setAttribute('aria-pressed', String(paused));
   if (sound.ctx) (paused ? sound.ctx.suspend() : sound.ctx.resume()).catch(() => {});
