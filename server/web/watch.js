@@ -114,7 +114,12 @@ function showTakeOver() {
   $('takeover-link').href = `/#/run/${runId}/takeover/${f}`;
   $('takeover-replay').href = `/api/v1/runs/${runId}/replay`;
   $('takeover-replay').setAttribute('download', name);
-  $('takeover-command').textContent = `tolvane ${name} --take-over ${f}`;
+  // Word by word, so that a narrow screen breaks it only between words.
+  $('takeover-command').replaceChildren(...`tolvane ${name} --take-over ${f}`.split(' ').flatMap((w, i) => {
+    const word = document.createElement('span');
+    word.textContent = w;
+    return i ? [' ', word] : [word];
+  }));
   $('takeover').hidden = false;
 }
 
