@@ -212,6 +212,17 @@ test('taking a run over: the frame field takes only the run\'s frames; the comma
   assert.equal(download.suggestedFilename(), file);
   assert.ok(fs.readFileSync(await download.path()).equals((await get(server, `/api/v1/runs/${annRun.id}/replay`)).bytes));
   await page.locator('section.takeover').screenshot({ path: path.join(SHOTS, 'run-takeover.png') });
+  // Where the page has no clipboard, the command is selected for the visitor to copy.
+  const bare = await browser.newPage({ viewport: { width: 1024, height: 800 } });
+  try {
+    await bare.addInitScript(() => Object.defineProperty(Navigator.prototype, 'clipboard', { get: () => undefined }));
+    await bare.goto(server.url(`/#/run/${annRun.id}/takeover/99`));
+    await bare.click('#takeover-copy');
+    await bare.waitForFunction(() => /^Selected/.test(document.querySelector('#takeover-ready p.command .note').textContent));
+    assert.equal(await bare.evaluate(() => getSelection().toString()), `tolvane ${file} --take-over 99`);
+  } finally {
+    await bare.close();
+  }
 
   // The frame in the address (the watch page's link): one of the run's frames, else frame 0 and why.
   const addressed = [['5000', 5000], [String(end), end], ['0', 0], [String(end + 1), null], ['-3', null],
