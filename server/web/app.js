@@ -1,7 +1,10 @@
 // The online table's page. Everything shown comes from the API and is put into the
 // page as text (textContent), never as markup: a name is shown exactly as it was sent.
 // A run's page races it against a rival with the web player's module (/player/): the
-// two scores over time, their difference and where the run lost most, drawn as SVG.
+// two scores over time, their difference and where the run lost most, drawn as SVG. It
+// also gives the game's command that takes the run over at a frame, and lists the runs
+// that are branches of it. Ids and frames from the server are checked before they go
+// into an address or a command.
 'use strict';
 
 const PERIODS = [['all', 'All time'], ['month', 'This month'], ['week', 'This week'], ['day', 'Today']];
@@ -191,7 +194,7 @@ function takeOverSection(r, asked) {
     watch.href = `/watch/${r.id}#t=${f}`;
     watch.textContent = `See frame ${fmt(f)} in the web player`;
     // Word by word, so that a narrow screen breaks it only between words.
-    command.replaceChildren(...takeOverCommand(r.id, f).split(' ').flatMap((w, i) => [i ? ' ' : '', el('span', {}, w)]));
+    command.replaceChildren(...takeOverCommand(r.id, f).split(' ').flatMap((w, i) => (i ? [' ', el('span', {}, w)] : [el('span', {}, w)])));
     return f;
   };
   field.addEventListener('input', () => {
