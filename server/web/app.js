@@ -1,11 +1,17 @@
 // The online table's page. Everything shown comes from the API and is put into the
 // page as text (textContent), never as markup: a name is shown exactly as it was sent.
 // A run's page races it against a rival with the web player's module (/player/): the
-// two scores over time, their difference and where the run lost most, drawn as SVG.
+// two scores over time, their difference and where the run lost most, drawn as SVG. It
+// also gives the game's command that takes the run over at a frame, and lists the runs
+// that are branches of it. Ids and frames from the server are checked before they go
+// into an address or a command.
 'use strict';
 
 const PERIODS = [['all', 'All time'], ['month', 'This month'], ['week', 'This week'], ['day', 'Today']];
 const PAGE = 20;
+const RUN_ID = /^[0-9a-f]{64}$/;   // a run's id, and a player's key too
+// No run ends later: a replay is at most 64 KiB, a byte a frame.
+const LAST_FRAME = 65536;
 const view = document.getElementById('view');
 
 // An element with attributes and children; strings become text nodes.
@@ -20,6 +26,8 @@ function link(href, text) { return el('a', { href }, text); }
 const fmt = (n) => (n === null || n === undefined ? '—' : Number(n).toLocaleString('en-US'));
 const seconds = (frames) => (frames / 60).toFixed(2) + ' s';
 const when = (iso) => iso.replace('T', ' ').replace(/\.\d+Z$/, ' UTC');
+const whole = (v, lo, hi) => Number.isSafeInteger(v) && v >= lo && v <= hi;
+const percent = (share) => (share * 100).toFixed(1) + ' %';
 
 async function api(path) {
   const res = await fetch(path, { headers: { Accept: 'application/json' } });
@@ -91,8 +99,11 @@ async function playerView(key) {
     p.runs.length ? runTable(p.runs) : el('p', { class: 'note' }, 'No runs.'));
 }
 
-async function runView(id) {
+async function runView(id, askedFrame) {
   const r = await api('/api/v1/runs/' + encodeURIComponent(id));
+  // The id and frames go into addresses and the command: the server's answer is checked first.
+  if (!RUN_ID.test(r.id) || r.id !== id) throw new Error('the server answered with another run');
+  if (!whole(r.endFrame, 0, LAST_FRAME)) throw new Error('the server\'s figures for this run do not hold up');
   const figures = [
     ['Score', fmt(r.score)], ['All-time rank', fmt(r.rank)], ['Level', fmt(r.level)],
     ['Longest chain', fmt(r.maxChain)], ['Contacts', fmt(r.totalContacts)],
@@ -104,41 +115,170 @@ async function runView(id) {
   for (const [k, v] of figures) dl.append(el('dt', {}, k), el('dd', {}, v));
   dl.append(el('dt', {}, 'Player'), el('dd', { class: 'name' }, link('#/player/' + r.player, r.name)));
   dl.append(el('dt', {}, 'Run'), el('dd', {}, el('code', {}, r.id)));
-  const download = el('a', { class: 'download', href: `/api/v1/runs/${r.id}/replay`, download: `tolvane-${r.id.slice(0, 12)}.rep` },
-    'Download the replay');
   const watch = el('a', { class: 'watch', href: `/watch/${r.id}` }, 'Watch this run');
   const parts = [el('h2', {}, 'Run by ', el('span', { class: 'name' }, r.name))];
-  if (r.branchOf) parts.push(branchNote(r));
+  if (r.branchOf) parts.push(await branchNote(r));
   const race = el('section', { class: 'race', 'aria-labelledby': 'race-title' },
     el('h3', { id: 'race-title' }, 'Against a rival'), el('p', { class: 'note' }, 'Loading…'));
-  parts.push(dl, watch, ' ', download);
+  const takeOver = takeOverSection(r, askedFrame);
+  parts.push(dl, watch, ' ', downloadLink(r.id, 'Download the replay'), takeOver);
   // The runs that share their play with this one, best first.
-  const branches = await api(`/api/v1/runs/${encodeURIComponent(r.id)}/branches?limit=100`).catch(() => null);
-  if (branches && branches.total > 0) {
-    parts.push(el('h3', {}, `Branches of this run (${fmt(branches.total)})`),
-      el('p', { class: 'note' }, 'Runs whose play is this one\'s, changed here and there. They are kept, not ranked.'),
-      runTable(branches.entries));
-  }
+  const branches = await api(`/api/v1/runs/${r.id}/branches?limit=100`).catch(() => null);
+  if (branches && branches.total > 0) parts.push(branchList(r.id, branches));
   parts.push(race);
   show(...parts);
+  if (askedFrame !== undefined) takeOver.scrollIntoView();
   raceSection(race, r).catch((e) => {
     race.replaceChildren(race.firstChild, el('p', { class: 'note' }, 'No race to show: ' + e.message));
   });
 }
 
-// What a branch shares: the run it copies, the frame where the shared play stops, and
-// how much of its play that is.
-function branchNote(r) {
+function downloadLink(id, text) {
+  return el('a', { class: 'download', href: `/api/v1/runs/${id}/replay`, download: replayName(id) }, text);
+}
+
+// ---- Taking a run over ----
+
+// The replay's file name when downloaded, and the game's command that takes it over.
+const replayName = (id) => `tolvane-${id.slice(0, 12)}.rep`;
+const takeOverCommand = (id, frame) => `tolvane ${replayName(id)} --take-over ${frame}`;
+
+// A frame typed in or taken from the address: a whole number from 0 to `last`, else null.
+function frameFrom(text, last) {
+  const t = String(text).trim();
+  if (!/^\d{1,6}$/.test(t)) return null;
+  const n = Number(t);
+  return n <= last ? n : null;
+}
+
+// A frame to take the run over at: frames 0 to F are the run's, the game goes on live from
+// F + 1. The field gives the watch page at that frame and the game's command for it;
+// `asked` is the frame in the address (#/run/ID/takeover/F, the watch page's link).
+function takeOverSection(r, asked) {
+  const last = r.endFrame;
+  const field = el('input', { id: 'takeover-frame', type: 'text', inputmode: 'numeric', autocomplete: 'off',
+    spellcheck: 'false', size: '7', 'aria-describedby': 'takeover-said' });
+  const said = el('p', { id: 'takeover-said', 'aria-live': 'polite' });
+  const watch = el('a', { class: 'watch', id: 'takeover-watch' });
+  const command = el('code', { id: 'takeover-command' });
+  const copy = el('button', { type: 'button', id: 'takeover-copy' }, 'Copy');
+  const copied = el('span', { class: 'note', 'aria-live': 'polite' });
+  const ready = el('div', { id: 'takeover-ready' },
+    el('p', {}, watch),
+    el('p', {}, 'In the game, with ', el('a', { href: `/api/v1/runs/${r.id}/replay`, download: replayName(r.id) },
+      replayName(r.id)), ' saved beside it:'),
+    el('p', { class: 'command' }, command, ' ', copy, ' ', copied),
+    el('p', { class: 'note' }, 'A game played on from a run shares its play: sent to the table, it is a branch of ' +
+      'this run, listed under it and not ranked.'));
+  let start = 0;
+  let note = '';
+  if (asked !== undefined) {
+    const f = frameFrom(asked, last);
+    if (f === null) note = `The frame in the address is not one of this run's (0 to ${fmt(last)}): frame 0 instead. `;
+    else start = f;
+  }
+  field.value = String(start);
+  const update = () => {
+    const f = frameFrom(field.value, last);
+    field.setAttribute('aria-invalid', String(f === null));
+    ready.hidden = f === null;
+    copied.textContent = '';
+    if (f === null) {
+      said.className = 'error';
+      said.textContent = `A frame is a whole number from 0 to ${fmt(last)}.`;
+      return null;
+    }
+    said.className = 'note';
+    said.textContent = note + `Frames 0 to ${fmt(f)} (${clock(f + 1)}) are this run's; you play on from frame ${fmt(f + 1)}.`;
+    note = '';
+    watch.href = `/watch/${r.id}#t=${f}`;
+    watch.textContent = `See frame ${fmt(f)} in the web player`;
+    // Word by word, so that a narrow screen breaks it only between words.
+    command.replaceChildren(...takeOverCommand(r.id, f).split(' ').flatMap((w, i) => (i ? [' ', el('span', {}, w)] : [el('span', {}, w)])));
+    return f;
+  };
+  field.addEventListener('input', () => {
+    const f = update();
+    if (f !== null) history.replaceState(null, '', `#/run/${r.id}/takeover/${f}`);
+  });
+  copy.addEventListener('click', async () => {
+    try {
+      await navigator.clipboard.writeText(command.textContent);
+      copied.textContent = 'Copied.';
+    } catch {
+      // No clipboard for the page (not HTTPS, or not allowed): the command is selected instead.
+      getSelection().selectAllChildren(command);
+      copied.textContent = 'Selected: copy it with Ctrl+C.';
+    }
+  });
+  update();
+  return el('section', { class: 'takeover', 'aria-labelledby': 'takeover-title' },
+    el('h3', { id: 'takeover-title' }, 'Take over at a frame'),
+    el('p', { class: 'pick' }, el('label', { for: 'takeover-frame' }, `Frame (0 to ${fmt(last)}) `), field),
+    said, ready);
+}
+
+// ---- Branches ----
+
+// A branch as the server listed it, checked before anything of it is used: null when it
+// does not hold up (or is not a branch of `of`).
+function checkedBranch(e, of) {
+  const b = e && e.branchOf;
+  const ok = RUN_ID.test(e?.id) && RUN_ID.test(e?.player) && typeof e.name === 'string' &&
+    whole(e.score, 0, Number.MAX_SAFE_INTEGER) && typeof e.submittedAt === 'string' &&
+    b && b.id === of && whole(b.frame, 0, LAST_FRAME) && typeof b.shared === 'number' && b.shared >= 0 && b.shared <= 1;
+  return ok ? e : null;
+}
+
+// The runs that are branches of run `of`, best first as the server lists them: who, the
+// score, where each leaves this run's play and how much of its play is this run's.
+function branchList(of, page) {
+  const entries = (Array.isArray(page.entries) ? page.entries : []).map((e) => checkedBranch(e, of));
+  const good = entries.filter(Boolean);
+  const rows = good.map((e) => el('tr', {},
+    el('td', { class: 'name' }, link('#/player/' + e.player, e.name)),
+    el('td', { class: 'num' }, link('#/run/' + e.id, fmt(e.score))),
+    el('td', { class: 'num' }, link(`/watch/${e.id}#t=${e.branchOf.frame}`, fmt(e.branchOf.frame)),
+      el('span', { class: 'note wide' }, ` (${clock(e.branchOf.frame)})`)),
+    el('td', { class: 'num' }, percent(e.branchOf.shared)),
+    el('td', { class: 'wide' }, when(e.submittedAt)),
+    el('td', { class: 'wide' }, link('/watch/' + e.id, 'Watch'))));
+  const total = whole(page.total, 0, Number.MAX_SAFE_INTEGER) ? page.total : good.length;
+  const notes = [el('p', { class: 'note' }, 'Runs whose play is this one\'s, changed here and there, best first. ' +
+    'They are kept, not ranked. "Leaves at" is the frame where the shared play stops; "shared" the part of ' +
+    'what the branch pressed that is this run\'s.')];
+  if (good.length < entries.length) {
+    notes.push(el('p', { class: 'error' }, `${entries.length - good.length} of the server's entries left out: ` +
+      'not a branch of this run as the server should describe one.'));
+  }
+  if (entries.length < total) notes.push(el('p', { class: 'note' }, `The best ${fmt(entries.length)} shown.`));
+  return el('section', { class: 'branches', 'aria-labelledby': 'branches-title' },
+    el('h3', { id: 'branches-title' }, `Branches of this run (${fmt(total)})`), ...notes,
+    el('table', {},
+      el('thead', {}, el('tr', {},
+        el('th', {}, 'Name'), el('th', { class: 'num' }, 'Score'), el('th', { class: 'num' }, 'Leaves at'),
+        el('th', { class: 'num' }, 'Shared'), el('th', { class: 'wide' }, 'Sent'), el('th', { class: 'wide' }, ''))),
+      el('tbody', {}, ...rows)));
+}
+
+// What a branch shares: the run it copies (its player and score, when the server has it),
+// the frame where the shared play stops, and how much of its play that is.
+async function branchNote(r) {
   const b = r.branchOf;
-  return el('p', { class: 'branch' },
-    'A branch of ', link('#/run/' + b.id, 'run ' + String(b.id).slice(0, 12)),
+  if (!b || !RUN_ID.test(b.id) || !whole(b.frame, 0, LAST_FRAME) || typeof b.shared !== 'number' || !(b.shared >= 0 && b.shared <= 1)) {
+    return el('p', { class: 'branch' }, 'A branch of another run (the server\'s account of which does not hold up). A branch is not ranked.');
+  }
+  const original = await api('/api/v1/runs/' + b.id).catch(() => null);
+  const known = original && original.id === b.id && typeof original.name === 'string' && whole(original.score, 0, Number.MAX_SAFE_INTEGER);
+  const of = known ? [link('#/run/' + b.id, `${original.name}'s run`), ` (${fmt(original.score)} points)`]
+    : [link('#/run/' + b.id, 'run ' + b.id.slice(0, 12))];
+  return el('p', { class: 'branch' }, 'A branch of ', ...of,
     `: its play is that run's until frame ${fmt(b.frame)} (${seconds(b.frame)}), `,
-    `${(Number(b.shared) * 100).toFixed(1)} % of what it pressed. A branch is not ranked.`);
+    `${percent(b.shared)} of what it pressed. A branch is not ranked.`);
 }
 
 // ---- A run against a rival ----
 
-const RUN_ID = /^[0-9a-f]{64}$/;
 const SVG = 'http://www.w3.org/2000/svg';
 let player = null;              // the web player's module, once asked for
 const replays = new Map();      // run id -> its replay's bytes
@@ -353,13 +493,17 @@ window.addEventListener('resize', () => {
   redrawPlot();
 });
 
+const decoded = (s) => {
+  try { return decodeURIComponent(s); } catch { return s; }
+};
+
 function route() {
   const parts = location.hash.replace(/^#\/?/, '').split('/');
   let done;
   if (parts[0] === 'player' && parts[1]) {
     done = playerView(parts[1]);
   } else if (parts[0] === 'run' && parts[1]) {
-    done = runView(parts[1]);
+    done = runView(parts[1], parts[2] === 'takeover' ? decoded(parts.slice(3).join('/')) : undefined);
   } else {
     const period = PERIODS.some(([p]) => p === parts[1]) ? parts[1] : 'all';
     const page = Math.max(1, parseInt(parts[2], 10) || 1) - 1;

@@ -15,6 +15,9 @@ let image = null;       // the module's picture, seen as ImageData without a cop
 let panelTime = 0;      // when the panel's text was last written
 
 const RUN_ID = /^[0-9a-f]{64}$/;
+// No run ends later: a replay is at most 64 KiB, a byte a frame.
+const LAST_FRAME = 65536;
+const whole = (v, lo, hi) => Number.isSafeInteger(v) && v >= lo && v <= hi;
 const runId = decodeURIComponent(location.pathname.split('/')[2] || '');
 // The rival named by the address: checked before anything is asked for with it.
 const rivalParam = new URLSearchParams(location.search).get('rival');
@@ -89,12 +92,35 @@ function draw() {
   const now = performance.now();
   if (!paused && now - panelTime < 100) return;
   panelTime = now;
+  writePanel();
+}
+
+// The frame shown, its input, and the links and command that carry it.
+function writePanel() {
   $('frame').textContent = 'Frame ' + shown;
   const b = m._tv_input(shown);
   const keys = [[1, '↑'], [2, '↓'], [4, '←'], [8, '→'], [16, 'bomb']].filter(([bit]) => b & bit).map(([, k]) => k);
   $('input').textContent = 'Input ' + (keys.length ? keys.join(' ') : '–');
   $('here').href = '#t=' + shown;
   $('seek').value = String(shown);
+  showTakeOver();
+}
+
+// The game's command that takes the run over at the frame shown (frames 0 to it are the
+// run's), and the run page's take-over there; past the end, at the run's last frame.
+function showTakeOver() {
+  const f = Math.min(Math.max(0, shown), run.endFrame);
+  const name = `tolvane-${runId.slice(0, 12)}.rep`;
+  $('takeover-link').href = `/#/run/${runId}/takeover/${f}`;
+  $('takeover-replay').href = `/api/v1/runs/${runId}/replay`;
+  $('takeover-replay').setAttribute('download', name);
+  // Word by word, so that a narrow screen breaks it only between words.
+  $('takeover-command').replaceChildren(...`tolvane ${name} --take-over ${f}`.split(' ').flatMap((w, i) => {
+    const word = document.createElement('span');
+    word.textContent = w;
+    return i ? [' ', word] : [word];
+  }));
+  $('takeover').hidden = false;
 }
 
 function verdict(score) {
@@ -161,6 +187,8 @@ function setSpeed(s) {
 function setPaused(p) {
   paused = p;
   panelTime = 0;
+  // Paused, the panel is the picture's at once (playing, it may be up to a tenth of a second behind).
+  if (paused && m && shown >= 0) writePanel();
   $('play').textContent = paused ? 'Play' : 'Pause';
   $('play').setAttribute('aria-pressed', String(paused));
   if (sound.ctx) (paused ? sound.ctx.suspend() : sound.ctx.resume()).catch(() => {});
@@ -351,6 +379,11 @@ async function start() {
   const body = await runRes.json().catch(() => ({ error: 'the server sent no JSON' }));
   if (!runRes.ok) throw new Error(body.error || 'HTTP ' + runRes.status);
   if (!repRes.ok) throw new Error('the replay cannot be fetched (HTTP ' + repRes.status + ')');
+  // The frames go into the seek bar, addresses and the command: checked first.
+  if (body.id !== runId || typeof body.name !== 'string' || !whole(body.score, 0, Number.MAX_SAFE_INTEGER) ||
+      !whole(body.endFrame, 0, LAST_FRAME)) {
+    throw new Error('the server\'s figures for this run do not hold up');
+  }
   run = body;
   replay = new Uint8Array(await repRes.arrayBuffer());
   $('who').textContent = `Run by ${run.name}: ${Number(run.score).toLocaleString('en-US')} points`;

@@ -2,8 +2,9 @@
 // played at top speed to its end with the server's score; the picture at #t=N pixel
 // for pixel what tolvane-replay render draws after frame N, racing a rival too
 // (?rival=ID: render --rival); rivals the page refuses or cannot find; the run page's
-// plot against a rival (tolvane-replay compare's lost spans); the playback keys, the
-// seek bar backwards; a phone's width.
+// plot against a rival (tolvane-replay compare's lost spans); the take-over of the frame
+// shown; a run's figures that do not hold up; the playback keys, the seek bar backwards;
+// a phone's width.
 import assert from 'node:assert/strict';
 import { execFileSync, spawnSync } from 'node:child_process';
 import fs from 'node:fs';
@@ -199,6 +200,63 @@ test('the run page plots the run against its rival: the scores, the splits, the 
   await waitFrame(from);
   assert.equal(await page.$eval('#screen', (c) => c.dataset.racing), 'true');
   assert.deepEqual(errors, []);
+});
+
+test('the take-over line carries the frame shown, to the run page and the game\'s command; #t= only as a frame', async () => {
+  await page.setViewportSize({ width: 1400, height: 1250 });
+  const file = `tolvane-${run.id.slice(0, 12)}.rep`;
+  const takeOver = async () => [await page.textContent('#takeover-command'), await page.getAttribute('#takeover-link', 'href')];
+  const expected = (f) => [`tolvane ${file} --take-over ${f}`, `/#/run/${run.id}/takeover/${f}`];
+  // Past the end the game has no frame to go on from: the last one is taken over.
+  for (const [t, shown, frame] of [['0', 0, 0], ['451', 451, 451], [String(run.endFrame), run.endFrame, run.endFrame],
+    ['99999999', run.endFrame + 600, run.endFrame]]) {
+    await page.goto('about:blank');
+    await page.goto(server.url(`/watch/${run.id}#t=${t}`));
+    await waitFrame(shown);
+    assert.deepEqual(await takeOver(), expected(frame), `#t=${t}`);
+  }
+  assert.equal(await page.getAttribute('#takeover-replay', 'download'), file);
+  // Not a frame: the page plays from the start, and the line follows the frame shown.
+  for (const bad of ['-5', '1e3', '12abc', '0x10', '%20', '', '<b>9</b>']) {
+    await page.goto('about:blank');
+    await page.goto(server.url(`/watch/${run.id}#t=${bad}`));
+    await page.waitForFunction(() => Number(document.getElementById('screen').dataset.frame) > 30);
+    assert.equal(await page.textContent('#play'), 'Pause', `#t=${bad}: playing, not opened at a frame`);
+    await page.keyboard.press('Space');
+    await page.waitForFunction(() => document.getElementById('play').textContent === 'Play');
+    // Paused, the panel is the picture's at once: its frame, and the take-over of it.
+    const at = await frameShown();
+    assert.equal(await page.textContent('#frame'), `Frame ${at}`, `#t=${bad}`);
+    assert.deepEqual(await takeOver(), expected(at), `#t=${bad}`);
+  }
+  // The link opens the run page's take-over at that frame.
+  const at = await frameShown();
+  await page.click('#takeover-link');
+  await page.waitForSelector('#takeover-frame');
+  assert.equal(await page.inputValue('#takeover-frame'), String(at));
+  assert.equal(await page.textContent('#takeover-command'), `tolvane ${file} --take-over ${at}`);
+  await page.goto(server.url(`/watch/${run.id}#t=3800`));
+  await waitFrame(3800);
+  await shot('watch-takeover');
+  assert.deepEqual(errors, []);
+});
+
+test('a run whose figures do not hold up is not played', async () => {
+  const answers = [{ ...run, endFrame: String(run.endFrame) }, { ...run, endFrame: 1e9 }, { ...run, endFrame: -1 },
+    { ...run, id: second.id }, { ...run, score: '120690' }, { ...run, name: null }];
+  await page.route(`**/api/v1/runs/${run.id}`, (route) => route.fulfill({ contentType: 'application/json', body: JSON.stringify(answers.shift()) }));
+  try {
+    while (answers.length) {
+      const left = answers.length;
+      await page.goto('about:blank');
+      await page.goto(server.url(`/watch/${run.id}#t=100`));
+      await page.waitForSelector('#verdict.error');
+      assert.equal(await page.textContent('#verdict'), 'Cannot play this run: the server\'s figures for this run do not hold up', `answer ${left}`);
+      assert.equal(await page.$eval('#takeover', (p) => p.hidden), true);
+    }
+  } finally {
+    await page.unroute(`**/api/v1/runs/${run.id}`);
+  }
 });
 
 test('the playback keys, the buttons and the seek bar, backwards too', async () => {
