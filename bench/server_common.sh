@@ -129,6 +129,9 @@ stop_server() {
     server_pid=
 }
 
+# The server process's CPU time so far (user and system), in clock ticks.
+server_cpu_ticks() { awk '{print $14 + $15}' "/proc/$server_pid/stat"; }
+
 # Memory of the server process now and at its peak, in MB.
 server_memory() {
     awk '/VmRSS|VmHWM/ {printf "%s %.1f MB  ", $1, $2 / 1024} END {print ""}' "/proc/$server_pid/status"

@@ -26,9 +26,20 @@ post_load() {
     # wrk opens 64 connections from one address, the default limit per address.
     start_server "$build/bin/tolvane-server" --max-per-address 1000
     echo "== POST /api/v1/runs on $1: 16 connections, ${seconds} s, $(nproc) cores"
+    local ticks
+    ticks=$(server_cpu_ticks)
     wrk -t2 -c16 -d"${seconds}s" --timeout 10s -s "$here/server_post.lua" "http://127.0.0.1:$port" \
         -- "$work/bodies.jsonl" 2 | grep -E "statuses|answers|^p[0-9]|Socket errors"
-    curl -s "http://127.0.0.1:$port/metrics" | grep -E "^tolvane_(verify_seconds|submissions)"
+    ticks=$(($(server_cpu_ticks) - ticks))
+    local metrics created
+    metrics=$(curl -s "http://127.0.0.1:$port/metrics")
+    echo "$metrics" | grep -E "^tolvane_(verify_seconds|store_seconds|submissions)" | grep -v _bucket
+    # The server's own CPU time per stored run: what the machine's other work (wrk
+    # included) changes least, so builds of one run can be compared with each other.
+    created=$(echo "$metrics" | awk -F'[ ]' '/^tolvane_submissions_total\{outcome="created"\}/ {print $2}')
+    if [ "${created:-0}" -gt 0 ]; then
+        echo "server CPU per stored run: $((ticks * 1000 / $(getconf CLK_TCK) / created)) ms"
+    fi
     echo "server memory: $(server_memory)"
 }
 
