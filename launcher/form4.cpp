@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -52,6 +53,7 @@ Form4::Form4(Form1* menu) : SubWindow(qtext("記録の一覧")), menu_(menu) {
     Label1[1] = addCaption(this, qtext("ESC   --- もどる"), 136, 8, 130);
     auto* send = addCaption(this, qtext(N_("U key --- 送る")), 0, 8, 130);
     auto* race = addCaption(this, qtext(N_("R key --- ライバルと対戦")), 0, 8, 190);
+    auto* practise = addCaption(this, qtext(N_("P key --- 練習")), 0, 8, 130);
     Progress = new QProgressBar(this);
     Progress->setFormat(QStringLiteral("%v / %m"));
     Progress->setMaximumHeight(17);
@@ -77,6 +79,9 @@ Form4::Form4(Form1* menu) : SubWindow(qtext("記録の一覧")), menu_(menu) {
         const QString title = list_->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
         Table->setColumnWidth(c, std::max(sample + 12, head.horizontalAdvance(title) + 24));
     }
+    // The state before the origin of a take-over, which takes the rest of the width
+    // (reasons too long for it are in its tooltip).
+    Table->setColumnWidth(ReplayList::Status, 160);
     takeKeysOf(Table); // Enter, Esc, Home and End are the window's
     QObject::connect(Table, &QAbstractItemView::doubleClicked, this,
                      [this](const QModelIndex& i) { play(i); });
@@ -88,6 +93,7 @@ Form4::Form4(Form1* menu) : SubWindow(qtext("記録の一覧")), menu_(menu) {
     top->addWidget(Label1[1]);
     top->addWidget(send);
     top->addWidget(race);
+    top->addWidget(practise);
     top->addStretch(1);
     top->addWidget(Progress, 1);
     auto* layout = new QVBoxLayout(this);
@@ -138,6 +144,16 @@ bool Form4::handleKey(QKeyEvent* key) {
     case Qt::Key_Escape: close(); return true;
     case Qt::Key_R:
         if (!key->isAutoRepeat()) play(Table->currentIndex(), true);
+        return true;
+    case Qt::Key_P: // the practice window on the selected run
+        if (!key->isAutoRepeat() && menu_ && Table->currentIndex().isValid()) {
+            const int row = sorted_->mapToSource(Table->currentIndex()).row();
+            if (list_->verdict(row).state == Verdict::Unusable) {
+                QApplication::beep();
+            } else {
+                menu_->showPractice(list_->path(row), QFileInfo(list_->path(row)).fileName());
+            }
+        }
         return true;
     case Qt::Key_U: // to the online table, where the window shows how the sending goes
         if (!key->isAutoRepeat() && menu_ && Table->currentIndex().isValid()) {

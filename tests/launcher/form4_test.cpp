@@ -465,7 +465,7 @@ TEST_F(ListTest, LAndTabOpenItAndEscClosesIt) {
     EXPECT_TRUE(menu_->form4()->isVisible());
     EXPECT_TRUE(picker->isVisible()) << "the picker stays";
     EXPECT_TRUE(menu_->isVisible());
-    EXPECT_EQ(menu_->size(), QSize(270, 422));
+    EXPECT_EQ(menu_->size(), QSize(270, 446));
 }
 
 } // namespace

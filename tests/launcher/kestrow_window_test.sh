@@ -47,7 +47,7 @@ window_shown() {
     printf -v "$1" %s "$id"
 }
 
-window_shown menu '^Velmora Kestrow$' "no menu window" 270x422 menu.png "267 230" "135 180"
+window_shown menu '^Velmora Kestrow$' "no menu window" 270x446 menu.png "267 230" "135 180"
 lit=$(pixels_unlike "$SHOTS/menu.png" 257x17+8+192 "$GROUND")
 [ "$lit" -gt 100 ] || fail "first caption has only $lit drawn pixels"
 
