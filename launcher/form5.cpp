@@ -4,9 +4,9 @@
 
 #include <QGuiApplication>
 #include <QHeaderView>
-#include <QScreen>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QScreen>
 #include <QSlider>
 #include <QTableWidget>
 #include <QTimer>
@@ -195,7 +195,8 @@ Form5::Form5(const std::filesystem::path& file) : SubWindow(qtext("設定")), fi
     int most = kMostHeight;
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         most = std::min(most, screen->availableGeometry().height() - 48);
-    const int listHeight = std::min(List1->verticalHeader()->length() + 2 * List1->frameWidth(), most - 48 - 32);
+    const int listHeight =
+        std::min(List1->verticalHeader()->length() + 2 * List1->frameWidth(), most - 48 - 32);
     List1->setFixedHeight(listHeight);
     setFixedSize(kWidth, 48 + listHeight + 32);
     Status = addCaption(this, QString(), 8, 48 + listHeight + 7, kWidth - 16);
@@ -357,11 +358,11 @@ void Form5::change(const Row& row, int step) {
     case Kind::Splits: edited_.splits = !edited_.splits; break;
     case Kind::OnMiss:
         edited_.onMiss = edited_.onMiss == settings::PracticeMiss::GoOn ? settings::PracticeMiss::Rewind
-                                                                         : settings::PracticeMiss::GoOn;
+                                                                        : settings::PracticeMiss::GoOn;
         break;
     case Kind::Loop:
         edited_.loop = edited_.loop == settings::PracticeLoop::None ? settings::PracticeLoop::Section
-                                                                     : settings::PracticeLoop::None;
+                                                                    : settings::PracticeLoop::None;
         break;
     case Kind::Language:
         edited_.language =

@@ -85,8 +85,8 @@ Form6::Form6(Form1* menu) : SubWindow(qtext(N_("オンライン"))), menu_(menu)
     auto* keys = addCaption(
         this, qtext(N_("E/I --- 鍵の書き出し/読み込み   Tab --- 送信記録へ   Del --- 送信記録を消す")), 8, 0,
         600);
-    auto* rivals =
-        addCaption(this, qtext(N_("R --- ライバルと対戦   T/U --- 1位/一つ上の順位と対戦   P --- 練習")), 8, 0, 600);
+    auto* rivals = addCaption(
+        this, qtext(N_("R --- ライバルと対戦   T/U --- 1位/一つ上の順位と対戦   P --- 練習")), 8, 0, 600);
     Server = addCaption(this, QString(), 8, 0, 600);
     Notice = addCaption(this, QString(), 8, 0, 600);
     Notice->setWordWrap(true);

@@ -22,7 +22,8 @@ QStringList gameArguments(const QString& replay, const QString& rival, long take
     QStringList arguments;
     if (!rival.isEmpty()) arguments << QStringLiteral("--rival") << rival;
     if (!replay.isEmpty()) arguments << replay;
-    if (!replay.isEmpty() && takeOver >= 0) arguments << QStringLiteral("--take-over") << QString::number(takeOver);
+    if (!replay.isEmpty() && takeOver >= 0)
+        arguments << QStringLiteral("--take-over") << QString::number(takeOver);
     return arguments;
 }
 

@@ -69,7 +69,8 @@ StudiedRun studyRun(const QByteArray& replay) {
     run.points.push_back({StartPoint::GameStart, 0, 0, run.scoreAt(0)});
     for (const tolvane::SplitPoint& s : splits) {
         if (s.frame >= run.endFrame) break; // in frame order: none of the rest comes either
-        const StartPoint::Kind kind = s.kind == tolvane::SplitPoint::Stage ? StartPoint::Stage : StartPoint::Boss;
+        const StartPoint::Kind kind =
+            s.kind == tolvane::SplitPoint::Stage ? StartPoint::Stage : StartPoint::Boss;
         run.points.push_back({kind, s.number, s.frame, run.scoreAt(s.frame)});
     }
     return run;

@@ -36,8 +36,8 @@ QString startPointName(const StartPoint& point);
 // What playing the run once found out.
 struct StudiedRun {
     bool ok = false;
-    QString why;  // why the game cannot play it, in the game's words
-    QString id;   // the run's id (verdict::Verified::id)
+    QString why; // why the game cannot play it, in the game's words
+    QString id;  // the run's id (verdict::Verified::id)
     long endFrame = 0;
     std::vector<qint64> scores;     // after each frame 0..endFrame
     std::vector<StartPoint> points; // the start of the game, then the splits before the end

@@ -502,9 +502,10 @@ QVariant ReplayList::data(const QModelIndex& index, int role) const {
             const QString origin = QString::fromStdString(t->origin);
             QString named = originalOf(origin);
             if (named == QLatin1String("HiReplay.rep")) named = QStringLiteral("HiReplay");
-            return named.isEmpty()
-                       ? qtext(N_("乗っ取り: 元 %1 のフレーム %2 から")).arg(origin).arg(t->frame)
-                       : qtext(N_("乗っ取り: 元 %1（%2）のフレーム %3 から")).arg(origin, named).arg(t->frame);
+            return named.isEmpty() ? qtext(N_("乗っ取り: 元 %1 のフレーム %2 から")).arg(origin).arg(t->frame)
+                                   : qtext(N_("乗っ取り: 元 %1（%2）のフレーム %3 から"))
+                                         .arg(origin, named)
+                                         .arg(t->frame);
         }
         case Status:
             if (role == SortRole)
@@ -514,8 +515,9 @@ QVariant ReplayList::data(const QModelIndex& index, int role) const {
         }
         return {};
     case Qt::TextAlignmentRole:
-        return int(column == Name || column == Status || column == Origin ? Qt::AlignLeft | Qt::AlignVCenter
-                                                      : Qt::AlignRight | Qt::AlignVCenter);
+        return int(column == Name || column == Status || column == Origin
+                       ? Qt::AlignLeft | Qt::AlignVCenter
+                       : Qt::AlignRight | Qt::AlignVCenter);
     case Qt::ToolTipRole:
         if (column == Name) return row.path;
         if (column == Status && !v.reason.isEmpty()) return v.reason;
@@ -529,9 +531,9 @@ QVariant ReplayList::data(const QModelIndex& index, int role) const {
 
 QVariant ReplayList::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-    static const char* const kTitles[ColumnCount] = {
-        N_("ファイル"), N_("日付"),   N_("長さ"), N_("スコア"),
-        N_("レベル"),   N_("最大チェイン"), N_("状態"), N_("由来")};
+    static const char* const kTitles[ColumnCount] = {N_("ファイル"), N_("日付"),   N_("長さ"),
+                                                     N_("スコア"),   N_("レベル"), N_("最大チェイン"),
+                                                     N_("状態"),     N_("由来")};
     return section >= 0 && section < ColumnCount ? qtext(kTitles[section]) : QVariant();
 }
 

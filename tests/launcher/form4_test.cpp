@@ -193,8 +193,10 @@ TEST_F(ListTest, TakeOversShowTheirOriginAndPOpensThePracticeWindow) {
         const char* content; // boost: 7920 frames
         QString origin;      // empty: an ordinary replay
     } cases[] = {
-        {"takeover-" + zero + "-f1234" + date, "boost", "乗っ取り: 元 " + zero + "（HiReplay）のフレーム 1234 から"},
-        {"takeover-" + wander + "-f0" + date, "boost", "乗っ取り: 元 " + wander + "（wander.rep）のフレーム 0 から"},
+        {"takeover-" + zero + "-f1234" + date, "boost",
+         "乗っ取り: 元 " + zero + "（HiReplay）のフレーム 1234 から"},
+        {"takeover-" + wander + "-f0" + date, "boost",
+         "乗っ取り: 元 " + wander + "（wander.rep）のフレーム 0 から"},
         {"takeover-000000000000-f7919" + date, "boost", "乗っ取り: 元 000000000000 のフレーム 7919 から"},
         {"takeover-" + zero + "-f7920" + date, "boost", {}}, // past the record's own end
         {"takeover-" + zero.toUpper() + "-f5" + date, "hunter", {}},

@@ -160,7 +160,7 @@ TEST_F(SettingsWindowTest, ThePracticeSettingsAreShownAndWritten) {
         Qt::Key key;
         const char* shows;
     } steps[] = {
-        {miss, Qt::Key_Right, "3秒戻す"}, {miss, Qt::Key_Left, "続ける"}, {miss, Qt::Key_Return, "3秒戻す"},
+        {miss, Qt::Key_Right, "3秒戻す"}, {miss, Qt::Key_Left, "続ける"},  {miss, Qt::Key_Return, "3秒戻す"},
         {loop, Qt::Key_Left, "する"},     {loop, Qt::Key_Right, "しない"}, {loop, Qt::Key_Right, "する"},
     };
     EXPECT_EQ(valueOf(miss), QStringLiteral("続ける"));

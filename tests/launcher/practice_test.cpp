@@ -24,13 +24,21 @@ TEST(TakeOverName, OnlyTheExactFormIsRead) {
         long frame = 0;
         int date[6] = {};
     } cases[] = {
-        {"takeover-1a2b3c4d5e6f-f1234-20261209-082535.rep", true, "1a2b3c4d5e6f", 1234, {2026, 12, 9, 8, 25, 35}},
+        {"takeover-1a2b3c4d5e6f-f1234-20261209-082535.rep",
+         true,
+         "1a2b3c4d5e6f",
+         1234,
+         {2026, 12, 9, 8, 25, 35}},
         {"takeover-000000000000-f0-20240229-000000.rep", true, "000000000000", 0, {2024, 2, 29, 0, 0, 0}},
-        {"takeover-ffffffffffff-f25000-99991231-235959.rep", true, "ffffffffffff", 25000, {9999, 12, 31, 23, 59, 59}},
-        {"takeover-1A2b3c4d5e6f-f1234-20261209-082535.rep", false}, // upper-case hex
-        {"takeover-1a2b3c4d5e6-f1234-20261209-082535.rep", false},  // 11 digits
+        {"takeover-ffffffffffff-f25000-99991231-235959.rep",
+         true,
+         "ffffffffffff",
+         25000,
+         {9999, 12, 31, 23, 59, 59}},
+        {"takeover-1A2b3c4d5e6f-f1234-20261209-082535.rep", false},  // upper-case hex
+        {"takeover-1a2b3c4d5e6-f1234-20261209-082535.rep", false},   // 11 digits
         {"takeover-1a2b3c4d5e6f0-f1234-20261209-082535.rep", false}, // 13 digits
-        {"takeover-1a2b3c4d5e6g-f1234-20261209-082535.rep", false}, // not hex
+        {"takeover-1a2b3c4d5e6g-f1234-20261209-082535.rep", false},  // not hex
         {"takeover-1a2b3c4d5e6f-f01234-20261209-082535.rep", false}, // leading zero
         {"takeover-1a2b3c4d5e6f-f25001-20261209-082535.rep", false}, // past a replay's end
         {"takeover-1a2b3c4d5e6f-f-20261209-082535.rep", false},      // no frame
@@ -55,7 +63,8 @@ TEST(TakeOverName, OnlyTheExactFormIsRead) {
         const std::optional<TakeOverName> got = parseTakeOverName(c.name);
         ASSERT_EQ(got.has_value(), c.read);
         if (!got) continue;
-        const TakeOverName want{c.origin, c.frame, c.date[0], c.date[1], c.date[2], c.date[3], c.date[4], c.date[5]};
+        const TakeOverName want{c.origin,  c.frame,   c.date[0], c.date[1],
+                                c.date[2], c.date[3], c.date[4], c.date[5]};
         EXPECT_EQ(*got, want);
         EXPECT_EQ(takeOverFileName(*got), c.name);
     }
@@ -92,7 +101,10 @@ TEST(StudyRun, OffersTheStartAndEachSplitBeforeTheEndWithTheRunsScore) {
          8142,
          {{K::GameStart, 0, 0, 0}, {K::Boss, 1, 3700, 36363}, {K::Stage, 2, 5500, 38920}},
          {{1200, 5570}, {4200, 37158}, {8100, 113586}, {8142, 120690}, {8143, -1}, {-1, -1}}},
-        {"boost.rep", 7919, {{K::GameStart, 0, 0, 0}, {K::Boss, 1, 3700, 1406}, {K::Stage, 2, 5500, 50742}}, {{7919, 51532}}},
+        {"boost.rep",
+         7919,
+         {{K::GameStart, 0, 0, 0}, {K::Boss, 1, 3700, 1406}, {K::Stage, 2, 5500, 50742}},
+         {{7919, 51532}}},
         {"autoplay.rep",
          24400,
          {{K::GameStart, 0, 0, 0},
@@ -199,7 +211,8 @@ TEST_F(PracticeTest, PListsTheBestRunsStartPointsAndEachStartsATakeOverThere) {
         }
         ASSERT_TRUE(waitForRuns(1));
         const std::vector<QStringList> seen = runs();
-        EXPECT_EQ(seen, std::vector<QStringList>({{best, QStringLiteral("--take-over"), QString::number(c.starts)}}));
+        EXPECT_EQ(seen, std::vector<QStringList>(
+                            {{best, QStringLiteral("--take-over"), QString::number(c.starts)}}));
         releaseGames();
         forgetRuns();
     }
