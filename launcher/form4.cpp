@@ -8,11 +8,13 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
+#include <QScreen>
 #include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -68,20 +70,23 @@ Form4::Form4(Form1* menu) : SubWindow(qtext("記録の一覧")), menu_(menu) {
     const QFontMetrics head(captionFont());
     // Columns as wide as their widest value can be (names: the longest there is now, up
     // to a point), measured once instead of over every row.
+    // A take-over is named by its origin, with the original's name once that is known.
     int name = box.horizontalAdvance(QStringLiteral("NewReplay.rep"));
-    for (int r = 0; r < list_->rowCount(); ++r)
-        name = std::max(name,
-                        box.horizontalAdvance(list_->data(list_->index(r, 0), Qt::DisplayRole).toString()));
+    int most = 320;
+    for (int r = 0; r < list_->rowCount(); ++r) {
+        const bool takeOver = list_->takeOver(r).has_value();
+        const int extra = takeOver ? box.horizontalAdvance(QStringLiteral("（HiReplay）")) : 0;
+        if (takeOver) most = 470;
+        name = std::max(
+            name, box.horizontalAdvance(list_->data(list_->index(r, 0), Qt::DisplayRole).toString()) + extra);
+    }
     const char* const widest[ReplayList::Status] = {"",      "2000-00-00 00:00", "00:00", "4000000000", "999",
                                                     "999999"};
     for (int c = 0; c < ReplayList::Status; ++c) {
-        const int sample = c == ReplayList::Name ? std::min(name, 320) : box.horizontalAdvance(widest[c]);
+        const int sample = c == ReplayList::Name ? std::min(name, most) : box.horizontalAdvance(widest[c]);
         const QString title = list_->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
         Table->setColumnWidth(c, std::max(sample + 12, head.horizontalAdvance(title) + 24));
     }
-    // The state before the origin of a take-over, which takes the rest of the width
-    // (reasons too long for it are in its tooltip).
-    Table->setColumnWidth(ReplayList::Status, 160);
     takeKeysOf(Table); // Enter, Esc, Home and End are the window's
     QObject::connect(Table, &QAbstractItemView::doubleClicked, this,
                      [this](const QModelIndex& i) { play(i); });
@@ -100,7 +105,11 @@ Form4::Form4(Form1* menu) : SubWindow(qtext("記録の一覧")), menu_(menu) {
     layout->setContentsMargins(8, 8, 8, 8);
     layout->addLayout(top);
     layout->addWidget(Table, 1);
-    resize(std::max(560, Table->horizontalHeader()->length() + 180), 420);
+    // Never wider than the screen (the table scrolls instead).
+    int width = std::max(560, Table->horizontalHeader()->length() + 180);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        width = std::min(width, screen->availableGeometry().width() - 16);
+    resize(width, 420);
 
     list_->onProgress = [this] { showProgress(); };
     showProgress();

@@ -8,12 +8,14 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QTableWidget>
 #include <QThread>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <memory>
 
 namespace kestrow {
@@ -89,8 +91,14 @@ Practice::Practice(Form1* menu, const QString& replay, const QString& shownName)
     Table = new QTableWidget(0, 3, this);
     Table->setHorizontalHeaderLabels({qtext(N_("地点")), qtext(N_("フレーム")), qtext(N_("スコア"))});
     styleTable(Table);
-    Table->setColumnWidth(0, 190);
-    Table->setColumnWidth(1, 80);
+    // The names as wide as the widest can be (the frame row's with five digits).
+    const QFontMetrics box(Table->font());
+    int names = box.horizontalAdvance(qtext(N_("フレームを入力（0～%1）")).arg(tolvane::kLastReplayIndex));
+    for (const StartPoint::Kind k :
+         {StartPoint::GameStart, StartPoint::Stage, StartPoint::Boss, StartPoint::Typed})
+        names = std::max(names, box.horizontalAdvance(startPointName({k, 3, 0, 0})));
+    Table->setColumnWidth(0, names + 16);
+    Table->setColumnWidth(1, box.horizontalAdvance(QStringLiteral("000000")) + 16);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 8, 8, 8);
@@ -98,7 +106,7 @@ Practice::Practice(Form1* menu, const QString& replay, const QString& shownName)
     for (QLabel* l : {Label1[0], Label1[1], Run}) layout->addWidget(l);
     layout->addWidget(Table, 1);
     layout->addWidget(Status);
-    resize(420, 300);
+    resize(std::max(420, Table->columnWidth(0) + Table->columnWidth(1) + 140), 300);
     takeKeysOf(Table);
     QObject::connect(Table, &QAbstractItemView::doubleClicked, this, [this] { choose(); });
     study();

@@ -297,7 +297,7 @@ void ReplayList::settle(const Asked& asked, const Verdict& verdict, bool keep) {
 
 void ReplayList::originsChanged() {
     if (rows_.empty()) return;
-    Q_EMIT dataChanged(index(0, Origin), index(int(rows_.size()) - 1, Origin));
+    Q_EMIT dataChanged(index(0, Name), index(int(rows_.size()) - 1, Name));
 }
 
 std::optional<TakeOverName> ReplayList::takeOver(int row) const {
@@ -317,6 +317,16 @@ QString ReplayList::runIdOfRow(const Row& row) const {
     if (file.open(QIODevice::ReadOnly)) id = runIdOf(file.read(kReplayBytesRead), row.verdict.frames - 1);
     ids_.insert(row.path, {row.size, row.mtime, id});
     return id;
+}
+
+QString ReplayList::originText(int row) const {
+    const std::optional<TakeOverName> t = takeOver(row);
+    if (!t) return {};
+    const QString origin = QString::fromStdString(t->origin);
+    QString named = originalOf(origin);
+    if (named == QLatin1String("HiReplay.rep")) named = QStringLiteral("HiReplay");
+    if (named.isEmpty()) return qtext(N_("乗っ取り: 元 %1 のフレーム %2 から")).arg(origin).arg(t->frame);
+    return qtext(N_("乗っ取り: 元 %1（%2）のフレーム %3 から")).arg(origin, named).arg(t->frame);
 }
 
 QString ReplayList::originalOf(const QString& origin) const {
@@ -486,7 +496,11 @@ QVariant ReplayList::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
     case SortRole:
         switch (column) {
-        case Name: return role == SortRole ? QVariant(row.name.toCaseFolded()) : QVariant(row.name);
+        case Name: {
+            if (role == SortRole) return row.name.toCaseFolded();
+            const QString origin = originText(index.row()); // a take-over by what it is
+            return origin.isEmpty() ? row.name : origin;
+        }
         case Date:
             if (role == SortRole) return row.mtime;
             return QDateTime::fromMSecsSinceEpoch(row.mtime).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
@@ -496,17 +510,6 @@ QVariant ReplayList::data(const QModelIndex& index, int role) const {
         case Score: return number(v.score);
         case Level: return number(v.level);
         case MaxChain: return number(v.maxChain);
-        case Origin: {
-            const std::optional<TakeOverName> t = takeOver(index.row());
-            if (!t) return QString();
-            const QString origin = QString::fromStdString(t->origin);
-            QString named = originalOf(origin);
-            if (named == QLatin1String("HiReplay.rep")) named = QStringLiteral("HiReplay");
-            return named.isEmpty() ? qtext(N_("乗っ取り: 元 %1 のフレーム %2 から")).arg(origin).arg(t->frame)
-                                   : qtext(N_("乗っ取り: 元 %1（%2）のフレーム %3 から"))
-                                         .arg(origin, named)
-                                         .arg(t->frame);
-        }
         case Status:
             if (role == SortRole)
                 return int(v.state == Verdict::Ok ? 0 : v.state == Verdict::Pending ? 1 : 2);
@@ -515,9 +518,8 @@ QVariant ReplayList::data(const QModelIndex& index, int role) const {
         }
         return {};
     case Qt::TextAlignmentRole:
-        return int(column == Name || column == Status || column == Origin
-                       ? Qt::AlignLeft | Qt::AlignVCenter
-                       : Qt::AlignRight | Qt::AlignVCenter);
+        return int(column == Name || column == Status ? Qt::AlignLeft | Qt::AlignVCenter
+                                                      : Qt::AlignRight | Qt::AlignVCenter);
     case Qt::ToolTipRole:
         if (column == Name) return row.path;
         if (column == Status && !v.reason.isEmpty()) return v.reason;
@@ -531,9 +533,8 @@ QVariant ReplayList::data(const QModelIndex& index, int role) const {
 
 QVariant ReplayList::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-    static const char* const kTitles[ColumnCount] = {N_("ファイル"), N_("日付"),   N_("長さ"),
-                                                     N_("スコア"),   N_("レベル"), N_("最大チェイン"),
-                                                     N_("状態"),     N_("由来")};
+    static const char* const kTitles[ColumnCount] = {
+        N_("ファイル"), N_("日付"), N_("長さ"), N_("スコア"), N_("レベル"), N_("最大チェイン"), N_("状態")};
     return section >= 0 && section < ColumnCount ? qtext(kTitles[section]) : QVariant();
 }
 

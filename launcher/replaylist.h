@@ -97,11 +97,12 @@ class VerdictCache {
 // The table behind the replay list: one row per replay file of the folder, following
 // the folder while it exists. Rows start Pending and fill in as the tool answers. A
 // take-over's record (its name read by parseTakeOverName, and the frame within its own
-// game) says in Origin which run it came from: the 12 hex digits of the original's id,
-// and the listed replay with that id when there is one (HiReplay.rep first).
+// game) is named by what it is: the run it came from (the 12 hex digits of the
+// original's id, and the listed replay with that id when there is one, HiReplay.rep
+// first) and the frame; its file's name is in the tooltip, as every row's path is.
 class ReplayList : public QAbstractTableModel {
   public:
-    enum Column { Name, Date, Length, Score, Level, MaxChain, Status, Origin, ColumnCount };
+    enum Column { Name, Date, Length, Score, Level, MaxChain, Status, ColumnCount };
     // Numbers for the numeric columns (-1 when not known), text for the others.
     static constexpr int SortRole = Qt::UserRole;
 
@@ -120,6 +121,8 @@ class ReplayList : public QAbstractTableModel {
     const Verdict& verdict(int row) const { return rows_[row].verdict; }
     // What the row's name says of a take-over, when it is the record of one.
     std::optional<TakeOverName> takeOver(int row) const;
+    // How the Name column names a take-over's record (empty for any other replay).
+    QString originText(int row) const;
     // The listed replay (not a take-over) whose run id starts with `origin`, by name,
     // HiReplay.rep before the others; empty when none is, or none is checked yet.
     QString originalOf(const QString& origin) const;

@@ -142,8 +142,7 @@ TEST_F(ListTest, ColumnsShowWhatTheGameComputes) {
     QStringList headers;
     for (int c = 0; c < ReplayList::ColumnCount; ++c)
         headers << list->sorted()->headerData(c, Qt::Horizontal).toString();
-    EXPECT_EQ(headers,
-              (QStringList{"ファイル", "日付", "長さ", "スコア", "レベル", "最大チェイン", "状態", "由来"}));
+    EXPECT_EQ(headers, (QStringList{"ファイル", "日付", "長さ", "スコア", "レベル", "最大チェイン", "状態"}));
 
     // At once: every file listed, nothing known yet, the progress bar showing.
     EXPECT_EQ(list->sorted()->rowCount(), 6);
@@ -173,8 +172,8 @@ TEST_F(ListTest, ColumnsShowWhatTheGameComputes) {
     EXPECT_EQ(got, (QStringList{"", "", "", "", "the file is too short to be a replay (3 bytes)"}));
 }
 
-// A take-over's record says which run it came from and at which frame, naming the listed
-// replay of that run; a name that is not exactly a take-over's is an ordinary replay.
+// A take-over's record is named by the run it came from and the frame, with the listed
+// replay of that run; a file whose name is not exactly a take-over's is an ordinary one.
 TEST_F(ListTest, TakeOversShowTheirOriginAndPOpensThePracticeWindow) {
     const auto idOf = [](const char* name) {
         QString why;
@@ -191,7 +190,7 @@ TEST_F(ListTest, TakeOversShowTheirOriginAndPOpensThePracticeWindow) {
     const struct {
         QString name;
         const char* content; // boost: 7920 frames
-        QString origin;      // empty: an ordinary replay
+        QString shown;       // in the Name column; empty: the file's name (an ordinary replay)
     } cases[] = {
         {"takeover-" + zero + "-f1234" + date, "boost",
          "乗っ取り: 元 " + zero + "（HiReplay）のフレーム 1234 から"},
@@ -209,19 +208,27 @@ TEST_F(ListTest, TakeOversShowTheirOriginAndPOpensThePracticeWindow) {
         if (c.content) copyGolden(QString::fromUtf8(c.content), c.name);
     Form4* list = open();
     ASSERT_TRUE(waitSettled(list));
+    // The row of a file, whatever it is shown as.
+    const auto rowOf = [&](const QString& name) {
+        for (int r = 0; r < list->sorted()->rowCount(); ++r)
+            if (list->pathAt(r) == appFile(name)) return r;
+        return -1;
+    };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name.toStdString());
-        const int row = rowNamed(list, c.name);
+        const int row = rowOf(c.name);
         ASSERT_GE(row, 0);
-        EXPECT_EQ(list->sorted()->index(row, ReplayList::Origin).data().toString(), c.origin);
+        const QModelIndex name = list->sorted()->index(row, ReplayList::Name);
+        EXPECT_EQ(name.data().toString(), c.shown.isEmpty() ? c.name : c.shown);
+        EXPECT_EQ(name.data(Qt::ToolTipRole).toString(), appFile(c.name));
         EXPECT_EQ(list->sorted()->index(row, ReplayList::Status).data().toString(), QStringLiteral("ok"));
     }
     // The origin's name comes once the original is known: a new copy of the best is named
     // by HiReplay still, and the origin follows the original when it goes.
     QFile::remove(appFile(QStringLiteral("HiReplay.rep")));
     list->list()->rescan();
-    const int first = rowNamed(list, cases[0].name);
-    EXPECT_EQ(list->sorted()->index(first, ReplayList::Origin).data().toString(),
+    const int first = rowOf(cases[0].name);
+    EXPECT_EQ(list->sorted()->index(first, ReplayList::Name).data().toString(),
               "乗っ取り: 元 " + zero + "（a copy.rep）のフレーム 1234 から");
 
     // P: the practice window on the selected record; Esc in it leaves the list open.
