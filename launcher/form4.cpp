@@ -75,7 +75,9 @@ Form4::Form4(Form1* menu) : SubWindow(qtext("記録の一覧")), menu_(menu) {
     int most = 320;
     for (int r = 0; r < list_->rowCount(); ++r) {
         const bool takeOver = list_->takeOver(r).has_value();
-        const int extra = takeOver ? box.horizontalAdvance(QStringLiteral("（HiReplay）")) : 0;
+        // Room for the original's name once it is known.
+        const int extra =
+            takeOver ? box.horizontalAdvance(QStringLiteral("（HiReplay）")) : 0; // not translated
         if (takeOver) most = 470;
         name = std::max(
             name, box.horizontalAdvance(list_->data(list_->index(r, 0), Qt::DisplayRole).toString()) + extra);
