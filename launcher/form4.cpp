@@ -107,10 +107,18 @@ Form4::Form4(Form1* menu) : SubWindow(qtext("記録の一覧")), menu_(menu) {
     layout->setContentsMargins(8, 8, 8, 8);
     layout->addLayout(top);
     layout->addWidget(Table, 1);
-    // Never wider than the screen (the table scrolls instead).
+    // Never wider than the screen: the names give up room first (down to a point), so
+    // that the state stays in sight; past that the table scrolls.
     int width = std::max(560, Table->horizontalHeader()->length() + 180);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        width = std::min(width, screen->availableGeometry().width() - 16);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const int room = screen->availableGeometry().width() - 16;
+        const int over = Table->horizontalHeader()->length() + 40 - room; // the state at its least
+        if (over > 0) {
+            const int names = Table->columnWidth(ReplayList::Name);
+            Table->setColumnWidth(ReplayList::Name, std::max(std::min(names, 260), names - over));
+        }
+        width = std::min(width, room);
+    }
     resize(width, 420);
 
     list_->onProgress = [this] { showProgress(); };
