@@ -8,6 +8,7 @@
 #include "gamestart.h"
 #include "look.h"
 #include "online.h"
+#include "practice.h"
 #include "replaylist.h"
 #include "rival.h"
 #include "settings/settings.h"
@@ -26,7 +27,7 @@ namespace kestrow {
 namespace {
 
 constexpr int kWidth = 270;
-constexpr int kHeight = 422;      // the six captions of old, and a line each for L, O, W and G
+constexpr int kHeight = 446;      // the six captions of old, and a line each for L, O, W, G and P
 constexpr int kTitleHeight = 180; // the title picture, with the line right under it
 
 struct Caption {
@@ -34,7 +35,7 @@ struct Caption {
     const char* text;
 };
 
-constexpr std::array<Caption, 10> kCaptions{{
+constexpr std::array<Caption, 11> kCaptions{{
     {192, N_("Enter --- 新たな人生を歩む")},
     {216, N_("S key --- 前世の遺産")},
     {240, N_("H key --- 一番すごい前世の一生")},
@@ -45,6 +46,7 @@ constexpr std::array<Caption, 10> kCaptions{{
     {344, N_("O key --- 設定")},
     {368, N_("W key --- オンライン")},
     {392, N_("G key --- 一番すごい前世と競う")},
+    {416, N_("P key --- 練習")},
 }};
 
 } // namespace
@@ -117,6 +119,7 @@ Form1::~Form1() {
     delete form4_;
     delete form5_;
     delete form6_;
+    delete practice_;
 }
 
 Form2* Form1::form2() const { return form2_; }
@@ -129,8 +132,16 @@ Form5* Form1::form5() const { return form5_; }
 
 Form6* Form1::form6() const { return form6_; }
 
+Practice* Form1::practice() const { return practice_; }
+
 bool Form1::ShellExe(const QString& rep, const QString& rival) {
     if (startGame(appDir_, rep, rival)) return true;
+    showError(this, qtext(kNoFileText));
+    return false;
+}
+
+bool Form1::takeOver(const QString& rep, long frame) {
+    if (startGame(appDir_, rep, QString(), frame)) return true;
     showError(this, qtext(kNoFileText));
     return false;
 }
@@ -180,6 +191,7 @@ void Form1::keyPressEvent(QKeyEvent* event) {
         break;
     case Qt::Key_H: ShellExe(recordPath("HiReplay.rep")); break;
     case Qt::Key_G: ShellExe(QString(), recordPath("HiReplay.rep")); break;
+    case Qt::Key_P: showPractice(recordPath("HiReplay.rep"), QStringLiteral("HiReplay")); break;
     case Qt::Key_Escape: close(); break;
     default: QWidget::keyPressEvent(event);
     }
@@ -223,6 +235,16 @@ void Form1::showForm3() {
 void Form1::showForm5() {
     if (!form5_) form5_ = new Form5();
     showOnScreenOf(form5_, this);
+}
+
+void Form1::showPractice(const QString& replay, const QString& shownName) {
+    if (!QFileInfo(replay).isFile()) {
+        showError(this, qtext(kNoFileText));
+        return;
+    }
+    if (practice_ && practice_->replay() != replay) delete practice_; // the other run gives way
+    if (!practice_) practice_ = new Practice(this, replay, shownName);
+    showOnScreenOf(practice_, this);
 }
 
 void Form1::showForm6() {

@@ -25,6 +25,7 @@ class Form4;
 class Form5;
 class Form6;
 class Online;
+class Practice;
 
 class Form1 : public QWidget {
   public:
@@ -39,6 +40,9 @@ class Form1 : public QWidget {
     // given. Shows the file-missing box and starts nothing when the replay, the rival or
     // the game cannot be found. Returns whether a game was started.
     bool ShellExe(const QString& rep, const QString& rival = QString());
+    // Starts the playback of the replay file `rep` taken over after frame `frame`: the
+    // run's own frames up to it, then live. Refused as ShellExe refuses.
+    bool takeOver(const QString& rep, long frame);
 
     // A new game (Enter) with the rival `[rival] default` names: none, the best replay,
     // or a run of the online table fetched first. A rival that cannot be had is said in
@@ -67,10 +71,16 @@ class Form1 : public QWidget {
     void showForm6();
     Online* online() const { return online_.get(); }
 
+    // The practice window (P: on the best replay; P in the replay list and the online
+    // window: on the selected run), while it is open. One at a time: a window open on
+    // another run gives way. `shownName` is how the run is named in it.
+    Practice* practice() const;
+    void showPractice(const QString& replay, const QString& shownName);
+
     // Full path of the record `name` to read (see common::recordToRead).
     QString recordPath(const char* name) const;
 
-    std::array<QLabel*, 10> Label1{};
+    std::array<QLabel*, 11> Label1{};
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -93,6 +103,7 @@ class Form1 : public QWidget {
     QPointer<Form4> form4_;
     QPointer<Form5> form5_;
     QPointer<Form6> form6_;
+    QPointer<Practice> practice_;
     std::unique_ptr<Online> online_;
     QFileSystemWatcher* records_watch_ = nullptr;
     QTimer* settle_ = nullptr; // a replay is sent once its file has stopped changing

@@ -7,11 +7,14 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
+#include <QScreen>
 #include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -52,6 +55,7 @@ Form4::Form4(Form1* menu) : SubWindow(qtext("記録の一覧")), menu_(menu) {
     Label1[1] = addCaption(this, qtext("ESC   --- もどる"), 136, 8, 130);
     auto* send = addCaption(this, qtext(N_("U key --- 送る")), 0, 8, 130);
     auto* race = addCaption(this, qtext(N_("R key --- ライバルと対戦")), 0, 8, 190);
+    auto* practise = addCaption(this, qtext(N_("P key --- 練習")), 0, 8, 130);
     Progress = new QProgressBar(this);
     Progress->setFormat(QStringLiteral("%v / %m"));
     Progress->setMaximumHeight(17);
@@ -66,14 +70,22 @@ Form4::Form4(Form1* menu) : SubWindow(qtext("記録の一覧")), menu_(menu) {
     const QFontMetrics head(captionFont());
     // Columns as wide as their widest value can be (names: the longest there is now, up
     // to a point), measured once instead of over every row.
+    // A take-over is named by its origin, with the original's name once that is known.
     int name = box.horizontalAdvance(QStringLiteral("NewReplay.rep"));
-    for (int r = 0; r < list_->rowCount(); ++r)
-        name = std::max(name,
-                        box.horizontalAdvance(list_->data(list_->index(r, 0), Qt::DisplayRole).toString()));
+    int most = 320;
+    for (int r = 0; r < list_->rowCount(); ++r) {
+        const bool takeOver = list_->takeOver(r).has_value();
+        // Room for the original's name once it is known.
+        const int extra =
+            takeOver ? box.horizontalAdvance(QStringLiteral("（HiReplay）")) : 0; // not translated
+        if (takeOver) most = 470;
+        name = std::max(
+            name, box.horizontalAdvance(list_->data(list_->index(r, 0), Qt::DisplayRole).toString()) + extra);
+    }
     const char* const widest[ReplayList::Status] = {"",      "2000-00-00 00:00", "00:00", "4000000000", "999",
                                                     "999999"};
     for (int c = 0; c < ReplayList::Status; ++c) {
-        const int sample = c == ReplayList::Name ? std::min(name, 320) : box.horizontalAdvance(widest[c]);
+        const int sample = c == ReplayList::Name ? std::min(name, most) : box.horizontalAdvance(widest[c]);
         const QString title = list_->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
         Table->setColumnWidth(c, std::max(sample + 12, head.horizontalAdvance(title) + 24));
     }
@@ -88,13 +100,26 @@ Form4::Form4(Form1* menu) : SubWindow(qtext("記録の一覧")), menu_(menu) {
     top->addWidget(Label1[1]);
     top->addWidget(send);
     top->addWidget(race);
+    top->addWidget(practise);
     top->addStretch(1);
     top->addWidget(Progress, 1);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 8, 8, 8);
     layout->addLayout(top);
     layout->addWidget(Table, 1);
-    resize(std::max(560, Table->horizontalHeader()->length() + 180), 420);
+    // Never wider than the screen: the names give up room first (down to a point), so
+    // that the state stays in sight; past that the table scrolls.
+    int width = std::max(560, Table->horizontalHeader()->length() + 180);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const int room = screen->availableGeometry().width() - 16;
+        const int over = Table->horizontalHeader()->length() + 40 - room; // the state at its least
+        if (over > 0) {
+            const int names = Table->columnWidth(ReplayList::Name);
+            Table->setColumnWidth(ReplayList::Name, std::max(std::min(names, 260), names - over));
+        }
+        width = std::min(width, room);
+    }
+    resize(width, 420);
 
     list_->onProgress = [this] { showProgress(); };
     showProgress();
@@ -138,6 +163,16 @@ bool Form4::handleKey(QKeyEvent* key) {
     case Qt::Key_Escape: close(); return true;
     case Qt::Key_R:
         if (!key->isAutoRepeat()) play(Table->currentIndex(), true);
+        return true;
+    case Qt::Key_P: // the practice window on the selected run
+        if (!key->isAutoRepeat() && menu_ && Table->currentIndex().isValid()) {
+            const int row = sorted_->mapToSource(Table->currentIndex()).row();
+            if (list_->verdict(row).state == Verdict::Unusable) {
+                QApplication::beep();
+            } else {
+                menu_->showPractice(list_->path(row), QFileInfo(list_->path(row)).fileName());
+            }
+        }
         return true;
     case Qt::Key_U: // to the online table, where the window shows how the sending goes
         if (!key->isAutoRepeat() && menu_ && Table->currentIndex().isValid()) {

@@ -2,7 +2,8 @@
 // lasted, its score, level and longest chain as the game's own simulation finds them,
 // and whether the file can be played. Sortable by any column, newest first; Enter or a
 // double-click plays the selected replay through the menu, R starts a new game with it
-// as the rival, Esc closes the list.
+// as the rival, P opens the practice window on it, Esc closes the list. A take-over's
+// record shows the run it came from and the frame it was taken over at.
 #pragma once
 
 #include <QPointer>

@@ -2,9 +2,11 @@
 
 #include <SDL.h>
 
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QScreen>
 #include <QSlider>
 #include <QTableWidget>
 #include <QTimer>
@@ -32,10 +34,14 @@ const std::array<const char*, settings::kActionCount> kActionLabels = {
 };
 // clang-format on
 
-constexpr int kRowCount = settings::kActionCount + 14;
+constexpr int kRowCount = settings::kActionCount + 16;
 constexpr int kRowHeight = 20;
 constexpr int kWidth = 440;
 constexpr int kHeight = 48 + kRowCount * kRowHeight + 2 + 32; // made to fit the rows once they are laid out
+// The tallest the window is made: on a 1024x768 screen it leaves room for the title bar
+// (and on a smaller screen the screen's own height is the limit); the rest of the rows
+// scroll.
+constexpr int kMostHeight = 720;
 
 QString keysText(const std::vector<settings::Key>& keys) {
     return keys.empty() ? qtext("（なし）") : QString::fromStdString(settings::keyList(keys));
@@ -164,6 +170,8 @@ Form5::Form5(const std::filesystem::path& file) : SubWindow(qtext("設定")), fi
     rows_.push_back({Kind::Rival, 0, qtext("新たな人生のライバル")});
     rows_.push_back({Kind::Ghost, 0, qtext("ゴーストの濃さ")});
     rows_.push_back({Kind::Splits, 0, qtext("区間ごとの差")});
+    rows_.push_back({Kind::OnMiss, 0, qtext(N_("ミスしたとき"))});
+    rows_.push_back({Kind::Loop, 0, qtext(N_("区間の繰り返し"))});
     rows_.push_back({Kind::Reset, 0, qtext("Reset to defaults")});
     rows_.push_back({Kind::Ok, 0, QStringLiteral("OK")});
 
@@ -174,7 +182,7 @@ Form5::Form5(const std::filesystem::path& file) : SubWindow(qtext("設定")), fi
     List1->verticalHeader()->hide();
     List1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     List1->verticalHeader()->setDefaultSectionSize(kRowHeight);
-    List1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    List1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     List1->setColumnWidth(0, 176);
     List1->horizontalHeader()->setStretchLastSection(true);
     List1->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -182,8 +190,13 @@ Form5::Form5(const std::filesystem::path& file) : SubWindow(qtext("設定")), fi
     List1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     List1->setTabKeyNavigation(false);
     fill();
-    // Every row shown (the font may make a row taller than asked), the status line below.
-    const int listHeight = List1->verticalHeader()->length() + 2 * List1->frameWidth();
+    // Every row shown (the font may make a row taller than asked) while the window fits
+    // the screen, the status line below.
+    int most = kMostHeight;
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        most = std::min(most, screen->availableGeometry().height() - 48);
+    const int listHeight =
+        std::min(List1->verticalHeader()->length() + 2 * List1->frameWidth(), most - 48 - 32);
     List1->setFixedHeight(listHeight);
     setFixedSize(kWidth, 48 + listHeight + 32);
     Status = addCaption(this, QString(), 8, 48 + listHeight + 7, kWidth - 16);
@@ -256,6 +269,12 @@ void Form5::showRow(int r) {
     }
     case Kind::Ghost: value = QStringLiteral("%1 %").arg(edited_.ghost); break;
     case Kind::Splits: value = edited_.splits ? qtext("はい") : qtext("いいえ"); break;
+    case Kind::OnMiss:
+        value = edited_.onMiss == settings::PracticeMiss::Rewind ? qtext(N_("3秒戻す")) : qtext(N_("続ける"));
+        break;
+    case Kind::Loop:
+        value = edited_.loop == settings::PracticeLoop::Section ? qtext(N_("する")) : qtext(N_("しない"));
+        break;
     case Kind::Reset:
     case Kind::Ok: break;
     }
@@ -337,6 +356,14 @@ void Form5::change(const Row& row, int step) {
         break;
     case Kind::Ghost: edited_.ghost = std::clamp(edited_.ghost + 5 * step, 0, 100); break;
     case Kind::Splits: edited_.splits = !edited_.splits; break;
+    case Kind::OnMiss:
+        edited_.onMiss = edited_.onMiss == settings::PracticeMiss::GoOn ? settings::PracticeMiss::Rewind
+                                                                        : settings::PracticeMiss::GoOn;
+        break;
+    case Kind::Loop:
+        edited_.loop = edited_.loop == settings::PracticeLoop::None ? settings::PracticeLoop::Section
+                                                                    : settings::PracticeLoop::None;
+        break;
     case Kind::Language:
         edited_.language =
             static_cast<settings::Language>((static_cast<int>(edited_.language) + step + 3) % 3);

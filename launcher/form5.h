@@ -1,6 +1,7 @@
 // The settings window: the keys of every action, the pad's buttons and dead zone, the
-// two loudnesses, the game window's look and the rival of a new game, all chosen with the keyboard and
-// written to the settings file that the game reads.
+// two loudnesses, the game window's look, the rival of a new game and what a take-over
+// does on a miss and at a section's end, all chosen with the keyboard and written to the
+// settings file that the game reads. Rows that do not fit the screen scroll.
 #pragma once
 
 #include <QString>
@@ -43,6 +44,8 @@ class Form5 : public SubWindow {
         Rival,
         Ghost,
         Splits,
+        OnMiss,
+        Loop,
         Reset,
         Ok
     };

@@ -85,8 +85,8 @@ Form6::Form6(Form1* menu) : SubWindow(qtext(N_("オンライン"))), menu_(menu)
     auto* keys = addCaption(
         this, qtext(N_("E/I --- 鍵の書き出し/読み込み   Tab --- 送信記録へ   Del --- 送信記録を消す")), 8, 0,
         600);
-    auto* rivals =
-        addCaption(this, qtext(N_("R --- ライバルと対戦   T/U --- 1位/一つ上の順位と対戦")), 8, 0, 600);
+    auto* rivals = addCaption(
+        this, qtext(N_("R --- ライバルと対戦   T/U --- 1位/一つ上の順位と対戦   P --- 練習")), 8, 0, 600);
     Server = addCaption(this, QString(), 8, 0, 600);
     Notice = addCaption(this, QString(), 8, 0, 600);
     Notice->setWordWrap(true);
@@ -266,6 +266,27 @@ void Form6::watchSelected() {
                          });
 }
 
+void Form6::practise() {
+    const int row = Table->currentRow();
+    if (row < 0 || row >= static_cast<int>(rows_.size()) || !menu_) return;
+    Status->setText(qtext(N_("リプレイを取ってきています…")));
+    QPointer<Form6> self(this);
+    const OnlineRun run = rows_[static_cast<size_t>(row)];
+    // Practised on only once the game has found the bytes to be that run.
+    online_->fetchReplay(run, QDir(cacheFolder()).filePath(QStringLiteral("runs")),
+                         [self, run](bool ok, QString why, QString file) {
+                             if (!self) return;
+                             if (!ok) {
+                                 self->Status->setText(why);
+                                 return;
+                             }
+                             self->Status->clear();
+                             if (self->menu_)
+                                 self->menu_->showPractice(
+                                     file, qtext(N_("%1位 %2")).arg(QString::number(run.rank), run.name));
+                         });
+}
+
 void Form6::race(std::optional<TableRival> which) {
     if (!menu_ || !online_->enabled()) return;
     const int row = Table->currentRow();
@@ -380,6 +401,7 @@ bool Form6::handleKey(QKeyEvent* event) {
         if (menu_) submit(menu_->recordPath(event->key() == Qt::Key_N ? "NewReplay.rep" : "HiReplay.rep"));
         return true;
     case Qt::Key_R: race(std::nullopt); return true;
+    case Qt::Key_P: practise(); return true;
     case Qt::Key_T: race(TableRival::Top); return true;
     case Qt::Key_U: race(TableRival::Above); return true;
     case Qt::Key_S: askServer(); return true;

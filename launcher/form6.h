@@ -1,7 +1,8 @@
 // The online window: the score table of the server named in the settings, in its four
 // periods, the player's own standing, and the runs the player sent with where each
 // stands. Enter watches the selected run; R races it, T and U race the #1 and the run
-// one rank above the player's; N and H send the newest and the best replay.
+// one rank above the player's; P practises on it; N and H send the newest and the best
+// replay.
 // Nothing in it waits for the network: answers fill the window as they come.
 #pragma once
 
@@ -52,6 +53,8 @@ class Form6 : public SubWindow {
     // A new game against the selected row's run (no `which`), the period's #1 or the run
     // one rank above the player's, once it is downloaded and found to be that run.
     void race(std::optional<TableRival> which);
+    // The practice window on the selected row's run, once it is downloaded and checked.
+    void practise();
     void askServer();
     void askName();
     void exportKey();

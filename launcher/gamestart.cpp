@@ -18,17 +18,20 @@ bool readable(const QString& path) {
 
 } // namespace
 
-QStringList gameArguments(const QString& replay, const QString& rival) {
+QStringList gameArguments(const QString& replay, const QString& rival, long takeOver) {
     QStringList arguments;
     if (!rival.isEmpty()) arguments << QStringLiteral("--rival") << rival;
     if (!replay.isEmpty()) arguments << replay;
+    if (!replay.isEmpty() && takeOver >= 0)
+        arguments << QStringLiteral("--take-over") << QString::number(takeOver);
     return arguments;
 }
 
-bool startGame(const QString& appDir, const QString& replay, const QString& rival) {
+bool startGame(const QString& appDir, const QString& replay, const QString& rival, long takeOver) {
     if (!replay.isEmpty() && !readable(replay)) return false;
     if (!rival.isEmpty() && !readable(rival)) return false;
-    const QStringList arguments = gameArguments(replay, rival);
+    if (takeOver >= 0 && replay.isEmpty()) return false; // nothing to take over
+    const QStringList arguments = gameArguments(replay, rival, takeOver);
     const QString program = QDir(appDir).filePath(kGameProgram);
     const QFileInfo info(program);
     if (!info.isFile() || !info.isExecutable()) return false;

@@ -76,14 +76,15 @@ struct Muted {
 
 } // namespace
 
-std::optional<RunVerdict> playReplay(const QByteArray& replay, QString* why) {
+std::optional<RunVerdict> playReplay(const QByteArray& replay, QString* why,
+                                     const tolvane::verdict::FrameObserver& afterFrame) {
     // The menu draws nothing with the game's drawing library: headless games change
     // nothing of its own.
     static std::once_flag headless;
     std::call_once(headless, [] { tolvane::verdict::setUpHeadlessGames(); });
     const Muted muted;
     const tolvane::verdict::Verified v = tolvane::verdict::verifyReplay(
-        std::string_view(replay.constData(), static_cast<size_t>(replay.size())));
+        std::string_view(replay.constData(), static_cast<size_t>(replay.size())), afterFrame);
     if (!v.ok) {
         if (why) *why = QString::fromStdString(v.reason);
         return std::nullopt;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "answers.h"
+#include "verdict/verdict.h"
 
 namespace kestrow {
 
@@ -26,7 +27,9 @@ struct RunVerdict {
 
 // The replay played headless with the game's library (silently: the menu's own sounds
 // go on as they were). Nullopt, with the game's reason, for a replay the game refuses.
-std::optional<RunVerdict> playReplay(const QByteArray& replay, QString* why);
+// `afterFrame`, when given, sees the world after every frame played (verdict/verdict.h).
+std::optional<RunVerdict> playReplay(const QByteArray& replay, QString* why,
+                                     const tolvane::verdict::FrameObserver& afterFrame = {});
 
 struct OutboxEntry {
     enum State {

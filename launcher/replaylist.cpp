@@ -3,6 +3,7 @@
 #include "look.h"
 
 #include "form3.h"
+#include "verdict/verdict.h"
 
 #include <QColor>
 #include <QCryptographicHash>
@@ -103,6 +104,14 @@ QByteArray replayHash(const QString& path) {
     const QByteArray bytes = file.read(kReplayBytesRead);
     if (file.error() != QFileDevice::NoError) return {};
     return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+}
+
+QString runIdOf(const QByteArray& replay, qint64 endFrame) {
+    if (endFrame < 0) return {};
+    const std::string game =
+        tolvane::verdict::gameBytes(std::string_view(replay.constData(), size_t(replay.size())), endFrame);
+    return QString::fromStdString(
+        tolvane::verdict::sha256Hex(std::string_view(game).substr(4, size_t(endFrame) + 1)));
 }
 
 // ---- The cache ----
@@ -244,7 +253,7 @@ void ReplayList::rescan() {
         const QFileInfo info(path);
         const int r = rowOf(path);
         if (r < 0) {
-            Row row{name, path, info.size(), mtimeOf(info), {}, {}};
+            Row row{name, path, info.size(), mtimeOf(info), {}, {}, parseTakeOverName(name.toStdString())};
             lookUp(row);
             added.push_back(std::move(row));
         } else if (rows_[r].size != info.size() || rows_[r].mtime != mtimeOf(info)) {
@@ -267,6 +276,7 @@ void ReplayList::rescan() {
     }
     index_.clear();
     for (int r = 0; r < int(rows_.size()); ++r) index_.insert(rows_[r].path, r);
+    originsChanged();
     if (onProgress) onProgress();
     if (!queue_.empty()) pumpTimer_.start();
 }
@@ -282,6 +292,51 @@ void ReplayList::settle(const Asked& asked, const Verdict& verdict, bool keep) {
     if (keep && now.exists() && now.size() == asked.size && mtimeOf(now) == asked.mtime)
         cache_.store(asked.path, asked.size, asked.mtime, asked.hash, verdict);
     changed(r);
+    if (!row.takeOver) originsChanged(); // a take-over's original may be this one
+}
+
+void ReplayList::originsChanged() {
+    if (rows_.empty()) return;
+    Q_EMIT dataChanged(index(0, Name), index(int(rows_.size()) - 1, Name));
+}
+
+std::optional<TakeOverName> ReplayList::takeOver(int row) const {
+    const Row& r = rows_[row];
+    // A frame past the record's own game is no frame it was taken over at.
+    if (!r.takeOver || (r.verdict.state == Verdict::Ok && r.takeOver->frame >= r.verdict.frames))
+        return std::nullopt;
+    return r.takeOver;
+}
+
+QString ReplayList::runIdOfRow(const Row& row) const {
+    if (row.verdict.state != Verdict::Ok) return {};
+    const auto known = ids_.constFind(row.path);
+    if (known != ids_.constEnd() && known->size == row.size && known->mtime == row.mtime) return known->id;
+    QFile file(row.path);
+    QString id;
+    if (file.open(QIODevice::ReadOnly)) id = runIdOf(file.read(kReplayBytesRead), row.verdict.frames - 1);
+    ids_.insert(row.path, {row.size, row.mtime, id});
+    return id;
+}
+
+QString ReplayList::originText(int row) const {
+    const std::optional<TakeOverName> t = takeOver(row);
+    if (!t) return {};
+    const QString origin = QString::fromStdString(t->origin);
+    QString named = originalOf(origin);
+    if (named == QLatin1String("HiReplay.rep")) named = QStringLiteral("HiReplay");
+    if (named.isEmpty()) return qtext(N_("乗っ取り: 元 %1 のフレーム %2 から")).arg(origin).arg(t->frame);
+    return qtext(N_("乗っ取り: 元 %1（%2）のフレーム %3 から")).arg(origin, named).arg(t->frame);
+}
+
+QString ReplayList::originalOf(const QString& origin) const {
+    QString found;
+    for (const Row& row : rows_) {
+        if (row.takeOver || !runIdOfRow(row).startsWith(origin)) continue;
+        if (row.name == QLatin1String("HiReplay.rep")) return row.name;
+        if (found.isEmpty() || row.name < found) found = row.name;
+    }
+    return found;
 }
 
 void ReplayList::pump() {
@@ -441,7 +496,11 @@ QVariant ReplayList::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
     case SortRole:
         switch (column) {
-        case Name: return role == SortRole ? QVariant(row.name.toCaseFolded()) : QVariant(row.name);
+        case Name: {
+            if (role == SortRole) return row.name.toCaseFolded();
+            const QString origin = originText(index.row()); // a take-over by what it is
+            return origin.isEmpty() ? row.name : origin;
+        }
         case Date:
             if (role == SortRole) return row.mtime;
             return QDateTime::fromMSecsSinceEpoch(row.mtime).toString(QStringLiteral("yyyy-MM-dd HH:mm"));

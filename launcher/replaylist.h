@@ -18,6 +18,8 @@
 #include <optional>
 #include <vector>
 
+#include "takeovername.h"
+
 namespace kestrow {
 
 // The headless tool, found beside the menu program like the game.
@@ -51,6 +53,10 @@ QString cacheFolder();
 // Content hash of a replay: of the bytes the game reads (the count and at most 25001
 // entries; anything after them is never looked at). Empty when the file cannot be read.
 QByteArray replayHash(const QString& path);
+
+// The run id of a replay whose game ended in frame `endFrame` (SHA-256 hex of the game as
+// the game's library stores it, verdict::Verified::id) from the file's bytes.
+QString runIdOf(const QByteArray& replay, qint64 endFrame);
 
 // Verdicts of files checked before, kept in one JSON file: by path together with the
 // file's size, modification time and content hash, and by content, so that a copy under
@@ -89,7 +95,11 @@ class VerdictCache {
 };
 
 // The table behind the replay list: one row per replay file of the folder, following
-// the folder while it exists. Rows start Pending and fill in as the tool answers.
+// the folder while it exists. Rows start Pending and fill in as the tool answers. A
+// take-over's record (its name read by parseTakeOverName, and the frame within its own
+// game) is named by what it is: the run it came from (the 12 hex digits of the
+// original's id, and the listed replay with that id when there is one, HiReplay.rep
+// first) and the frame; its file's name is in the tooltip, as every row's path is.
 class ReplayList : public QAbstractTableModel {
   public:
     enum Column { Name, Date, Length, Score, Level, MaxChain, Status, ColumnCount };
@@ -109,6 +119,13 @@ class ReplayList : public QAbstractTableModel {
 
     QString path(int row) const { return rows_[row].path; }
     const Verdict& verdict(int row) const { return rows_[row].verdict; }
+    // What the row's name says of a take-over, when it is the record of one.
+    std::optional<TakeOverName> takeOver(int row) const;
+    // How the Name column names a take-over's record (empty for any other replay).
+    QString originText(int row) const;
+    // The listed replay (not a take-over) whose run id starts with `origin`, by name,
+    // HiReplay.rep before the others; empty when none is, or none is checked yet.
+    QString originalOf(const QString& origin) const;
     // Rows whose check has finished, one way or another.
     int settled() const;
     // Reads the folder again now (it is also read shortly after every change).
@@ -129,6 +146,7 @@ class ReplayList : public QAbstractTableModel {
         qint64 mtime = 0;
         QByteArray hash;
         Verdict verdict;
+        std::optional<TakeOverName> takeOver; // from the name
     };
     struct Asked { // one file of the call in progress, as it was when asked
         QString path;
@@ -145,6 +163,8 @@ class ReplayList : public QAbstractTableModel {
     void readAnswers();
     void toolFinished(int exitCode, QProcess::ExitStatus status);
     void changed(int row);
+    void originsChanged();
+    QString runIdOfRow(const Row& row) const;
 
     QString folder_;
     QString tool_;
@@ -163,6 +183,12 @@ class ReplayList : public QAbstractTableModel {
     int answerTimeout_ = 30000;
     bool silent_ = false; // the call in progress was stopped for giving no answer
     int toolRuns_ = 0;
+    // Run ids of the rows, by path, with the size and time they were read at.
+    struct KnownId {
+        qint64 size, mtime;
+        QString id;
+    };
+    mutable QHash<QString, KnownId> ids_;
 };
 
 } // namespace kestrow

@@ -1,7 +1,8 @@
 # libFuzzer targets for what comes from outside: the replay loader, the high-score reader,
 # the settings reader, the player key's reader, the name rule, the menu's online outbox and
-# the server's answers, the server's request handling (JSON, base64, replay bytes), its
-# branch lookup, and the run page's comparison of two runs (web/compare.cpp).
+# the server's answers, the names of the menu's take-over records, the server's request
+# handling (JSON, base64, replay bytes), its branch lookup, and the run page's comparison
+# of two runs (web/compare.cpp).
 # Configure a separate build with clang and
 # -DTOLVANE_FUZZ=ON, build the targets by name, and run them on the seeds in fuzz/.
 if(TOLVANE_FUZZ)
@@ -67,6 +68,13 @@ if(TOLVANE_FUZZ)
   endif()
   target_link_libraries(fuzz_run_compare PRIVATE tolvane_core media_sound_null media_platform_null
                                                  nlohmann_json::nlohmann_json)
+
+  # The names of take-over records in the menu's records list (plain C++, no Qt).
+  add_executable(fuzz_takeover_name ${CMAKE_CURRENT_LIST_DIR}/fuzz/fuzz_takeover_name.cpp
+                                    ${PROJECT_SOURCE_DIR}/launcher/takeovername.cpp)
+  target_include_directories(fuzz_takeover_name PRIVATE ${PROJECT_SOURCE_DIR}/launcher ${CMAKE_CURRENT_LIST_DIR})
+  target_compile_options(fuzz_takeover_name PRIVATE -fsanitize=fuzzer ${FUZZ_SANITIZERS})
+  target_link_options(fuzz_takeover_name PRIVATE -fsanitize=fuzzer ${FUZZ_SANITIZERS})
 
   # What the menu reads of the online table (its outbox files, the server's answers).
   find_package(Qt6 QUIET COMPONENTS Widgets Network)

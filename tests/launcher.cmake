@@ -18,7 +18,8 @@ add_executable(kestrow_ui_test
   launcher/form5_test.cpp
   launcher/form6_test.cpp
   launcher/online_test.cpp
-  launcher/records_test.cpp)
+  launcher/records_test.cpp
+  launcher/practice_test.cpp)
 target_link_libraries(kestrow_ui_test PRIVATE kestrow_ui Qt6::Test GTest::gtest)
 # The replay list runs the real headless tool over the golden replays.
 add_dependencies(kestrow_ui_test tolvane-replay)

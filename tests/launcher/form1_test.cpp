@@ -38,18 +38,24 @@ class MenuTest : public LauncherTest {
 
 TEST_F(MenuTest, WindowAndCaptionsLookAsDesigned) {
     EXPECT_EQ(menu_->windowTitle(), QStringLiteral("Velmora Kestrow"));
-    EXPECT_EQ(menu_->size(), QSize(270, 422));
+    EXPECT_EQ(menu_->size(), QSize(270, 446));
     EXPECT_EQ(menu_->minimumSize(), menu_->maximumSize()); // not resizable
 
     const struct {
         int top;
         const char* text;
     } expected[] = {
-        {192, "Enter --- 新たな人生を歩む"},     {216, "S key --- 前世の遺産"},
-        {240, "H key --- 一番すごい前世の一生"}, {256, "N key --- 一つ前の前世の一生"},
-        {272, "R key --- さまざまな一生"},       {296, "ESC   --- ばいばい"},
-        {320, "L key --- 記録の一覧"},           {344, "O key --- 設定"},
-        {368, "W key --- オンライン"},           {392, "G key --- 一番すごい前世と競う"},
+        {192, "Enter --- 新たな人生を歩む"},
+        {216, "S key --- 前世の遺産"},
+        {240, "H key --- 一番すごい前世の一生"},
+        {256, "N key --- 一つ前の前世の一生"},
+        {272, "R key --- さまざまな一生"},
+        {296, "ESC   --- ばいばい"},
+        {320, "L key --- 記録の一覧"},
+        {344, "O key --- 設定"},
+        {368, "W key --- オンライン"},
+        {392, "G key --- 一番すごい前世と競う"},
+        {416, "P key --- 練習"},
     };
     for (size_t i = 0; i < std::size(expected); ++i) {
         expectCaption(menu_->Label1[i], expected[i].top, expected[i].text);
@@ -59,7 +65,7 @@ TEST_F(MenuTest, WindowAndCaptionsLookAsDesigned) {
 
 TEST_F(MenuTest, GroundLineAndTitleArea) {
     const QImage shot = menu_->grab().toImage();
-    ASSERT_EQ(shot.size(), QSize(270, 422));
+    ASSERT_EQ(shot.size(), QSize(270, 446));
     EXPECT_EQ(shot.pixelColor(267, 230), QColor(0, 0, 64));      // ground beside the captions
     EXPECT_EQ(shot.pixelColor(135, 180), QColor(192, 192, 255)); // the line under the picture
     EXPECT_EQ(shot.pixelColor(135, 182), QColor(0, 0, 64));

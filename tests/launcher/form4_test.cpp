@@ -4,6 +4,8 @@
 #include "form3.h"
 #include "form4.h"
 #include "launcher_fixture.h"
+#include "outbox.h"
+#include "practice.h"
 #include "replaylist.h"
 
 #include <QDateTime>
@@ -17,6 +19,7 @@
 #include <QProgressBar>
 #include <QSortFilterProxyModel>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTest>
 
 namespace kestrow::test {
@@ -167,6 +170,79 @@ TEST_F(ListTest, ColumnsShowWhatTheGameComputes) {
     QStringList got;
     for (int c : cols) got << list->sorted()->index(bad, c).data().toString();
     EXPECT_EQ(got, (QStringList{"", "", "", "", "the file is too short to be a replay (3 bytes)"}));
+}
+
+// A take-over's record is named by the run it came from and the frame, with the listed
+// replay of that run; a file whose name is not exactly a take-over's is an ordinary one.
+TEST_F(ListTest, TakeOversShowTheirOriginAndPOpensThePracticeWindow) {
+    const auto idOf = [](const char* name) {
+        QString why;
+        const auto v = playReplay(golden(name), &why);
+        return v ? v->id.left(12) : QString();
+    };
+    const QString zero = idOf("zero.rep"), wander = idOf("wander.rep");
+    ASSERT_EQ(zero.size(), 12);
+    ASSERT_EQ(wander.size(), 12);
+    copyGolden(QStringLiteral("zero"), QStringLiteral("HiReplay.rep"));
+    copyGolden(QStringLiteral("zero"), QStringLiteral("a copy.rep")); // HiReplay is named first
+    copyGolden(QStringLiteral("wander"), QStringLiteral("wander.rep"));
+    const QString date = QStringLiteral("-20261209-082535.rep");
+    const struct {
+        QString name;
+        const char* content; // boost: 7920 frames
+        QString shown;       // in the Name column; empty: the file's name (an ordinary replay)
+    } cases[] = {
+        {"takeover-" + zero + "-f1234" + date, "boost",
+         "乗っ取り: 元 " + zero + "（HiReplay）のフレーム 1234 から"},
+        {"takeover-" + wander + "-f0" + date, "boost",
+         "乗っ取り: 元 " + wander + "（wander.rep）のフレーム 0 から"},
+        {"takeover-000000000000-f7919" + date, "boost", "乗っ取り: 元 000000000000 のフレーム 7919 から"},
+        {"takeover-" + zero + "-f7920" + date, "boost", {}}, // past the record's own end
+        {"takeover-" + zero.toUpper() + "-f5" + date, "hunter", {}},
+        {"takeover-" + zero + "-f05" + date, "hunter", {}},
+        {"takeover-" + zero + "-f5-20261209-0825.rep", "hunter", {}},
+        {QStringLiteral("HiReplay.rep"), nullptr, {}},
+        {QStringLiteral("wander.rep"), nullptr, {}},
+    };
+    for (const auto& c : cases)
+        if (c.content) copyGolden(QString::fromUtf8(c.content), c.name);
+    Form4* list = open();
+    ASSERT_TRUE(waitSettled(list));
+    // The row of a file, whatever it is shown as.
+    const auto rowOf = [&](const QString& name) {
+        for (int r = 0; r < list->sorted()->rowCount(); ++r)
+            if (list->pathAt(r) == appFile(name)) return r;
+        return -1;
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name.toStdString());
+        const int row = rowOf(c.name);
+        ASSERT_GE(row, 0);
+        const QModelIndex name = list->sorted()->index(row, ReplayList::Name);
+        EXPECT_EQ(name.data().toString(), c.shown.isEmpty() ? c.name : c.shown);
+        EXPECT_EQ(name.data(Qt::ToolTipRole).toString(), appFile(c.name));
+        EXPECT_EQ(list->sorted()->index(row, ReplayList::Status).data().toString(), QStringLiteral("ok"));
+    }
+    // The origin's name comes once the original is known: a new copy of the best is named
+    // by HiReplay still, and the origin follows the original when it goes.
+    QFile::remove(appFile(QStringLiteral("HiReplay.rep")));
+    list->list()->rescan();
+    const int first = rowOf(cases[0].name);
+    EXPECT_EQ(list->sorted()->index(first, ReplayList::Name).data().toString(),
+              "乗っ取り: 元 " + zero + "（a copy.rep）のフレーム 1234 から");
+
+    // P: the practice window on the selected record; Esc in it leaves the list open.
+    list->Table->selectRow(first);
+    QTest::keyClick(list->Table, Qt::Key_P);
+    Practice* practice = menu_->practice();
+    ASSERT_NE(practice, nullptr);
+    EXPECT_EQ(practice->replay(), appFile(cases[0].name));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return practice->ready(); }, 30000));
+    EXPECT_EQ(practice->run().endFrame, 7919);
+    QTest::keyClick(practice->Table, Qt::Key_Return);
+    ASSERT_TRUE(waitForRuns(1));
+    EXPECT_EQ(runs().front(), (QStringList{appFile(cases[0].name), "--take-over", "0"}));
+    EXPECT_TRUE(list->isVisible());
 }
 
 TEST_F(ListTest, SortsByAnyColumnNewestFirst) {
@@ -465,7 +541,7 @@ TEST_F(ListTest, LAndTabOpenItAndEscClosesIt) {
     EXPECT_TRUE(menu_->form4()->isVisible());
     EXPECT_TRUE(picker->isVisible()) << "the picker stays";
     EXPECT_TRUE(menu_->isVisible());
-    EXPECT_EQ(menu_->size(), QSize(270, 422));
+    EXPECT_EQ(menu_->size(), QSize(270, 446));
 }
 
 } // namespace

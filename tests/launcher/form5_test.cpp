@@ -151,6 +151,63 @@ TEST_F(SettingsWindowTest, TheRivalSettingsAreShownAndWritten) {
         << fileText();
 }
 
+TEST_F(SettingsWindowTest, ThePracticeSettingsAreShownAndWritten) {
+    open();
+    const QString miss = QStringLiteral("ミスしたとき");
+    const QString loop = QStringLiteral("区間の繰り返し");
+    const struct {
+        const QString& row;
+        Qt::Key key;
+        const char* shows;
+    } steps[] = {
+        {miss, Qt::Key_Right, "3秒戻す"}, {miss, Qt::Key_Left, "続ける"},  {miss, Qt::Key_Return, "3秒戻す"},
+        {loop, Qt::Key_Left, "する"},     {loop, Qt::Key_Right, "しない"}, {loop, Qt::Key_Right, "する"},
+    };
+    EXPECT_EQ(valueOf(miss), QStringLiteral("続ける"));
+    EXPECT_EQ(valueOf(loop), QStringLiteral("しない"));
+    for (const auto& s : steps) {
+        select(s.row);
+        press(s.key);
+        EXPECT_EQ(valueOf(s.row), QString::fromUtf8(s.shows)) << s.row.toStdString();
+    }
+    select(QStringLiteral("OK"));
+    press(Qt::Key_Return);
+    const settings::Settings saved = settings::load(file_, nullptr);
+    EXPECT_EQ(saved.onMiss, settings::PracticeMiss::Rewind);
+    EXPECT_EQ(saved.loop, settings::PracticeLoop::Section);
+    EXPECT_EQ(fileText(), "[practice]\non_miss = rewind\nloop = section\n");
+
+    // Read back as written, and back to the defaults.
+    open();
+    EXPECT_EQ(valueOf(miss), QStringLiteral("3秒戻す"));
+    EXPECT_EQ(valueOf(loop), QStringLiteral("する"));
+    for (const QString& row : {miss, loop}) {
+        select(row);
+        press(Qt::Key_Right);
+    }
+    select(QStringLiteral("OK"));
+    press(Qt::Key_Return);
+    EXPECT_EQ(fileText(), "[practice]\non_miss = go_on\nloop = none\n");
+}
+
+// However many rows there are, the window fits a 1024x768 screen (a title bar above
+// it), and the row chosen with the keys is in sight.
+TEST_F(SettingsWindowTest, TheWindowFitsTheScreenAndTheChosenRowIsInSight) {
+    open();
+    window_->show();
+    EXPECT_LE(window_->height(), 720);
+    EXPECT_LE(window_->List1->geometry().bottom(), window_->Status->geometry().top());
+    EXPECT_LE(window_->Status->geometry().bottom(), window_->height());
+    const QRect inside = window_->List1->viewport()->rect();
+    const int last = window_->List1->rowCount() - 1;
+    for (const Qt::Key key : {Qt::Key_Down, Qt::Key_Up}) {
+        for (int i = 0; i < last; ++i) press(key);
+        const int row = window_->List1->currentRow();
+        EXPECT_EQ(row, key == Qt::Key_Down ? last : 0);
+        EXPECT_TRUE(inside.contains(window_->List1->visualItemRect(window_->List1->item(row, 0)))) << row;
+    }
+}
+
 TEST_F(SettingsWindowTest, ASaveThatFailsSaysSoAndKeepsTheWindow) {
     // The settings "file" is a folder: nothing can be written there.
     std::filesystem::create_directories(file_);

@@ -1,6 +1,7 @@
 // The online window and what stands behind it: how an answer of the server is taken, the
 // outbox's files, and the window against a real tolvane-server on 127.0.0.1.
 #include "form6.h"
+#include "practice.h"
 
 #include "form1.h"
 #include "launcher_fixture.h"
@@ -349,6 +350,14 @@ TEST_F(OnlineWindowTest, RunSentFromTheWindowIsOnTheTableAndCanBeWatched) {
     const QString cached = base_.filePath("XDG_CACHE_HOME/tolvane/runs/" + entry->runId + ".rep");
     EXPECT_EQ(runs()[0].value(0), cached);
     EXPECT_EQ(readAll(cached), golden("boost.rep"));
+
+    // P: the practice window on that run, once fetched and checked again.
+    QTest::keyClick(window->Table, Qt::Key_P);
+    ASSERT_TRUE(eventually([&] { return menu_->practice() && menu_->practice()->ready(); }));
+    EXPECT_EQ(menu_->practice()->replay(), cached);
+    EXPECT_EQ(menu_->practice()->run().id, entry->runId);
+    EXPECT_TRUE(menu_->practice()->Run->text().startsWith("1位 Kiri <b>"))
+        << menu_->practice()->Run->text().toStdString();
 }
 
 TEST_F(OnlineWindowTest, ARefusalShowsTheServersReason) {

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The real kestrow under Xvfb: the three windows come up with their sizes, colours and
+# The real kestrow under Xvfb: the windows come up with their sizes, colours and
 # captions (screenshots kept for a look), Esc closes each, and the program ends with its
 # last window.  Usage: kestrow_window_test.sh KESTROW SCREENSHOT_DIR
 set -u
@@ -17,7 +17,7 @@ cp "$KESTROW" "$APP/kestrow"
     printf 'Tolvane\r\n\r\nはいすこあ\r\n\r\n'
     for k in $(seq 100); do printf '%d位 , %d \r\n' "$k" $(((101 - k) * 10000)); done
 } | iconv -f UTF-8 -t CP932 >"$APP/Hiscore.txt"
-for name in HiReplay.rep "copy of HiReplay.rep" "a b; \$(id) \"q\".rep"; do
+for name in HiReplay.rep "copy of HiReplay.rep" "a b; \$(id) \"q\".rep" takeover-1a2b3c4d5e6f-f1234-20261209-082535.rep; do
     head -c 100 /dev/zero >"$APP/$name"
 done
 
@@ -47,7 +47,7 @@ window_shown() {
     printf -v "$1" %s "$id"
 }
 
-window_shown menu '^Velmora Kestrow$' "no menu window" 270x422 menu.png "267 230" "135 180"
+window_shown menu '^Velmora Kestrow$' "no menu window" 270x446 menu.png "267 230" "135 180"
 lit=$(pixels_unlike "$SHOTS/menu.png" 257x17+8+192 "$GROUND")
 [ "$lit" -gt 100 ] || fail "first caption has only $lit drawn pixels"
 
@@ -82,6 +82,17 @@ press "$list" Escape
 wait_gone '^記録の一覧$' || fail "Esc left the replay list open"
 press "$picker" Escape
 wait_gone '^さまざまな一生$' || fail "Esc left the replay picker open"
+
+# P: the practice window on the best replay, once the run has been played through.
+press "$menu" p
+practice=$(wait_window '^練習$') || fail "P opened no practice window"
+sleep 3
+import -window "$practice" "$SHOTS/practice.png"
+expect_pixel "$SHOTS/practice.png" 4 4 "$GROUND"
+text=$(pixels_unlike "$SHOTS/practice.png" 300x60+12+100 "$LIGHT")
+[ "$text" -gt 300 ] || fail "the practice window's points show only $text drawn pixels"
+press "$practice" Escape
+wait_gone '^練習$' || fail "Esc left the practice window open"
 
 # N with no last game: the error box.
 press "$menu" n
