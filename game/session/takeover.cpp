@@ -97,7 +97,8 @@ bool parseGameArguments(const std::vector<std::string>& args, GameArguments& out
     if (last >= first + 2 && args[last - 2] == "--take-over") {
         const std::string& n = args[last - 1];
         // A whole number of at most nine digits (a game has fewer than 25,001 frames).
-        if (n.empty() || n.size() > 9 || !std::all_of(n.begin(), n.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        if (n.empty() || n.size() > 9 ||
+            !std::all_of(n.begin(), n.end(), [](char c) { return c >= '0' && c <= '9'; }))
             return refuse("--take-over " + n + ": the frame must be a whole number (0, 1, 2, ...)");
         out.takeOver = std::stol(n);
         last -= 2;
@@ -138,7 +139,8 @@ i32 TakeOver::originalScore() const { return originalScore_.empty() ? 0 : origin
 
 i32 TakeOver::originalScoreAfter(long frame) const {
     if (originalScore_.empty() || frame < 0) return 0;
-    return originalScore_[static_cast<std::size_t>(std::min<long>(frame, static_cast<long>(originalScore_.size()) - 1))];
+    return originalScore_[static_cast<std::size_t>(
+        std::min<long>(frame, static_cast<long>(originalScore_.size()) - 1))];
 }
 
 long TakeOver::shownFrame() const { return static_cast<long>(game_.world().frameCounter) - 1; }
@@ -204,6 +206,8 @@ void TakeOver::goLive(long frame) {
     if (starts_.empty() || starts_.front() > firstFrame_) starts_.assign(1, frame);
     bossBefore_ = bossPresent();
     endedBefore_ = game_.ended();
+    // Taken over on the results screen: the game is the original's, ended where it ended.
+    endFrame_ = endedBefore_ ? originalEnd_ : -1;
     saved_ = false;
 }
 
@@ -225,6 +229,7 @@ int TakeOver::afterFrame() {
 
     if (game_.ended() && !endedBefore_) {
         endedBefore_ = true;
+        endFrame_ = f;
         save(std::time(nullptr));
         return 0;
     }
@@ -242,11 +247,13 @@ int TakeOver::afterFrame() {
     const bool bossGone = bossBefore_ && !bossNow;
     bossBefore_ = bossNow;
     const long from = starts_.back();
-    const bool split = std::any_of(points_.begin(), points_.end(), [&](const SplitPoint& p) { return p.frame == f; });
+    const bool split =
+        std::any_of(points_.begin(), points_.end(), [&](const SplitPoint& p) { return p.frame == f; });
     if (f <= from || !(split || bossGone)) return 0;
     section_.from = from;
     section_.to = f;
-    section_.gain = static_cast<long long>(played_[static_cast<std::size_t>(f)]) - played_[static_cast<std::size_t>(from)];
+    section_.gain = static_cast<long long>(played_[static_cast<std::size_t>(f)]) -
+                    played_[static_cast<std::size_t>(from)];
     section_.originalGain = static_cast<long long>(originalScoreAfter(f)) - originalScoreAfter(from);
     sectionLineLeft_ = kSectionLineFrames;
     if (choice_.loopSection) {
@@ -276,7 +283,19 @@ std::vector<std::string> TakeOver::notes() const {
     return out;
 }
 
-std::string TakeOver::fileBytes() const { return replayFileBytes(game_.world()); }
+std::string TakeOver::fileBytes() const {
+    // The frames played, up to the game's end when it has ended (the results screen's
+    // frames are no part of it) and at most what the buffer holds; then the one entry
+    // of the frame not played, 0.
+    const World& w = game_.world();
+    long count = std::clamp<long>(w.replayFrame, 0, kLastReplayIndex);
+    if (endFrame_ >= 0) count = std::min(count, endFrame_ + 1);
+    std::string bytes;
+    for (int shift = 0; shift < 32; shift += 8) bytes.push_back(static_cast<char>((count >> shift) & 0xFF));
+    bytes.append(reinterpret_cast<const char*>(w.replayInput), static_cast<std::size_t>(count));
+    bytes.push_back('\0');
+    return bytes;
+}
 
 const std::string& TakeOver::runId() {
     if (runId_.empty() && runIdOf_) {

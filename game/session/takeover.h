@@ -118,10 +118,11 @@ class TakeOver {
     long originalEnd_ = -1;
     std::vector<SplitPoint> points_;
     long firstFrame_ = -1;
-    std::vector<i32> played_;   // the take-over's score after each frame
-    std::vector<long> starts_;  // the frames its sections started after
+    std::vector<i32> played_;  // the take-over's score after each frame
+    std::vector<long> starts_; // the frames its sections started after
     bool bossBefore_ = false;
     bool endedBefore_ = false;
+    long endFrame_ = -1; // the frame the take-over's game ended in
     Section section_;
     long sectionLineLeft_ = 0; // frames the section's line stays on show
     bool saved_ = false;
