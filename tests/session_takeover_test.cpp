@@ -99,7 +99,8 @@ struct Keys {
     }
     u8 byte(long f) const {
         return static_cast<u8>((pattern == 1 || (pattern == 2 && f % 97 < 40) ? 8 : 0) |
-                               (pattern == 2 && f % 61 < 20 ? 1 : 0) | (pattern == 2 && f % 113 >= 90 ? 4 : 0));
+                               (pattern == 2 && f % 61 < 20 ? 1 : 0) |
+                               (pattern == 2 && f % 113 >= 90 ? 4 : 0));
     }
 };
 
@@ -122,7 +123,8 @@ long originalEnd() {
 long frameWithRight(long from, bool set) {
     const auto& b = originalBuffer();
     for (long f = from; f < kReplaySlots; ++f)
-        if (((b[static_cast<std::size_t>(f)] & 8) != 0) == set && (b[static_cast<std::size_t>(f)] & 4) == 0) return f;
+        if (((b[static_cast<std::size_t>(f)] & 8) != 0) == set && (b[static_cast<std::size_t>(f)] & 4) == 0)
+            return f;
     return -1;
 }
 
@@ -222,10 +224,12 @@ TEST(TakeOver, LivePlayFromTheFrameIsThePlaybackOfTheOriginalsBytesThenThePlayer
         const std::string file = t.fileBytes();
         ASSERT_EQ(file.size(), 4u + static_cast<std::size_t>(c.frame) + 1 + (ended ? 0 : live) + 1);
         EXPECT_EQ(file.compare(4, static_cast<std::size_t>(c.frame) + 1,
-                               reinterpret_cast<const char*>(orig.data()), static_cast<std::size_t>(c.frame) + 1),
+                               reinterpret_cast<const char*>(orig.data()),
+                               static_cast<std::size_t>(c.frame) + 1),
                   0);
         for (long f = c.frame + 1; f <= c.frame + (ended ? 0 : live); ++f)
-            ASSERT_EQ(static_cast<u8>(file[static_cast<std::size_t>(4 + f)]), c.keys.byte(f)) << "frame " << f;
+            ASSERT_EQ(static_cast<u8>(file[static_cast<std::size_t>(4 + f)]), c.keys.byte(f))
+                << "frame " << f;
         EXPECT_EQ(file.back(), '\0') << "the frame not played has no input";
     }
     pn::reset();
@@ -335,13 +339,16 @@ TEST(TakeOver, PracticeLoopsASectionAndRewindsAMiss) {
             EXPECT_EQ(t.shownFrame(), c.frame) << "started again from its frame";
             EXPECT_EQ(t.lastSection().from, c.frame);
             EXPECT_EQ(t.lastSection().to, split);
-            const auto at = [&](long f) { return static_cast<long long>(score[static_cast<std::size_t>(f)]); };
+            const auto at = [&](long f) {
+                return static_cast<long long>(score[static_cast<std::size_t>(f)]);
+            };
             EXPECT_EQ(t.lastSection().gain, at(split) - at(c.frame));
             EXPECT_EQ(t.lastSection().originalGain,
                       static_cast<long long>(t.originalScoreAfter(split)) - t.originalScoreAfter(c.frame));
             const std::vector<std::string> notes = t.notes();
             ASSERT_EQ(notes.size(), 1u);
-            EXPECT_NE(notes[0].find(signedFigure(t.lastSection().originalGain)), std::string::npos) << notes[0];
+            EXPECT_NE(notes[0].find(signedFigure(t.lastSection().originalGain)), std::string::npos)
+                << notes[0];
         } else {
             EXPECT_EQ(blink[static_cast<std::size_t>(at)], 160) << "a miss in frame " << at;
             EXPECT_EQ(t.shownFrame(), at - kMissRewindFrames);
@@ -362,8 +369,8 @@ TEST(TakeOver, AGameTakenOverWritesItsOwnReplayAndRanksNothing) {
     const std::string older = bytesOf(kData / "zero.rep");
     struct Case {
         const char* what;
-        long frame;       // --take-over, or -1 for T pressed in the playback
-        bool toTheEnd;    // played to the results, else quit with Esc
+        long frame;    // --take-over, or -1 for T pressed in the playback
+        bool toTheEnd; // played to the results, else quit with Esc
     };
     const Case cases[] = {
         {"T in the playback, quit with Esc", -1, false},

@@ -198,7 +198,6 @@ struct Form1 {
         if (countdownEnd == 0) countdownEnd = 1;
         countdownShown = false;
         setPaused(controls, false);
-        controls.countdownLine = takeOver->countdownLine();
     }
 
     // Live from the frame shown, or from a frame played again: the live keys act, the
@@ -273,7 +272,7 @@ struct Form1 {
 
     // Presents the frame just run, with the window layer over it.
     void present() {
-        if (takeOver) controls.notes = takeOver->notes();
+        if (takeOver && takeOver->active() && media::drawing()) takeOver->drawLines(countdownEnd != 0);
         describeWindowLayer(controls, w);
         DTUpdate(0);
         controls.repaint = false;

@@ -7,7 +7,9 @@
 
 #include "language/language.h"
 #include "media/dtools.h"
+#include "media/gdi.h"
 #include "media/stools.h"
+#include "presentation/presentation.h"
 #include "records/records.h"
 
 namespace tolvane {
@@ -133,6 +135,10 @@ TakeOver::TakeOver(Session& game, PracticeChoice choice, RunIdOf runIdOf)
     }
     // A game always ends on time; one that did not is taken over anywhere it was played.
     if (originalEnd_ < 0) originalEnd_ = kLastReplayIndex - 1;
+}
+
+TakeOver::~TakeOver() {
+    if (font_ != 0) DeleteObject(font_);
 }
 
 i32 TakeOver::originalScore() const { return originalScore_.empty() ? 0 : originalScore_.back(); }
@@ -271,16 +277,38 @@ std::string TakeOver::countdownLine() const {
 std::vector<std::string> TakeOver::notes() const {
     std::vector<std::string> out;
     if (!active()) return out;
-    if (sectionLineLeft_ > 0 && section_.to >= 0) {
+    if (game_.ended()) {
+        out.push_back(filled(_("フレーム%dから操作"), {std::to_string(firstFrame_)}));
+        out.push_back(filled(_("元の記録 %s点"), {groupedFigure(originalScore())}));
+        if (game_.world().recordNotSaved != 0) out.push_back(_("記録を保存できませんでした。"));
+    } else if (sectionLineLeft_ > 0 && section_.to >= 0) {
         out.push_back(filled(_("区間 %s / 元の記録 %s"),
                              {signedFigure(section_.gain), signedFigure(section_.originalGain)}));
     }
-    if (game_.ended()) {
-        out.push_back(filled(_("フレーム%dから操作した練習です。元の記録は%s点。"),
-                             {std::to_string(firstFrame_), groupedFigure(originalScore())}));
-        if (game_.world().recordNotSaved != 0) out.push_back(_("記録を保存できませんでした。"));
-    }
     return out;
+}
+
+void TakeOver::drawLines(bool countingDown) {
+    const std::vector<std::string> lines = notes();
+    if (!countingDown && lines.empty()) return;
+    const HDC dc = DTGetDC(sheet::kBackBuffer);
+    if (dc == 0) return;
+    if (font_ == 0)
+        font_ = CreateFontA(16, 0, 0, 0, 700, 0, 0, 0, SHIFTJIS_CHARSET, 0, 0, 0, 0, faceName("2"));
+    const HFONT old = SelectObject(dc, font_);
+    if (countingDown) {
+        // Under the countdown's figure, about centred: the font's cells are 8 pixels a byte.
+        const std::string bytes = textBytes(countdownLine());
+        drawLine(dc, 0xFFFFFF, bytes, 320 - 4 * static_cast<int>(bytes.size()), 250);
+    }
+    // Bottom left, on black, above the bomb stock; on the results screen left of their box
+    // (the frame and the original's score), a failure to write below it.
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const int y = !game_.ended() ? 424 : i < 2 ? 404 + 20 * static_cast<int>(i) : 456;
+        drawLine(dc, 0xFFFFFF, textBytes(lines[i]), 12, y);
+    }
+    SelectObject(dc, old);
+    DTReleaseDC(sheet::kBackBuffer, dc);
 }
 
 std::string TakeOver::fileBytes() const {

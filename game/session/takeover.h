@@ -52,6 +52,9 @@ class TakeOver {
     // (begun or not). The original is played once now, unseen and silent, for its end
     // frame, its score after every frame and its split points.
     TakeOver(Session& game, PracticeChoice choice, RunIdOf runIdOf);
+    ~TakeOver();
+    TakeOver(const TakeOver&) = delete;
+    TakeOver& operator=(const TakeOver&) = delete;
 
     long originalEnd() const { return originalEnd_; }
     i32 originalScore() const;
@@ -90,6 +93,9 @@ class TakeOver {
     // results' once the game has ended (with the write failure, if any).
     std::string countdownLine() const;
     std::vector<std::string> notes() const;
+    // Draws them into the back buffer of the picture about to be shown (the countdown's
+    // line only while `countingDown`), on black, in the font of the game's text.
+    void drawLines(bool countingDown);
 
     // The replay of the take-over: the original's bytes up to firstFrame, then the player's.
     std::string fileBytes() const;
@@ -127,6 +133,7 @@ class TakeOver {
     long sectionLineLeft_ = 0; // frames the section's line stays on show
     bool saved_ = false;
     std::string savedName_;
+    HFONT font_ = 0; // made at the first line drawn and kept
 };
 
 // A figure with thousands separators: "12,345".

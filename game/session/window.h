@@ -4,7 +4,6 @@
 // and a jump ahead runs every frame it passes.
 #pragma once
 
-#include <string>
 #include <vector>
 
 #include "media/platform.h"
@@ -29,11 +28,8 @@ struct WindowControls {
     bool takeOver = false;
     bool retry = false;
     bool rewind = false;
-    // The countdown over the frozen picture before live play (3, 2, 1; 0 for none), its
-    // line, and a take-over's lines at the bottom left (a section's gain, the results').
+    // The countdown over the frozen picture before live play: 3, 2, 1; 0 for none.
     int countdown = 0;
-    std::string countdownLine;
-    std::vector<std::string> notes;
 };
 
 // Frames that PageDown runs.
@@ -53,7 +49,7 @@ void setPaused(WindowControls& c, bool paused);
 
 // Describes the window layer for the picture about to be shown (media/overlay.h): in
 // playback the panel with "REPLAY", the speed, the frame shown and its input; while
-// paused the picture darkened with "PAUSE" over it; a take-over's countdown and lines.
+// paused the picture darkened with "PAUSE" over it; a take-over's countdown.
 void describeWindowLayer(const WindowControls& c, const World& w);
 
 // The player's keys as the virtual keys they feed, for a live game or a playback: the

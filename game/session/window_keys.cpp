@@ -130,16 +130,7 @@ void describeWindowLayer(const WindowControls& c, const World& w) {
         media::overlayText(320, 200, _("PAUSE"), 64, kWhite, true);
     }
     if (w.replayMode == 1 && c.panelShown) drawPanel(c, w);
-    if (c.countdown > 0) {
-        media::overlayText(320, 170, std::to_string(c.countdown), 64, kLit, true);
-        media::overlayText(320, 250, c.countdownLine, 20, kWhite, true);
-    }
-    int y = 456 - 22 * static_cast<int>(c.notes.size());
-    for (const std::string& line : c.notes) {
-        y += 22;
-        media::overlayBox(8, y - 20, media::overlayTextWidth(line, 16) + 8, 20, 0xB0000000u);
-        media::overlayText(12, y - 18, line, 16, kWhite);
-    }
+    if (c.countdown > 0) media::overlayText(320, 170, std::to_string(c.countdown), 64, kLit, true);
 }
 
 } // namespace tolvane
