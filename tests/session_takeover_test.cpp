@@ -15,6 +15,7 @@
 
 #include "media/platform.h"
 #include "media/platform_null.h"
+#include "media/stools.h"
 #include "records/records.h"
 #include "session/harness.h"
 #include "session/race.h"
@@ -73,18 +74,25 @@ void runFrames(Session& s, long frames) {
 struct Game {
     std::unique_ptr<World> w = std::make_unique<World>();
 };
-Game gameOf(const World& from) {
-    Game g;
-    std::memcpy(static_cast<void*>(g.w.get()), &from, sizeof(World));
-    World& w = *g.w;
+void copyGame(World& w, const World& from) {
+    std::memcpy(static_cast<void*>(&w), &from, sizeof(World));
     w.running = w.replayMode = w.playbackSpeed = w.frameSkip = w.takenOver = w.recordNotSaved = 0;
     w.lastFrameTime = 0;
     w.prevUp = w.prevDown = w.prevLeft = w.prevRight = 0;
     std::memset(w.replayInput, 0, sizeof w.replayInput);
+}
+Game gameOf(const World& from) {
+    Game g;
+    copyGame(*g.w, from);
     return g;
 }
 bool same(const Game& a, const Game& b) { return std::memcmp(a.w.get(), b.w.get(), sizeof(World)) == 0; }
-bool same(const World& a, const World& b) { return same(gameOf(a), gameOf(b)); }
+bool same(const World& a, const World& b) {
+    static const Game x, y; // compared every frame: made once
+    copyGame(*x.w, a);
+    copyGame(*y.w, b);
+    return same(x, y);
+}
 
 // The keys held live in frame index `f`, and the byte the replay has for them.
 struct Keys {
@@ -241,12 +249,14 @@ TEST(TakeOver, RewindAndRetryGoBackToTheWorldsPlayedBefore) {
         long frame, upTo; // taken over at `frame`, played live to `upTo`
         bool retry;
         long back, first; // the frame gone back to, the earliest frame taken over then
+        const char* song; // the song started again then ("" for none)
     };
     const Case cases[] = {
-        {"a rewind within the live play", 2000, 2600, false, 2300, 2000},
-        {"a rewind to before the take-over", 2000, 2200, false, 1900, 1900},
-        {"a rewind stops at frame 0", 100, 250, false, 0, 0},
-        {"a retry", 2000, 2600, true, 2000, 2000},
+        {"a rewind within the live play", 2000, 2600, false, 2300, 2000, "stage1.mid"},
+        {"a rewind to before the take-over", 2000, 2200, false, 1900, 1900, "stage1.mid"},
+        {"a rewind stops at frame 0", 100, 250, false, 0, 0, ""},
+        {"a retry", 2000, 2600, true, 2000, 2000, "stage1.mid"},
+        {"a rewind into a boss's fight", 3800, 4200, false, 3900, 3800, "boss.mid"},
     };
     const Keys keys{2};
     for (const Case& c : cases) {
@@ -268,10 +278,23 @@ TEST(TakeOver, RewindAndRetryGoBackToTheWorldsPlayedBefore) {
             liveFrame(*s, t, keys);
             note();
         }
+        media::setSoundLogging(true);
+        media::soundLog().push_back({"STPlay", 1, ""}); // a log kept before stays
         if (c.retry)
             t.retry();
         else
             t.rewind(kRewindFrames);
+        // The frames played again sounded nothing; the song of the moment starts again.
+        std::vector<std::string> calls;
+        for (const media::SoundCall& call : media::soundLog())
+            calls.push_back(call.name +
+                            (call.path.empty() ? "" : " " + fs::path(call.path).filename().string()));
+        const std::vector<std::string> expected =
+            *c.song
+                ? std::vector<std::string>{"STPlay", "MTStop", std::string("MTReadFile ") + c.song, "MTPlay"}
+                : std::vector<std::string>{"STPlay", "MTStop"};
+        EXPECT_EQ(calls, expected);
+        media::setSoundLogging(false);
         EXPECT_EQ(t.shownFrame(), c.back);
         EXPECT_EQ(t.firstFrame(), c.first);
         EXPECT_EQ(s->world().replayMode, 0);

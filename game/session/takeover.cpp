@@ -38,7 +38,7 @@ bool isBoss(u8 kind) { return kind == kFirstBoss || kind == kSecondBoss || kind 
 // last frame can start again afterwards.
 class ReplayedFrames {
   public:
-    ReplayedFrames() {
+    ReplayedFrames() : wasLogging_(media::soundLogging()), logged_(media::soundLog()) {
         media::setUnseen(true);
         media::muteThisThread(true);
         media::setSoundLogging(true);
@@ -61,7 +61,9 @@ class ReplayedFrames {
             if (c.name == "MTReadFile") song = c.path;
             if (c.name == "MTPlay") playing = !song.empty();
         }
-        media::setSoundLogging(false);
+        // Whoever logged the sound calls before finds the log as it was.
+        media::setSoundLogging(wasLogging_);
+        media::soundLog() = logged_;
         media::muteThisThread(false);
         media::setUnseen(false);
         MTStop();
@@ -73,6 +75,8 @@ class ReplayedFrames {
 
   private:
     bool done_ = false;
+    bool wasLogging_;
+    std::vector<media::SoundCall> logged_;
 };
 
 } // namespace
