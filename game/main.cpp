@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "session/arguments.h"
 #include "session/session.h"
-#include "session/takeover.h"
 #include "verdict/verdict.h"
 
 namespace {

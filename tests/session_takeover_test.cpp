@@ -17,6 +17,7 @@
 #include "media/platform_null.h"
 #include "media/stools.h"
 #include "records/records.h"
+#include "session/arguments.h"
 #include "session/harness.h"
 #include "session/race.h"
 #include "session/session.h"
@@ -168,6 +169,7 @@ TEST(TakeOver, TheGamesArguments) {
         {{"a.rep", "--take-over", ""}, false, "", "", -1, "whole number"},
         {{"a.rep", "--take-over", "99999999999999999999"}, false, "", "", -1, "whole number"},
         {{"--take-over", "5"}, false, "", "", -1, "needs a replay"},
+        {{"", "--take-over", "5"}, false, "", "", -1, "needs a replay"},
         {{"--rival", "r.rep", "--take-over", "5"}, false, "", "", -1, "needs a replay"},
     };
     for (const Case& c : cases) {
