@@ -435,7 +435,9 @@ TEST(TakeOver, AGameTakenOverWritesItsOwnReplayAndRanksNothing) {
         const std::string prefix = "takeover-" + id.substr(0, 12) + "-f";
         ASSERT_EQ(name.rfind(prefix, 0), 0u) << name;
         const long frame = std::stol(name.substr(prefix.size()));
-        if (c.frame >= 0) EXPECT_EQ(frame, c.frame) << name;
+        if (c.frame >= 0) {
+            EXPECT_EQ(frame, c.frame) << name;
+        }
         // -f<F>-YYYYMMDD-HHMMSS.rep
         EXPECT_EQ(name.size(), prefix.size() + std::to_string(frame).size() + 1 + 15 + 4) << name;
         const std::string written = bytesOf(files[0]);
