@@ -33,7 +33,8 @@ bool parseGameArguments(const std::vector<std::string>& args, GameArguments& out
         out.commandLine += args[i];
     }
     // An empty argument string is a live game, which has nothing to take over.
-    if (out.takeOver >= 0 && out.commandLine.empty()) return refuse("--take-over needs a replay to take over");
+    if (out.takeOver >= 0 && out.commandLine.empty())
+        return refuse("--take-over needs a replay to take over");
     return true;
 }
 
