@@ -133,6 +133,12 @@ bool isStart(const SDL_Event& e) {
            e.cbutton.button == chosen.pause;
 }
 
+bool isBack(const SDL_Event& e) {
+    return e.type == SDL_CONTROLLERBUTTONDOWN && d.controller && e.cbutton.which == d.id &&
+           e.cbutton.button == SDL_CONTROLLER_BUTTON_BACK && chosen.bomb != SDL_CONTROLLER_BUTTON_BACK &&
+           chosen.pause != SDL_CONTROLLER_BUTTON_BACK;
+}
+
 void configure(int bombButton, int pauseButton, int deadzonePercent) {
     auto valid = [](int b) { return b >= 0 && b < SDL_CONTROLLER_BUTTON_MAX; };
     chosen.bomb =

@@ -41,5 +41,7 @@ std::uint32_t generation();
 
 // Whether the event is the pause button (Start) of the game controller in use.
 bool isStart(const SDL_Event& e);
+// The Back button of the controller in use, unless the bomb or the pause is on it.
+bool isBack(const SDL_Event& e);
 
 } // namespace gamepad

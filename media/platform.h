@@ -12,6 +12,7 @@
 
 // Virtual-key codes the game and its window use.
 enum : int {
+    VK_BACK = 8, // Backspace
     VK_RETURN = 13,
     VK_PAUSE = 0x13,
     VK_ESCAPE = 27,
@@ -34,6 +35,8 @@ enum : int {
     VK_G = 0x47,
     VK_H = 0x48,
     VK_P = 0x50,
+    VK_R = 0x52,
+    VK_T = 0x54,
     VK_Z = 0x5A,
     VK_OEM_PERIOD = 0xBE,
 };
@@ -85,6 +88,7 @@ struct FormEvent {
         FocusLost, // the window no longer has the keyboard
         Exposed,   // the window's picture must be shown again (uncovered, resized)
         PadStart,  // a game controller's Start button
+        PadBack,   // a game controller's Back button, when neither bomb nor pause has it
     } type = None;
     int keyCode = 0;     // virtual-key code for KeyDown
     bool alt = false;    // KeyDown with an Alt key held

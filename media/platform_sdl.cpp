@@ -58,6 +58,7 @@ int defaultVirtualKeyOf(SDL_Scancode sc) {
     switch (sc) {
     case SDL_SCANCODE_0: return '0';
     case SDL_SCANCODE_ESCAPE: return VK_ESCAPE;
+    case SDL_SCANCODE_BACKSPACE: return VK_BACK;
     case SDL_SCANCODE_RETURN: return VK_RETURN;
     case SDL_SCANCODE_KP_ENTER: return VK_RETURN;
     case SDL_SCANCODE_SPACE: return VK_SPACE;
@@ -265,6 +266,10 @@ bool nextEvent(FormEvent& event) {
         case SDL_CONTROLLERBUTTONDOWN:
             if (gamepad::isStart(e)) {
                 event = {FormEvent::PadStart, 0};
+                return true;
+            }
+            if (gamepad::isBack(e)) {
+                event = {FormEvent::PadBack, 0};
                 return true;
             }
             break;

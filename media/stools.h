@@ -58,6 +58,7 @@ struct SoundCall {
     std::string path;
 };
 void setSoundLogging(bool on);
+bool soundLogging();
 std::vector<SoundCall>& soundLog();
 
 } // namespace media

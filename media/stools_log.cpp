@@ -20,6 +20,7 @@ void setSoundLogging(bool on) {
     logging = on;
     calls.clear();
 }
+bool soundLogging() { return logging; }
 std::vector<SoundCall>& soundLog() { return calls; }
 
 // Used by the implementations.

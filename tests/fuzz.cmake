@@ -1,8 +1,8 @@
 # libFuzzer targets for what comes from outside: the replay loader, the high-score reader,
-# the settings reader, the player key's reader, the name rule, the menu's online outbox and
-# the server's answers, the names of the menu's take-over records, the server's request
-# handling (JSON, base64, replay bytes), its branch lookup, and the run page's comparison
-# of two runs (web/compare.cpp).
+# the settings reader, the player key's reader, the name rule, the game's command line, the
+# menu's online outbox and the server's answers, the names of the menu's take-over records,
+# the server's request handling (JSON, base64, replay bytes), its branch lookup, and the run
+# page's comparison of two runs (web/compare.cpp).
 # Configure a separate build with clang and
 # -DTOLVANE_FUZZ=ON, build the targets by name, and run them on the seeds in fuzz/.
 if(TOLVANE_FUZZ)
@@ -43,10 +43,15 @@ if(TOLVANE_FUZZ)
   target_compile_options(player_fuzz_core PRIVATE -fsanitize=fuzzer-no-link ${FUZZ_SANITIZERS})
   target_link_libraries(player_fuzz_core PUBLIC PkgConfig::SODIUM)
 
+  # The game's command line.
+  add_library(arguments_fuzz_core STATIC ${PROJECT_SOURCE_DIR}/game/session/arguments.cpp)
+  target_include_directories(arguments_fuzz_core PUBLIC ${PROJECT_SOURCE_DIR}/game)
+  target_compile_options(arguments_fuzz_core PRIVATE -fsanitize=fuzzer-no-link ${FUZZ_SANITIZERS})
+
   # Each target with the code it fuzzes: TARGET:LIBRARY.
   foreach(pair fuzz_load_replay:records_fuzz_core fuzz_hiscore_reader:records_fuzz_core
                fuzz_settings_reader:settings_fuzz_core fuzz_player_key:player_fuzz_core
-               fuzz_name_rule:names_fuzz_core)
+               fuzz_name_rule:names_fuzz_core fuzz_game_arguments:arguments_fuzz_core)
     string(REPLACE ":" ";" pair ${pair})
     list(GET pair 0 target)
     list(GET pair 1 library)

@@ -3,7 +3,7 @@
 file(GLOB GAME_TESTS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
 list(FILTER GAME_TESTS EXCLUDE REGEX "/(resources|sdl_[a-z0-9_]+)_test\\.cpp$")
 add_executable(tolvane_tests ${GAME_TESTS} test_main.cpp)
-target_link_libraries(tolvane_tests PRIVATE tolvane_core tolvane_player media_sound_null media_platform_null GTest::gtest PkgConfig::LIBPNG)
+target_link_libraries(tolvane_tests PRIVATE tolvane_core tolvane_verdict tolvane_player media_sound_null media_platform_null GTest::gtest PkgConfig::LIBPNG)
 target_compile_definitions(tolvane_tests PRIVATE
   TOLVANE_REPLAY_TOOL="$<TARGET_FILE:tolvane-replay>"
   TOLVANE_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data"

@@ -180,13 +180,19 @@ TEST(Shutdown, StaleTemporariesOfOurRecordsAreRemovedAtStartUp) {
         ASSERT_EQ(::lutimes((dir / name).c_str(), times), 0) << name;
     };
     const std::vector<std::string> stale = {".NewReplay.rep.Ab3xZ9", ".Hiscore.txt.000000",
-                                            ".HiReplay.rep.qwerty"};
+                                            ".HiReplay.rep.qwerty",
+                                            ".takeover-7847ac1e171d-f357-20261209-085124.rep.k2Lm9Q"};
     const std::vector<std::string> kept = {
         ".NewReplay.rep.fresh1", // being written by another game right now
         ".NewReplay.rep.abc",    // not a name of ours
-        ".Other.rep.Ab3xZ9",     ".NewReplay.rep.Ab3x-9", "NewReplay.rep", "Hiscore.txt.bad-20240101-120000",
-        ".Hiscore.txt.folder", // a folder
-        ".Hiscore.txt.linkto", // a symbolic link
+        ".Other.rep.Ab3xZ9",
+        ".NewReplay.rep.Ab3x-9",
+        "NewReplay.rep",
+        "Hiscore.txt.bad-20240101-120000",
+        ".takeover-7847ac1e171d-f357-20261209-085124.rep", // no temporary's letters
+        ".takeover-x.txt.k2Lm9Q",                          // not a replay
+        ".Hiscore.txt.folder",                             // a folder
+        ".Hiscore.txt.linkto",                             // a symbolic link
     };
     for (const auto& name : stale) writeFile(dir / name, "half a file");
     for (const auto& name : kept) {

@@ -140,6 +140,14 @@ void removeStaleTemporaries(const std::filesystem::path& dir) {
             ours = std::all_of(name.begin() + static_cast<long>(prefix.size()), name.end(),
                                [](unsigned char c) { return std::isalnum(c) != 0; });
         }
+        // And those of a take-over's replay: ".takeover-" ... ".rep." + six letters or digits.
+        const std::string takeOver = ".takeover-", rep = ".rep.";
+        if (!ours && name.size() > takeOver.size() + rep.size() + 6 &&
+            name.compare(0, takeOver.size(), takeOver) == 0 &&
+            name.compare(name.size() - 6 - rep.size(), rep.size(), rep) == 0) {
+            ours =
+                std::all_of(name.end() - 6, name.end(), [](unsigned char c) { return std::isalnum(c) != 0; });
+        }
         struct stat st {};
         if (!ours || ::fstatat(::dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
         if (S_ISREG(st.st_mode) && now - st.st_mtime >= kStaleAfterSeconds)

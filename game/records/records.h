@@ -36,7 +36,7 @@ bool writeRecord(const std::string& name, std::string_view bytes);
 bool writeFileAtomically(const std::filesystem::path& path, std::string_view bytes, std::string* why);
 
 // Removes what a save cut short by a crash or a kill left in `dir`: temporaries of
-// writeFileAtomically for Hiscore.txt and the replays that are more than a minute old
+// writeFileAtomically for Hiscore.txt and the replays (take-overs' too) more than a minute old
 // (a younger one may belong to a game saving right now). Called at start-up.
 void removeStaleTemporaries(const std::filesystem::path& dir);
 

@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <memory>
 #include <vector>
@@ -20,6 +21,7 @@
 #include "session/harness.h"
 #include "session/race.h"
 #include "session/session.h"
+#include "session/takeover.h"
 #include "session/window.h"
 #include "settings/settings.h"
 
@@ -100,13 +102,18 @@ constexpr std::pair<settings::Action, int> kActionKeys[] = {
     {settings::Action::ReplayPause, VK_SPACE},   {settings::Action::Step, VK_OEM_PERIOD},
     {settings::Action::Jump, VK_NEXT},           {settings::Action::Results, VK_END},
     {settings::Action::Panel, VK_H},             {settings::Action::Ghost, VK_G},
+    {settings::Action::TakeOver, VK_T},          {settings::Action::Retry, VK_BACK},
+    {settings::Action::Rewind, VK_R},
 };
 // clang-format on
 
 struct Form1 {
     Session& game;
     const settings::Settings& chosen;
-    Race* race = nullptr; // a rival raced beside the game, or none
+    Race* race = nullptr;           // a rival raced beside the game, or none
+    TakeOver* takeOver = nullptr;   // in a playback: taking it over
+    std::uint32_t countdownEnd = 0; // the clock time a take-over's countdown ends at (0: none)
+    bool countdownShown = false;    // its fresh picture presented
     World& w = game.world();
     TimingLog timing{};
     HWND window = nullptr;
@@ -121,6 +128,9 @@ struct Form1 {
     void unload() {
         if (unloaded) return;
         unloaded = true;
+        // A take-over quit before its end keeps what was played.
+        const bool practice = takeOver && takeOver->active();
+        if (practice && !takeOver->saved()) takeOver->save(std::time(nullptr));
         w.running = 0;
         DTEnd();
         MTStop();
@@ -128,8 +138,14 @@ struct Form1 {
         platform::showForm(window, false);
         ShowCursor(true);
         // A game ended by SIGTERM or SIGINT (a logout, kill) leaves without a word.
-        if (w.replayMode == 0 && !platform::terminationRequested())
+        if (platform::terminationRequested()) return;
+        if (practice) {
+            // A take-over has no rank; its results line said the rest.
+            if (w.recordNotSaved != 0 && !game.ended())
+                platform::messageBox(_("記録を保存できませんでした。"), "Tolvane");
+        } else if (w.replayMode == 0) {
             platform::messageBox(rankMessage(w.hiscoreRank, w.recordNotSaved != 0), "Tolvane");
+        }
     }
 
     void keyDown(const platform::FormEvent& key) {
@@ -158,20 +174,85 @@ struct Form1 {
             case platform::FormEvent::FocusLost: windowFocusLost(controls, w); break;
             case platform::FormEvent::Exposed: controls.repaint = true; break;
             case platform::FormEvent::PadStart: windowPadStart(controls); break;
+            case platform::FormEvent::PadBack: windowPadBack(controls, w); break;
             case platform::FormEvent::None: break;
             }
         }
         if (!unloaded) windowRequests();
     }
 
-    // One frame of the game, and the rival's beside it.
+    // One frame of the game, and the rival's beside it; in a take-over the practice's
+    // rewinds and loops, each followed by a countdown.
     void stepFrame() {
         game.frame();
         if (race) race->afterFrame();
+        if (takeOver && takeOver->active()) {
+            if (const int seconds = takeOver->afterFrame(); seconds > 0) startCountdown(seconds);
+        }
     }
 
-    // Fullscreen, screenshots and the ghost, asked for by the window's keys.
+    // The picture of the frame taken over stays while the countdown runs; the input held
+    // at its end is the first live frame's.
+    void startCountdown(int seconds) {
+        countdownEnd = timeGetTime() + 1000u * static_cast<std::uint32_t>(seconds);
+        if (countdownEnd == 0) countdownEnd = 1;
+        countdownShown = false;
+        setPaused(controls, false);
+    }
+
+    // Live from the frame shown, or from a frame played again: the live keys act, the
+    // playback's no longer. A rival's run is left behind: its frames are the playback's.
+    void goneLive(int seconds) {
+        if (race) {
+            race = nullptr;
+            game.setUnderShipLayer(nullptr);
+        }
+        platform::bindKeys(keyBindings(chosen, false));
+        startCountdown(seconds);
+    }
+
+    void holdCountdown() {
+        const std::uint32_t now = timeGetTime();
+        const bool over = static_cast<std::int32_t>(now - countdownEnd) >= 0;
+        const int left = over ? 0 : static_cast<int>((countdownEnd - now + 999) / 1000);
+        if (!countdownShown || left != controls.countdown) {
+            controls.countdown = left;
+            if (!countdownShown) {
+                countdownShown = true;
+                present();
+            } else {
+                controls.repaint = true;
+            }
+        }
+        if (over) {
+            countdownEnd = 0;
+            controls.countdown = 0;
+            controls.restartClock = true;
+            controls.repaint = true;
+            return;
+        }
+        if (controls.repaint) {
+            describeWindowLayer(controls, w);
+            media::presentAgain();
+            controls.repaint = false;
+        }
+        platform::sleepMs(10);
+        doEvents();
+    }
+
+    // Fullscreen, screenshots, the ghost and the take-over, asked for by the window's keys.
     void windowRequests() {
+        const bool takeOverAsked = controls.takeOver, retryAsked = controls.retry,
+                   rewindAsked = controls.rewind;
+        controls.takeOver = controls.retry = controls.rewind = false;
+        if (takeOver && takeOverAsked && takeOver->takeOverShown()) goneLive(3);
+        if (takeOver && takeOver->active() && (retryAsked || rewindAsked)) {
+            if (retryAsked)
+                takeOver->retry();
+            else
+                takeOver->rewind(kRewindFrames);
+            startCountdown(3);
+        }
         if (controls.toggleGhost) {
             controls.toggleGhost = false;
             if (race) race->toggleGhost();
@@ -191,6 +272,7 @@ struct Form1 {
 
     // Presents the frame just run, with the window layer over it.
     void present() {
+        if (takeOver && takeOver->active() && media::drawing()) takeOver->drawLines(countdownEnd != 0);
         describeWindowLayer(controls, w);
         DTUpdate(0);
         controls.repaint = false;
@@ -277,6 +359,10 @@ struct Form1 {
     void runMainLoop() {
         w.lastFrameTime = static_cast<i32>(timeGetTime());
         while (w.running != 0) {
+            if (countdownEnd != 0) {
+                holdCountdown();
+                continue;
+            }
             if (runRequestedFrames()) continue;
             if (controls.paused != soundPaused) {
                 soundPaused = controls.paused;
@@ -322,7 +408,8 @@ int windowScale(int chosen, int desktopWidth, int desktopHeight) {
     return std::max(1, std::min(desktopWidth * 3 / 4 / 640, desktopHeight * 3 / 4 / 480));
 }
 
-int runGame(const std::string& commandLine, const std::string& rival) {
+int runGame(const std::string& commandLine, const std::string& rival, long takeOverFrame,
+            std::function<std::string(std::string_view)> runIdOf) {
     Session game; // every field of the world zero
 
     std::string why;
@@ -360,10 +447,30 @@ int runGame(const std::string& commandLine, const std::string& rival) {
             return 2;
         }
     }
+    // Any playback can be taken over; the original is played once now for its figures.
+    std::unique_ptr<TakeOver> takeOver;
+    if (!commandLine.empty()) {
+        takeOver = std::make_unique<TakeOver>(game,
+                                              PracticeChoice{chosen.onMiss == settings::PracticeMiss::Rewind,
+                                                             chosen.loop == settings::PracticeLoop::Section},
+                                              std::move(runIdOf));
+        if (takeOverFrame > takeOver->originalEnd()) {
+            std::fprintf(
+                stderr,
+                "tolvane: --take-over %ld: the frame must be from 0 to %ld, the frame the game ends in\n",
+                takeOverFrame, takeOver->originalEnd());
+            platform::close();
+            return 2;
+        }
+    }
     media::setDrawBackend(media::DrawBackend::Window);
 
-    Form1 form{game, chosen, race.get()};
+    Form1 form{game, chosen, race.get(), takeOver.get()};
     form.startUp();
+    if (takeOver && takeOverFrame >= 0 && !form.unloaded) {
+        takeOver->restartAt(takeOverFrame);
+        form.goneLive(3);
+    }
     form.runMainLoop();
     form.unload();
     // The next game starts as this one was left.

@@ -36,7 +36,8 @@ std::string withText(const std::string& format, const std::string& text) {
     return format.substr(0, at) + text + format.substr(at + 2);
 }
 
-// A text as TextOutA takes it: ASCII as it is, anything else in CP932 (as drawText does).
+} // namespace
+
 std::string textBytes(const std::string& utf8) {
     for (char c : utf8) {
         if (static_cast<unsigned char>(c) >= 0x80) return common::utf8ToCp932(utf8).value_or(std::string{});
@@ -44,15 +45,12 @@ std::string textBytes(const std::string& utf8) {
     return utf8;
 }
 
-// One line on black in `colour`, as drawText with setTextColors(colour, 0, 0) draws it.
 void drawLine(HDC dc, COLORREF colour, const std::string& bytes, int x, int y) {
     SetBkMode(dc, OPAQUE);
     SetBkColor(dc, 0);
     SetTextColor(dc, colour);
     TextOutA(dc, x, y, bytes.data(), static_cast<int>(bytes.size()));
 }
-
-} // namespace
 
 std::string SplitPoint::name() const { return (kind == Stage ? "stage " : "boss ") + std::to_string(number); }
 

@@ -33,6 +33,12 @@ std::vector<SplitPoint> splitPoints(const World& w);
 // A score difference as the window writes it: "+12,345", "−12,345" (U+2212), "±0".
 std::string signedFigure(long long value);
 
+// A text as TextOutA takes it: ASCII as it is, anything else in CP932 (as drawText does).
+std::string textBytes(const std::string& utf8);
+// One line of such bytes on black in `colour`, as drawText with setTextColors(colour, 0, 0)
+// draws it: the readouts drawn into the back buffer after a frame.
+void drawLine(HDC dc, COLORREF colour, const std::string& bytes, int x, int y);
+
 // While one lives, the frames played are a game beside the one on show: nothing drawn
 // or heard, not even logged; composing as it was before.
 struct UnseenFrames {

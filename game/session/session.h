@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "presentation/presentation.h"
 #include "session/world_state.h"
@@ -58,8 +60,11 @@ void changePlaybackSpeed(World& w, int keyCode);
 // ---- The window (Form1) ----
 // Runs the whole program: start-up, the main loop, shut-down. `commandLine` is the
 // argument string (empty for a live game); `rival`, when not empty, the replay file of
-// a rival raced beside it. Returns the exit status.
-int runGame(const std::string& commandLine, const std::string& rival = {});
+// a rival raced beside it; `takeOverFrame`, when not -1, the frame the playback is taken
+// over at (played to it unseen, then a countdown); `runIdOf` the run id of a replay
+// file's bytes, for the names of take-overs' replays. Returns the exit status.
+int runGame(const std::string& commandLine, const std::string& rival = {}, long takeOverFrame = -1,
+            std::function<std::string(std::string_view)> runIdOf = {});
 
 // The text of the end-of-game message for a rank (-1: out of the ranking), with a
 // second line when a record of the game could not be written.

@@ -24,23 +24,32 @@ struct WindowControls {
     bool toggleFullscreen = false;
     bool repaint = false;      // show the last picture again (paused, window uncovered)
     bool restartClock = false; // the next frame is due a whole period from now
+    // A take-over: asked for in playback (T); started again or rewound once taken over.
+    bool takeOver = false;
+    bool retry = false;
+    bool rewind = false;
+    // The countdown over the frozen picture before live play: 3, 2, 1; 0 for none.
+    int countdown = 0;
 };
 
 // Frames that PageDown runs.
 constexpr long kPageFrames = 600;
 
 // A key of the window's own (F11, Alt+Enter, F12, P, Pause, G; in playback also Space,
-// period, PageDown, End, H): true when it was one, so the game's keys do not see it.
+// period, PageDown, End, H, T; in a take-over Backspace and R): true when it was one, so
+// the game's keys do not see it.
 bool windowKey(WindowControls& c, const World& w, const platform::FormEvent& key);
 // The window lost the keyboard: live play pauses.
 void windowFocusLost(WindowControls& c, const World& w);
 // A game controller's Start: pause, or resume.
 void windowPadStart(WindowControls& c);
+// A game controller's Back: in a take-over, start it again.
+void windowPadBack(WindowControls& c, const World& w);
 void setPaused(WindowControls& c, bool paused);
 
 // Describes the window layer for the picture about to be shown (media/overlay.h): in
 // playback the panel with "REPLAY", the speed, the frame shown and its input; while
-// paused the picture darkened with "PAUSE" over it.
+// paused the picture darkened with "PAUSE" over it; a take-over's countdown.
 void describeWindowLayer(const WindowControls& c, const World& w);
 
 // The player's keys as the virtual keys they feed, for a live game or a playback: the

@@ -76,6 +76,17 @@ bool windowKey(WindowControls& c, const World& w, const platform::FormEvent& key
         return true;
     default: break;
     }
+    if (w.replayMode == 0 && w.takenOver != 0) {
+        switch (key.keyCode) {
+        case VK_BACK:
+            if (once) c.retry = true;
+            return true;
+        case VK_R:
+            c.rewind = true; // held, it goes on back
+            return true;
+        default: return false;
+        }
+    }
     if (w.replayMode != 1) return false;
     switch (key.keyCode) {
     case VK_SPACE:
@@ -95,6 +106,9 @@ bool windowKey(WindowControls& c, const World& w, const platform::FormEvent& key
             c.repaint = true;
         }
         return true;
+    case VK_T:
+        if (once) c.takeOver = true;
+        return true;
     default: return false;
     }
 }
@@ -105,6 +119,10 @@ void windowFocusLost(WindowControls& c, const World& w) {
 
 void windowPadStart(WindowControls& c) { setPaused(c, !c.paused); }
 
+void windowPadBack(WindowControls& c, const World& w) {
+    if (w.replayMode == 0 && w.takenOver != 0) c.retry = true;
+}
+
 void describeWindowLayer(const WindowControls& c, const World& w) {
     media::overlayClear();
     if (c.paused && !c.stepped) {
@@ -112,6 +130,7 @@ void describeWindowLayer(const WindowControls& c, const World& w) {
         media::overlayText(320, 200, _("PAUSE"), 64, kWhite, true);
     }
     if (w.replayMode == 1 && c.panelShown) drawPanel(c, w);
+    if (c.countdown > 0) media::overlayText(320, 170, std::to_string(c.countdown), 64, kLit, true);
 }
 
 } // namespace tolvane

@@ -68,6 +68,7 @@ struct World {
     u8 timeUpDone;
     i16 hiscoreRank;
     u8 recordNotSaved; // 1 when a replay or the high-score table could not be written
+    u8 takenOver;      // 1 in a game taken over from a playback: its end ranks and records nothing
 
     // Input record (-1/0 flags) and replay.
     i16 inUp, inDown, inLeft, inRight;

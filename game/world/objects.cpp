@@ -35,7 +35,8 @@ void placeMarker(World& w, int s) {
 }
 
 // The end of the game: every other object goes, the final bonuses are added, the
-// results music starts and, in live play, the records are written.
+// results music starts and, in live play, the records are written (not for a game taken
+// over from a playback: its practice is written by the take-over itself).
 void endGame(World& w) {
     for (w.loopIndex = 0; w.loopIndex < kObjectSlots; w.loopIndex = wrap16(w.loopIndex + 1)) {
         if (w.objKind[w.loopIndex] != kGameEnd) w.objKind[w.loopIndex] = kFree;
@@ -48,7 +49,7 @@ void endGame(World& w) {
     w.score = add32(w.score, w.finalBonus);
     changeMusic(kResultsSong);
     w.gameEnded = 1;
-    if (w.replayMode == 0) {
+    if (w.replayMode == 0 && w.takenOver == 0) {
         saveReplay(w, "New");
         rankHiscore(w);
     }
