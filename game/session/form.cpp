@@ -231,13 +231,7 @@ struct Form1 {
             controls.repaint = true;
             return;
         }
-        if (controls.repaint) {
-            describeWindowLayer(controls, w);
-            media::presentAgain();
-            controls.repaint = false;
-        }
-        platform::sleepMs(10);
-        doEvents();
+        holdPaused();
     }
 
     // Fullscreen, screenshots, the ghost and the take-over, asked for by the window's keys.
