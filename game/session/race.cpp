@@ -111,11 +111,15 @@ std::vector<Loss> worstSpans(const std::vector<long long>& gap, long span, int c
     return out;
 }
 
-std::string signedFigure(long long value) {
-    if (value == 0) return "\u00B10";
+std::string groupedFigure(long long value) {
     std::string digits = std::to_string(std::llabs(value));
     for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) digits.insert(at, ",");
-    return (value > 0 ? "+" : "\u2212") + digits;
+    return (value < 0 ? "-" : "") + digits;
+}
+
+std::string signedFigure(long long value) {
+    if (value == 0) return "\u00B10";
+    return (value > 0 ? "+" : "\u2212") + groupedFigure(std::llabs(value));
 }
 
 // ---- The rival's game ----

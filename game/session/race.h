@@ -30,6 +30,8 @@ struct SplitPoint {
 // first stage starts with the game itself and is left out.
 std::vector<SplitPoint> splitPoints(const World& w);
 
+// A figure with thousands separators: "12,345", "-12,345".
+std::string groupedFigure(long long value);
 // A score difference as the window writes it: "+12,345", "−12,345" (U+2212), "±0".
 std::string signedFigure(long long value);
 

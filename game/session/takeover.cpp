@@ -81,12 +81,6 @@ class ReplayedFrames {
 
 } // namespace
 
-std::string groupedFigure(long long value) {
-    std::string digits = std::to_string(value < 0 ? -value : value);
-    for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) digits.insert(at, ",");
-    return (value < 0 ? "-" : "") + digits;
-}
-
 TakeOver::TakeOver(Session& game, PracticeChoice choice, RunIdOf runIdOf)
     : game_(game), choice_(choice), runIdOf_(std::move(runIdOf)) {
     const World& w = game_.world();

@@ -125,7 +125,4 @@ class TakeOver {
     HFONT font_ = 0; // made at the first line drawn and kept
 };
 
-// A figure with thousands separators: "12,345".
-std::string groupedFigure(long long value);
-
 } // namespace tolvane
