@@ -35,6 +35,21 @@ class SettingsWindowTest : public ::testing::Test {
         const auto found = window_->List1->findItems(label, Qt::MatchExactly);
         return found.isEmpty() ? QString() : window_->List1->item(found.front()->row(), 1)->text();
     }
+    // Each step: a key pressed on a row, and what the row shows then; then OK.
+    struct Step {
+        const QString& row;
+        Qt::Key key;
+        const char* shows;
+    };
+    void stepAndSave(std::initializer_list<Step> steps) {
+        for (const Step& s : steps) {
+            select(s.row);
+            press(s.key);
+            EXPECT_EQ(valueOf(s.row), QString::fromUtf8(s.shows)) << s.row.toStdString();
+        }
+        select(QStringLiteral("OK"));
+        press(Qt::Key_Return);
+    }
     std::string fileText() const {
         QFile f(QString::fromStdString(file_.string()));
         return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string();
@@ -122,11 +137,7 @@ TEST_F(SettingsWindowTest, TheRivalSettingsAreShownAndWritten) {
     EXPECT_EQ(valueOf(rival), QStringLiteral("なし"));
     EXPECT_EQ(valueOf(ghost), QStringLiteral("45 %"));
     EXPECT_EQ(valueOf(splits), QStringLiteral("はい"));
-    const struct {
-        const QString& row;
-        Qt::Key key;
-        const char* shows;
-    } steps[] = {
+    stepAndSave({
         {rival, Qt::Key_Right, "自分の最高の一生"},
         {rival, Qt::Key_Right, "オンラインで一つ上の順位"},
         {rival, Qt::Key_Right, "オンラインの1位"},
@@ -135,14 +146,7 @@ TEST_F(SettingsWindowTest, TheRivalSettingsAreShownAndWritten) {
         {rival, Qt::Key_Left, "オンラインで一つ上の順位"},
         {ghost, Qt::Key_Left, "40 %"},
         {splits, Qt::Key_Right, "いいえ"},
-    };
-    for (const auto& s : steps) {
-        select(s.row);
-        press(s.key);
-        EXPECT_EQ(valueOf(s.row), QString::fromUtf8(s.shows)) << s.row.toStdString();
-    }
-    select(QStringLiteral("OK"));
-    press(Qt::Key_Return);
+    });
     const settings::Settings saved = settings::load(file_, nullptr);
     EXPECT_EQ(saved.rival, settings::RivalChoice::Above);
     EXPECT_EQ(saved.ghost, 40);
@@ -155,23 +159,16 @@ TEST_F(SettingsWindowTest, ThePracticeSettingsAreShownAndWritten) {
     open();
     const QString miss = QStringLiteral("ミスしたとき");
     const QString loop = QStringLiteral("区間の繰り返し");
-    const struct {
-        const QString& row;
-        Qt::Key key;
-        const char* shows;
-    } steps[] = {
-        {miss, Qt::Key_Right, "3秒戻す"}, {miss, Qt::Key_Left, "続ける"},  {miss, Qt::Key_Return, "3秒戻す"},
-        {loop, Qt::Key_Left, "する"},     {loop, Qt::Key_Right, "しない"}, {loop, Qt::Key_Right, "する"},
-    };
     EXPECT_EQ(valueOf(miss), QStringLiteral("続ける"));
     EXPECT_EQ(valueOf(loop), QStringLiteral("しない"));
-    for (const auto& s : steps) {
-        select(s.row);
-        press(s.key);
-        EXPECT_EQ(valueOf(s.row), QString::fromUtf8(s.shows)) << s.row.toStdString();
-    }
-    select(QStringLiteral("OK"));
-    press(Qt::Key_Return);
+    stepAndSave({
+        {miss, Qt::Key_Right, "3秒戻す"},
+        {miss, Qt::Key_Left, "続ける"},
+        {miss, Qt::Key_Return, "3秒戻す"},
+        {loop, Qt::Key_Left, "する"},
+        {loop, Qt::Key_Right, "しない"},
+        {loop, Qt::Key_Right, "する"},
+    });
     const settings::Settings saved = settings::load(file_, nullptr);
     EXPECT_EQ(saved.onMiss, settings::PracticeMiss::Rewind);
     EXPECT_EQ(saved.loop, settings::PracticeLoop::Section);
